@@ -1,0 +1,498 @@
+/*
+ * talvox: annotation, analysis, editing and pitch-synchronous resynthesis of
+ * recorded speech, segmented syllable by syllable.
+ *
+ * The library keeps ONE speech document per process and every function works
+ * on it without a handle: call it from one thread at a time.
+ *
+ * The typical road:
+ *
+ *   InitWaveFileProc(); InitTalvox(); InitSpeechBackup();
+ *   ReadWaveFile(1, "speech.wav", 0, 0);           // header + channel arrays
+ *   int16_t *x = GetDataBuffer(0);
+ *   CalculatePitch(x, GetWaveLength(), GetSamplesPerSec());
+ *                                                  // elements, peaks, periods
+ *   int32_t *peaks; int32_t n = GetFullPeaks(&peaks);
+ *   SetElementDesc(1, "ma3");                      // annotate an element
+ *   int32_t *periods; GetFullModifiedPitch(&periods);
+ *   for (int32_t i = 0; i + 1 < n; i++) periods[i] = periods[i] * 2 / 3;
+ *   int32_t s, e; GetElementSegment(1, &s, &e);
+ *   SynthesisSpeech(0, s, e);                      // a fifth higher
+ *   int16_t *y = GetSynthesisSpeech(); int32_t ylen = GetSynthesisLength();
+ *   SavePeaks("speech.peaks");
+ *   FreeSpeechBackup(); FreeTalvox(); FreeWaveFileProc();
+ *
+ * Conventions: results are 1 for success and 0 for refusal; searches return
+ * -1 when they find nothing. Positions, lengths and counts are samples per
+ * channel, 0-based. Pointers returned by Get... functions point into the
+ * library's own buffers: never free them; they stay valid until the next call
+ * that reallocates or releases that buffer (named at each function).
+ * Buffers the host passes in stay the host's.
+ *
+ * Arithmetic is fixed to the bit: every float/double operation, truncation
+ * and 16-bit wrap documented below is part of the result.
+ */
+#ifndef TALVOX_H
+#define TALVOX_H
+
+#include <stdint.h>
+
+#if defined(_WIN32)
+#define TVX_API __declspec(dllexport)
+#else
+#define TVX_API __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---------------------------------------------------------------- records */
+
+/* One element of the segmentation: 112 bytes, also the on-disk record.
+ * desc is zero-terminated (at most 103 characters); "SIL" marks silence.
+ * The element covers samples start <= p < end. */
+typedef struct {
+  char desc[104];
+  int32_t start;
+  int32_t end;
+} TvxElement;
+
+#if defined(__GNUC__) || defined(__clang__)
+#define TVX_PACKED __attribute__((packed))
+#else
+#define TVX_PACKED
+#endif
+
+/* The canonical 44-byte WAV header, little-endian, byte for byte as in a
+ * file. GetWaveFileHead returns the library's copy. */
+typedef struct TVX_PACKED {
+  char riff[4];
+  uint32_t riffSize;
+  char wave[4];
+  char fmt[4];
+  uint32_t fmtSize;
+  uint16_t formatTag;
+  uint16_t channels;
+  uint32_t samplesPerSec;
+  uint32_t avgBytesPerSec;
+  uint16_t blockAlign;
+  uint16_t bitsPerSample;
+  char data[4];
+  uint32_t dataSize;
+} TvxWaveHeader;
+
+/* The document-state record. The underscore peak-file functions take a
+ * pointer to such a record; a host may pass its own, whose peaks and
+ * modifiedPitch must then be NULL or come from malloc (the reader reallocates
+ * them) and whose elements must hold elementCapacity records. */
+typedef struct {
+  TvxElement *elements;
+  int32_t elementCount;
+  int32_t *peaks;
+  int32_t *modifiedPitch;
+  int32_t peakCount;
+  int32_t peakRate;
+  int32_t elementCapacity;
+  int32_t segmented;
+  uint8_t *spectrum;
+  int32_t spectrumFrames;
+} TvxDocument;
+
+/* ------------------------------------------------------------- lifecycle */
+
+/* Sets up the document: element table of 10000 zeroed records, peak table
+ * of 100000 entries, all counts 0, segmentation flag 0. A document that is
+ * already set up is released first, so calling it twice leaks nothing.
+ * Memory that cannot be allocated aborts the process with a message. */
+TVX_API void InitTalvox(void);
+/* Releases the document's tables, output signal and energy contour; safe on
+ * a cleared document and twice in a row. Leaves the wave buffer and the
+ * speech clipboard alone. */
+TVX_API void FreeTalvox(void);
+/* Releases a block that the library allocated for the host. Never pass a
+ * buffer of the document, the wave buffer or the clipboard. NULL is ignored. */
+TVX_API void FreeMem(void *block);
+/* Empties the speech clipboard (releasing an earlier copy). */
+TVX_API void InitSpeechBackup(void);
+/* Releases the speech clipboard's buffers and empties it. */
+TVX_API void FreeSpeechBackup(void);
+
+/* ------------------------------------------------------------ wave buffer */
+
+/* Empty mono signal with the default header (16000 Hz, 16 bits); arrays set
+ * to NULL without release. Returns 1. */
+TVX_API int32_t InitWaveFileProc(void);
+/* Releases the channel arrays and the interleaved copy; header unchanged. */
+TVX_API void FreeWaveFileProc(void);
+/* FreeWaveFileProc then InitWaveFileProc. Returns 1. */
+TVX_API int32_t NewWave(void);
+/* The library's 44-byte header; valid for the library's lifetime. */
+TVX_API TvxWaveHeader *GetWaveFileHead(void);
+/* data size / (2 x channel count); 0 when the channel count is 0. */
+TVX_API int32_t GetWaveLength(void);
+/* Sets data size := length x 2 x channels. Only the header changes: the
+ * library never reads or writes channel arrays beyond the samples they
+ * really hold, whatever length the header claims. */
+TVX_API void SetWaveLength(int32_t length);
+TVX_API int32_t GetSamplesPerSec(void);
+TVX_API int32_t GetAvgBytesPerSec(void);
+TVX_API uint16_t GetBlockAlign(void);
+TVX_API uint16_t GetChannels(void);
+/* Changes only the channel-count field. */
+TVX_API void SetChannels(uint16_t count);
+TVX_API uint16_t GetBitsPerSample(void);
+/* index 0 or 1: that channel array (NULL if absent), writable in place up to
+ * GetWaveLength() samples; valid until the next read, SetDataBuffer,
+ * PasteWave, speech edit or FreeWaveFileProc.
+ * index 2: an interleaved copy of a two-channel signal (2 x length samples
+ * followed by zeros); NULL for a one-channel signal. Valid until the next
+ * GetDataBuffer(2) or FreeWaveFileProc.
+ * Negative index or 3 and above: NULL. */
+TVX_API int16_t *GetDataBuffer(int32_t index);
+/* Replaces channel index (0 or 1) with count samples, or with index 2 both
+ * channels from count interleaved frames. Sets data size and RIFF size; the
+ * channel count is not changed. 0 when count <= 0, samples is NULL or index
+ * is outside 0..2 (nothing changes). */
+TVX_API int32_t SetDataBuffer(int32_t index, const int16_t *samples, int32_t count);
+/* Removes samples start..end inclusive from every channel. end >= length
+ * truncates the signal to start samples. Returns 0 and changes nothing when
+ * start < 0, start > end or start >= length. */
+TVX_API int32_t CutWave(int32_t start, int32_t end);
+/* Inserts count samples of channels[i] into channel i at position (position
+ * = length appends). Returns 0 and changes nothing when position < 0,
+ * position > length, count < 0, channels is NULL or a needed channel pointer
+ * is NULL. count 0 returns 1 and changes nothing. */
+TVX_API int32_t PasteWave(int32_t position, int16_t **channels, int32_t count);
+
+/* -------------------------------------------------------------- WAV files */
+
+/* mode 1: a WAV file. RIFF chunks are walked (LIST, fact, ... skipped); the
+ * fmt chunk may be 16, 18 or 40 bytes, PCM (tag 1) or extensible with the PCM
+ * sub-format, 16 bits, 1 or 2 channels; the data chunk may stand anywhere.
+ * The in-memory header is filled as the canonical 44-byte header of what was
+ * found. A data chunk claiming more bytes than the file holds is cut to the
+ * whole frames present. Anything else (not RIFF/WAVE, not 16-bit PCM, 0 or
+ * more than 2 channels, no data chunk) returns 0 with the wave buffer
+ * exactly as it was.
+ * Any other mode: a headerless file of 16-bit little-endian mono samples,
+ * described with rate and bits. Returns 0 for a file that cannot be opened,
+ * is empty, or is 2 GiB or larger. */
+TVX_API int32_t ReadWaveFile(int32_t mode, const char *path, int32_t rate, int32_t bits);
+/* mode 1: header + whole signal; 2: whole signal raw (interleaved frames for
+ * two channels); 3: header + samples start..start+count-1; 4: channel 0's
+ * samples start..start+count-1 raw; other modes: an empty file.
+ * Returns 1 when the file was written completely, 0 when it cannot be
+ * created or a write fails (no partial file is left), and 0 without creating
+ * anything for modes 3 and 4 when start < 0, count < 0 or the range runs
+ * past the signal. */
+TVX_API int32_t SaveWaveFile(int32_t mode, const char *path, int32_t start, int32_t count);
+
+/* ---------------------------------------------------------------- elements */
+
+TVX_API int32_t GetElementNum(void);
+/* 1 and the element's bounds (each pointer may be NULL); 0 for an index
+ * outside 0..count-1. */
+TVX_API int32_t GetElementSegment(int32_t index, int32_t *start, int32_t *end);
+/* Moves the start (which = 1) or end (which = 2) of an element and its
+ * neighbour's adjoining boundary, clamped. 0 for an index outside
+ * 0..count-1 or another which. */
+TVX_API int32_t SetElementSegment(int32_t index, int32_t position, int32_t which);
+/* One element from 0 to the sample length; description unchanged. */
+TVX_API void SetFullSegmentation(void);
+/* Removes elements with start >= end; none left: SetFullSegmentation. */
+TVX_API void TidyElements(void);
+/* Splits the element that strictly contains position. 0 when none does, or
+ * when the table already holds 10000 elements. */
+TVX_API int32_t AddBoundary(int32_t position);
+/* Merges element index with its left (which = 1) or right (2) neighbour.
+ * 0 for an index outside 0..count-1, otherwise 1. */
+TVX_API int32_t DelBoundary(int32_t index, int32_t which);
+/* The element whose boundary lies within 5 pixels (5.0 / scale samples,
+ * truncated) of position, its side (1 start, 2 end) written through side
+ * (which may be NULL). -1 when none, and for scale <= 0 or not a number. */
+TVX_API int32_t GetNearestElementBoundary(int32_t position, int32_t *side, float scale);
+/* Index of the element holding position (the last element also holds its
+ * end), or -1. */
+TVX_API int32_t GetElement(int32_t position);
+/* Copies the description (with its zero) into text, which holds at least 104
+ * bytes. 0 for a bad index or NULL text. */
+TVX_API int32_t GetElementDesc(int32_t index, char *text);
+/* Sets the description; a text of 104 characters or more is cut to its first
+ * 103. 0 for a bad index or NULL text. */
+TVX_API int32_t SetElementDesc(int32_t index, const char *text);
+
+/* --------------------------------------------------------------- tag files */
+
+/* Reads a peak or tag file (kinds 2 and 3) into the host's buffers without
+ * touching the document. peaks must hold the file's peak count and elements
+ * its element count; elements and elementCount may be NULL. Returns 0, and
+ * writes nothing at all, for NULL peaks or peakCount, a file that cannot be
+ * opened, a wrong type text, another kind, negative counts, more than 100000
+ * peaks or 10000 elements, or a file shorter than its header announces. */
+TVX_API int32_t LoadTag(const char *path, int32_t *peaks, int32_t *peakCount,
+                        TvxElement *elements, int32_t *elementCount);
+
+/* ------------------------------------------------------------------ peaks */
+
+/* Index of the peak within 5.0 / scale samples (truncated) of position, or
+ * -1 (also for scale <= 0). */
+TVX_API int32_t GetClosedPeak(int32_t position, float scale);
+/* The largest sample near position on channel 0 or 1; the position itself
+ * when no larger one is near; -1 for position >= length, a channel other
+ * than 0 or 1, or a channel without samples. The window is clipped to the
+ * signal. */
+TVX_API int32_t GetClosedMaximumPeak(int32_t position, int32_t channel);
+/* A zero crossing near position; the position itself when none; -1 for a
+ * channel other than 0 or 1 or without samples. Clipped to the signal. */
+TVX_API int32_t GetClosedZerocross(int32_t position, int32_t channel);
+/* Deletes the peak within tolerance; 1 and its position through removed
+ * (may be NULL), else 0. The modified pitch is not shifted. */
+TVX_API int32_t DeletePeak(int32_t position, int32_t *removed, float scale);
+/* Inserts a peak, keeping the table ascending (a position below every peak
+ * goes first). 0 for a position that is already a peak. The peak table and
+ * the modified pitch both keep room for the new count; the periods are not
+ * shifted. Invalidates pointers into the peak table and modified pitch. */
+TVX_API int32_t AddPeak(int32_t position, int32_t *added);
+TVX_API void DeleteAllPeak(void);
+/* Deletes every peak p with from <= p <= to. */
+TVX_API void DeleteRangePeak(int32_t from, int32_t to);
+/* Moves every peak to a zero crossing at or before it, then recomputes the
+ * modified pitch. samples/count are the host's (normally channel 0 and the
+ * length); nothing happens for NULL samples or count < 2; peaks at or past
+ * count are left alone. */
+TVX_API void AdjustPeakToZerocross(const int16_t *samples, int32_t count);
+/* Moves every peak to a local maximum at or after it, then recomputes the
+ * modified pitch. Same argument rules as AdjustPeakToZerocross. */
+TVX_API void AdjustZerocrossToPeak(const int16_t *samples, int32_t count);
+/* Peaks with start <= p < end of the element; *peaks points into the peak
+ * table at the first of them, or NULL when none. */
+TVX_API int32_t GetElementPeak(int32_t element, int32_t **peaks);
+/* Peaks in the element minus 1; *periods points into the modified pitch at
+ * the element's first peak, or NULL (result 0). */
+TVX_API int32_t GetElementModifiedPitch(int32_t element, int32_t **periods);
+/* Peak count; *peaks receives the peak table (may be NULL when 0). */
+TVX_API int32_t GetFullPeaks(int32_t **peaks);
+/* Peak count - 1 (0 when there are no peaks); *periods receives the
+ * modified pitch. */
+TVX_API int32_t GetFullModifiedPitch(int32_t **periods);
+/* Copies peak count - 1 periods. 0 for NULL. */
+TVX_API int32_t SetModifiedPitch(const int32_t *periods);
+/* 1 with the nearest peak's position and index (pointers may be NULL); 0
+ * for position >= length, or no peaks (peak := -1). */
+TVX_API int32_t GetNearestPeak(int32_t position, int32_t *peak, int32_t *index);
+/* 1 with the period at the nearest peak; 0 when GetNearestPeak fails or
+ * there is only one peak (no interval to measure). */
+TVX_API int32_t GetNearestPitch(int32_t position, int32_t *period);
+
+/* ----------------------------------------------------------- segmentation */
+
+/* Rewrites the element table as alternating "SIL" and voiced elements and
+ * sets the segmentation flag; returns the element count. 0 elements for
+ * NULL samples, length <= 48, a rate below 50 Hz or at or below 4000 Hz
+ * (the 2000 Hz design cannot serve it), or no loud frame. More regions than
+ * the table holds: the elements stop at 10000, the last one running to the
+ * end of the signal. */
+TVX_API int32_t SegmentSpeech(const int16_t *samples, int32_t length, int32_t sampleRate);
+
+/* ------------------------------------------------------------ pitch marks */
+
+/* Pitch marks from the external program pap.exe (found on PATH), run in
+ * the current directory with the working files temp.wav, pitch.psc and
+ * temp.pointprocess, which are removed afterwards. Fills the document like
+ * CalculatePitch; 0 marks when the program is missing or fails. */
+TVX_API int32_t CalculatePeak(const int16_t *samples, int32_t length, int32_t sampleRate);
+/* As CalculatePeak into the host's array, which must hold one entry per
+ * pulse the program reports; with peaks NULL only the count is returned. */
+TVX_API int32_t _CalculatePeak(const int16_t *samples, int32_t length, int32_t sampleRate,
+                               int32_t *peaks);
+/* Internal algorithm: segments first while the document is unsegmented,
+ * then one mark per strong positive half-wave of the signal low-passed at
+ * 300 Hz; fills peaks and modified pitch; returns the peak count (the table
+ * grows past 100000 as needed). 0 for NULL samples, length <= 0 or a rate
+ * at or below 600 Hz. */
+TVX_API int32_t CalculatePitch(const int16_t *samples, int32_t length, int32_t sampleRate);
+/* The marks into the host's array (NULL: count only). */
+TVX_API int32_t _CalculatePitch(const int16_t *samples, int32_t length, int32_t sampleRate,
+                                int32_t *peaks);
+
+/* ------------------------------------------------------------- peak files */
+
+/* Stores peaks, modified pitch and elements (kind 3, the wave buffer's rate)
+ * through a temporary file renamed into place: 1, or 0 when it cannot be
+ * written (an existing file is then left as it was). */
+TVX_API int32_t SavePeaks(const char *path);
+TVX_API int32_t _SavePeaks(const char *path, TvxDocument *state);
+/* Loads a kind 3 or kind 2 file into the document. The whole file is checked
+ * before anything changes: 0 and nothing changed for a missing file, a wrong
+ * type text (it must be zero-terminated within its 20 bytes), negative
+ * counts, more elements than the table holds, or a file shorter than its
+ * header announces. Another kind returns 0 after replacing only the peak
+ * sampling rate. */
+TVX_API int32_t ReadPeaks(const char *path);
+TVX_API int32_t _ReadPeaks(const char *path, TvxDocument *state);
+
+/* -------------------------------------------------------- point filtering */
+
+/* Centred moving average of window values (sum of 2*(window/2)+1 values
+ * divided by window, low 16 bits kept); the first and last window/2 values
+ * are copied. src and dst must not overlap. 0 for NULL arrays, window <= 0
+ * or count < 0 (nothing written). */
+TVX_API int32_t FilterInPoints(const int32_t *src, int32_t *dst, int32_t count, int32_t window);
+/* FilterInPoints on every run of values above 50; gaps become 0. Same
+ * refusals. */
+TVX_API int32_t FilterPitch(const int32_t *src, int32_t *dst, int32_t count, int32_t window);
+
+/* ----------------------------------------------------------------- editing */
+
+/* Copy, delete, cut and paste samples a..b (either order, both included)
+ * with elements, peaks, modified pitch and spectrum frames kept in step.
+ * 0 and nothing changed when a = b, a position lies outside the signal or the
+ * segmentation, a paste would exceed 10000 elements, or the clipboard's
+ * channel count differs from the signal's. PasteSpeech: 0 for an empty
+ * clipboard. Pointers into the peak table, modified pitch, spectrum and
+ * channel arrays are invalidated. */
+TVX_API int32_t CopySpeech(int32_t a, int32_t b);
+TVX_API int32_t DelSpeech(int32_t a, int32_t b);
+TVX_API int32_t CutSpeech(int32_t a, int32_t b);
+TVX_API int32_t PasteSpeech(int32_t a, int32_t b);
+/* Concatenates the elements overlapping start..end of a channel, each "SIL"
+ * element replaced by silence of half its length, into the output signal.
+ * Pieces are clipped to their elements. 0 and nothing changed for
+ * start >= end, start < 0, end >= length, no elements, a channel other than
+ * 0 or 1 or one without samples. */
+TVX_API int32_t CollectSegmentedSpeech(int32_t channel, int32_t start, int32_t end);
+/* The output signal (shared with SynthesisSpeech); valid until the next
+ * collection, synthesis or FreeTalvox. */
+TVX_API int16_t *GetCollectSegmentedSpeech(void);
+TVX_API int32_t GetCollectSegmentedSpeechLength(void);
+
+/* ------------------------------------------------------------- resynthesis */
+
+/* Pitch-synchronous overlap-add of samples start..end-1 of a channel with
+ * the modified pitch. 0 and nothing changed for start >= end, start < 0,
+ * end >= length, no elements, a channel other than 0 or 1 or one without
+ * samples. Grain samples that would land before the output's start or past
+ * its room are dropped. Without a period for a selected interval (the
+ * modified pitch shorter than the peak table) the source distance is used. */
+TVX_API int32_t SynthesisSpeech(int32_t channel, int32_t start, int32_t end);
+/* The output signal; valid until the next synthesis, collection or
+ * FreeTalvox. NULL before the first. */
+TVX_API int16_t *GetSynthesisSpeech(void);
+TVX_API int32_t GetSynthesisLength(void);
+
+/* -------------------------------------------------------- FFT and windows */
+
+/* In-place radix-2 complex FFT, direction 0 forward (unscaled), anything
+ * else inverse (scaled by 1/n). Returns 1; n <= 0 leaves the arrays alone
+ * and returns 1; n not a power of two leaves them alone and returns 0. */
+TVX_API int32_t fft(float *re, float *im, int32_t direction, int32_t n);
+/* Hann window in place: x[i] = trunc((0.5 - 0.5 cos(6.28318 i / n)) x[i]).
+ * n <= 0 or NULL does nothing. */
+TVX_API void Hanning(int16_t *samples, int32_t n);
+
+/* ---------------------------------------------------------------- filters */
+
+/* Butterworth low-pass as order/2 second-order sections (a, b hold at least
+ * order/2 entries); returns the input gain. */
+TVX_API double butt_low_pass(int32_t rate, int32_t order, double cutoff, double *a, double *b);
+/* Chebyshev type I low-pass, ripple in dB (0 < ripple <= 3.0103). */
+TVX_API double cheby_low_pass(int32_t rate, int32_t order, double rippleDb, double cutoff,
+                              double *a, double *b);
+/* Runs the cascade in place. The delay state is process-wide and carries
+ * over from one call to the next (it is never reset). Orders above 19 use
+ * the first 9 sections; count <= 0 or NULL samples does nothing. */
+TVX_API void filter(int16_t *samples, int32_t count, int32_t order, double gain, const double *a,
+                    const double *b);
+
+/* -------------------------------------------------------------- prediction */
+
+/* Burg lattice LPC of the current order (SetLPCNum; orders above 100 are
+ * taken as 100, below 1 as 1): writes coefficients[1..order].
+ * An all-zero frame gives zero coefficients. 0 for NULL pointers or
+ * length <= 0. */
+TVX_API int32_t Lpc_Lattice(float *coefficients, const int16_t *frame, int32_t length);
+/* Prediction-error filter with coefficients[1..12]. */
+TVX_API int32_t AntiFilterFromLPC(const float *coefficients, const int16_t *input, int16_t *residual,
+                                  int32_t length);
+/* All-pole synthesis with coefficients[1..12]; output[0] is 0. */
+TVX_API int32_t SynthFromLPC(const float *coefficients, const int16_t *excitation, int16_t *output,
+                             int32_t length);
+/* Normalised cross-correlation in percent, one value per lag 0..signalLength-1
+ * into output; samples past signalLength count as 0. 0 when the signal is
+ * shorter than the template. */
+TVX_API int32_t Correlation(const int16_t *signal, int32_t signalLength, const int16_t *templ,
+                            int32_t templateLength, float *output);
+TVX_API void SetLPCNum(int32_t order);
+TVX_API int32_t GetLPCNum(void);
+
+/* -------------------------------------------------------- cepstrum, MFCC */
+
+/* Real cepstrum magnitudes: writes the cepstrum length (GetCeplen) values;
+ * values past the transform size are 0. 0 for n < 13 or n > 65536. */
+TVX_API int32_t CalculateCepstral(const int16_t *frame, int32_t n, float *output);
+TVX_API void SetCeplen(int32_t length);
+TVX_API int32_t GetCeplen(void);
+/* Critical-band cepstral coefficients 1..GetMFCCVecLen(). 0 for n < 20,
+ * n > 65536 or a vector length <= 0. */
+TVX_API int32_t MFCCCalculateParam(const int16_t *frame, int32_t n, float *output);
+TVX_API void MFCCSetSampleingRate(int32_t rate);
+TVX_API void SetMFCCVecLen(int32_t length);
+TVX_API int32_t GetMFCCVecLen(void);
+
+/* ------------------------------------------------------- spectrum, energy */
+
+/* Spectrogram, 64 bytes per frame of 128 samples every 16 samples, into the
+ * document's buffer; returns the frame count. NULL samples or count <= 0:
+ * 0 frames. */
+TVX_API int32_t CalculateSpectrum(const int16_t *samples, int32_t count);
+/* Into the host's buffer of ceil(count/16) x 64 bytes; also stores the
+ * frame count in the document. 0 for NULL output or samples, or count <= 0. */
+TVX_API int32_t _CalculateSpectrum(const int16_t *samples, int32_t count, uint8_t *output);
+/* The spectrum buffer; valid until the next CalculateSpectrum, speech edit
+ * or FreeTalvox. */
+TVX_API uint8_t *GetSpectrum(void);
+TVX_API int32_t GetSpectrumFrameNum(void);
+/* Energy contour in dB, one value per frame of 128 samples every 16. 0 for
+ * NULL samples or count <= 0. */
+TVX_API int32_t CalculateEnergy(const int16_t *samples, int32_t count);
+/* energy holds ceil(count/16) values. */
+TVX_API int32_t _CalculateEnergy(const int16_t *samples, int32_t count, int32_t *energy,
+                                 int32_t *length);
+/* The energy contour; valid until the next CalculateEnergy or FreeTalvox. */
+TVX_API int32_t *GetEnergy(void);
+TVX_API int32_t GetEnergyLength(void);
+
+/* ---------------------------------------------------------------- playback */
+
+/* The window value is a file descriptor the host owns (0: no notifications);
+ * each event is one 8-byte record, two little-endian uint32: message number
+ * (0x3BB open, 0x3BC close, 0x3BD done; 0x3BE, 0x3BF, 0x3C0 for input) and a
+ * parameter. */
+TVX_API int32_t PlayOpen(uint32_t window, int32_t rate, int32_t channels, int32_t bits);
+/* Plays the host's buffer in place: keep it unchanged until "done" arrives
+ * or PlayStop returns. NULL or length <= 0 does nothing. */
+TVX_API void PlayData(void *samples, int32_t length);
+TVX_API int32_t WaveOutGetPosition(void);
+TVX_API void PlayPause(void);
+TVX_API int32_t PlayStop(void);
+TVX_API void PlayClose(void);
+TVX_API void FreeWavePlay(void);
+TVX_API int32_t isSoundOpen(void);
+
+/* --------------------------------------------------------------- recording */
+
+TVX_API int32_t RecordOpen(uint32_t window, int32_t rate, int32_t channels, int32_t bits);
+/* Records into the host's buffer: keep it until "data" arrives or RecordStop
+ * returns. NULL or length <= 0 does nothing. */
+TVX_API void RecordData(void *buffer, int32_t length);
+TVX_API int32_t WaveInGetPosition(void);
+TVX_API int32_t GetRecordBytes(void);
+TVX_API int32_t RecordStop(void);
+TVX_API void RecordClose(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* TALVOX_H */
