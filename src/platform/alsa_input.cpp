@@ -62,7 +62,7 @@ void AlsaInput::Halt() {
 bool AlsaInput::Pump() {
   if (!started_ || queue_.empty()) return false;
   Entry& front = queue_.front();
-  uint32_t room = (front.length - front.filled) / frameBytes_;
+  const int64_t room = (front.length - front.filled) / frameBytes_;
   if (room == 0) {
     ReturnFront();
     return true;
@@ -70,7 +70,10 @@ bool AlsaInput::Pump() {
   snd_pcm_state_t state = snd_pcm_state(pcm_);
   if (state == SND_PCM_STATE_XRUN) snd_pcm_prepare(pcm_);
   if (state == SND_PCM_STATE_XRUN || state == SND_PCM_STATE_PREPARED) snd_pcm_start(pcm_);
-  snd_pcm_sframes_t n = snd_pcm_readi(pcm_, front.data + front.filled, room);
+  // A period at a time: some plugins (the file plugin's input file among
+  // them) refuse reads longer than their own buffer.
+  snd_pcm_sframes_t n = snd_pcm_readi(pcm_, front.data + front.filled,
+                                      static_cast<snd_pcm_uframes_t>(std::min(room, periodFrames_)));
   if (n == -EAGAIN) return false;
   if (n < 0 && snd_pcm_recover(pcm_, static_cast<int>(n), 1) == 0) return true;
   if (n < 0) {

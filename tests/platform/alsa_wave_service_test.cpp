@@ -118,24 +118,47 @@ TEST(AlsaService, AHostThatClosedItsPipeIsNotKilled) {
   close(ends[1]);
 }
 
+// The buffers are longer than ALSA's own buffer, so they fill in many reads.
 TEST(AlsaService, RecordsTheRawFileIntoTheHostBuffer) {
   AlsaSandbox sandbox;
-  std::vector<uint8_t> source = BytesOf(Pattern(10000));
+  std::vector<uint8_t> source = BytesOf(Pattern(60000));
   WriteBytes(sandbox.Captured(), source);
   NotificationPipe host;
   ASSERT_EQ(RecordOpen(host.Window(), 22050, 1, 16), 1);
   EXPECT_EQ(host.Next(), 0x3BEu);
-  std::vector<uint8_t> buffer(4000, 0xEE);
-  RecordData(buffer.data(), 4000);
+  std::vector<uint8_t> buffer(40000, 0xEE);
+  RecordData(buffer.data(), 40000);
   uint32_t parameter = 0;
   EXPECT_EQ(host.Next(&parameter), 0x3C0u);
-  EXPECT_EQ(parameter, 4000u);
-  EXPECT_EQ(GetRecordBytes(), 4000);
-  EXPECT_EQ(WaveInGetPosition(), 2000);
+  EXPECT_EQ(parameter, 40000u);
+  EXPECT_EQ(GetRecordBytes(), 40000);
+  EXPECT_EQ(WaveInGetPosition(), 20000);
   EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), source.begin()));
   EXPECT_EQ(RecordStop(), 1);
   EXPECT_EQ(host.Next(), 0x3BFu);
   EXPECT_TRUE(host.Empty());
+}
+
+TEST(AlsaService, RecordsStereoBuffersOneAfterAnother) {
+  AlsaSandbox sandbox;
+  std::vector<uint8_t> source = BytesOf(Pattern(80000));
+  WriteBytes(sandbox.Captured(), source);
+  NotificationPipe host;
+  ASSERT_EQ(RecordOpen(host.Window(), 44100, 2, 16), 1);
+  EXPECT_EQ(host.Next(), 0x3BEu);
+  std::vector<uint8_t> first(30000), second(20000);
+  RecordData(first.data(), 30000);
+  EXPECT_EQ(host.Next(), 0x3C0u);
+  RecordData(second.data(), 20000);
+  EXPECT_EQ(host.Next(), 0x3C0u);
+  EXPECT_EQ(WaveInGetPosition(), 12500);
+  RecordClose();
+  EXPECT_TRUE(std::equal(first.begin(), first.end(), source.begin()));
+  // The device keeps recording between the buffers, so the second one holds
+  // later bytes of the file, whole frames of it.
+  auto found = std::search(source.begin() + 30000, source.end(), second.begin(), second.end());
+  ASSERT_NE(found, source.end());
+  EXPECT_EQ((found - source.begin()) % 4, 0);
 }
 
 TEST(AlsaService, NoUsableDefaultDeviceShowsTheMessages) {
