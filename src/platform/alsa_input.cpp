@@ -5,17 +5,17 @@
 namespace talvox::platform {
 
 AlsaInput::AlsaInput(snd_pcm_t* pcm, const WAVEFORMATEX& format, int64_t periodFrames, int window)
-    : AlsaDevice(pcm, format, periodFrames, window) {
-  Launch(MM_WIM_OPEN);
-}
+    : AlsaDevice(pcm, format, periodFrames, window) {}
 
-AlsaInput::~AlsaInput() {
+void AlsaInput::Open() { LaunchWorker(MM_WIM_OPEN); }
+
+void AlsaInput::Close() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     Halt();
     while (!queue_.empty()) ReturnFront();
   }
-  Shut(MM_WIM_CLOSE);
+  StopWorker(MM_WIM_CLOSE);
 }
 
 void AlsaInput::AddBuffer(WAVEHDR* header) {

@@ -8,17 +8,17 @@ AlsaOutput::AlsaOutput(snd_pcm_t* pcm, const WAVEFORMATEX& format, int64_t perio
                        int window)
     : AlsaDevice(pcm, format, periodFrames, window),
       silence_(static_cast<size_t>(periodFrames) * frameBytes_,
-               format.wBitsPerSample == 8 ? char(0x80) : char(0)) {
-  Launch(MM_WOM_OPEN);
-}
+               format.wBitsPerSample == 8 ? char(0x80) : char(0)) {}
 
-AlsaOutput::~AlsaOutput() {
+void AlsaOutput::Open() { LaunchWorker(MM_WOM_OPEN); }
+
+void AlsaOutput::Close() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     snd_pcm_drop(pcm_);
     ReturnAll();
   }
-  Shut(MM_WOM_CLOSE);
+  StopWorker(MM_WOM_CLOSE);
 }
 
 void AlsaOutput::Write(WAVEHDR* header) {
