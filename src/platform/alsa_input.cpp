@@ -74,7 +74,7 @@ bool AlsaInput::Pump() {
   // them) refuse reads longer than their own buffer.
   snd_pcm_sframes_t n = snd_pcm_readi(pcm_, front.data + front.filled,
                                       static_cast<snd_pcm_uframes_t>(std::min(room, periodFrames_)));
-  if (n == -EAGAIN) return false;
+  if (n == -EAGAIN || n == 0) return false;
   if (n < 0 && snd_pcm_recover(pcm_, static_cast<int>(n), 1) == 0) return true;
   if (n < 0) {
     // The device is gone: hand back what was recorded rather than wait for ever.

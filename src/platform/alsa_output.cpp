@@ -105,7 +105,7 @@ bool AlsaOutput::WriteNext() {
   if (snd_pcm_state(pcm_) == SND_PCM_STATE_XRUN) snd_pcm_prepare(pcm_);
   snd_pcm_sframes_t n = snd_pcm_writei(pcm_, next->data + next->cursor * frameBytes_,
                                        static_cast<snd_pcm_uframes_t>(next->frames - next->cursor));
-  if (n == -EAGAIN) return false;
+  if (n == -EAGAIN || n == 0) return false;
   if (n < 0 && snd_pcm_recover(pcm_, static_cast<int>(n), 1) == 0) return true;
   if (n < 0) {
     // The device is gone: count the rest as played so the host gets its
