@@ -28,8 +28,7 @@ void BlockBrokenPipeSignal() {
 
 }  // namespace
 
-AlsaDevice::AlsaDevice(snd_pcm_t* pcm, const WAVEFORMATEX& format, int64_t periodFrames,
-                       int window)
+AlsaDevice::AlsaDevice(snd_pcm_t* pcm, const WAVEFORMATEX& format, int64_t periodFrames, int window)
     : pcm_(pcm), frameBytes_(format.nBlockAlign), periodFrames_(periodFrames), window_(window) {}
 
 AlsaDevice::~AlsaDevice() {

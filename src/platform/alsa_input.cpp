@@ -72,8 +72,9 @@ bool AlsaInput::Pump() {
   if (state == SND_PCM_STATE_XRUN || state == SND_PCM_STATE_PREPARED) snd_pcm_start(pcm_);
   // A period at a time: some plugins (the file plugin's input file among
   // them) refuse reads longer than their own buffer.
-  snd_pcm_sframes_t n = snd_pcm_readi(pcm_, front.data + front.filled,
-                                      static_cast<snd_pcm_uframes_t>(std::min(room, periodFrames_)));
+  snd_pcm_sframes_t n =
+      snd_pcm_readi(pcm_, front.data + front.filled,
+                    static_cast<snd_pcm_uframes_t>(std::min(room, periodFrames_)));
   if (n == -EAGAIN || n == 0) return false;
   if (n < 0 && snd_pcm_recover(pcm_, static_cast<int>(n), 1) == 0) return true;
   if (n < 0) {

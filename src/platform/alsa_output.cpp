@@ -4,8 +4,7 @@
 
 namespace talvox::platform {
 
-AlsaOutput::AlsaOutput(snd_pcm_t* pcm, const WAVEFORMATEX& format, int64_t periodFrames,
-                       int window)
+AlsaOutput::AlsaOutput(snd_pcm_t* pcm, const WAVEFORMATEX& format, int64_t periodFrames, int window)
     : AlsaDevice(pcm, format, periodFrames, window),
       silence_(static_cast<size_t>(periodFrames) * frameBytes_,
                format.wBitsPerSample == 8 ? char(0x80) : char(0)) {}
@@ -84,8 +83,8 @@ void AlsaOutput::UpdatePlayed() {
     // Underrun: everything handed over has been played.
     played_ = written_;
   } else if (state == SND_PCM_STATE_RUNNING && snd_pcm_delay(pcm_, &delay) == 0) {
-    played_ = std::clamp<int64_t>(written_ - std::max<snd_pcm_sframes_t>(delay, 0), played_,
-                                  written_);
+    played_ =
+        std::clamp<int64_t>(written_ - std::max<snd_pcm_sframes_t>(delay, 0), played_, written_);
   }
 }
 
@@ -124,8 +123,9 @@ bool AlsaOutput::WriteNext() {
 // period-based sink receives the last frames.
 bool AlsaOutput::PadToPeriod() {
   if (queue_.empty() || written_ % periodFrames_ == 0) return false;
-  snd_pcm_sframes_t n = snd_pcm_writei(pcm_, silence_.data(),
-                                       static_cast<snd_pcm_uframes_t>(periodFrames_ - written_ % periodFrames_));
+  snd_pcm_sframes_t n =
+      snd_pcm_writei(pcm_, silence_.data(),
+                     static_cast<snd_pcm_uframes_t>(periodFrames_ - written_ % periodFrames_));
   if (n <= 0) return false;
   written_ += n;
   if (snd_pcm_state(pcm_) == SND_PCM_STATE_PREPARED) snd_pcm_start(pcm_);

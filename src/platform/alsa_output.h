@@ -48,8 +48,8 @@ class AlsaOutput : public AlsaDevice {
   void ReturnAll();
 
   std::deque<Entry> queue_;
-  int64_t written_ = 0;  // frames handed to ALSA since the stream was prepared
-  int64_t played_ = 0;   // of those, frames played
+  int64_t written_ = 0;   // frames handed to ALSA since the stream was prepared
+  int64_t played_ = 0;    // of those, frames played
   int64_t finished_ = 0;  // frames of buffers returned since the last reset
   bool paused_ = false;
   std::vector<char> silence_;

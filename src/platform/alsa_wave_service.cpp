@@ -117,9 +117,8 @@ class AlsaWaveService : public WaveService {
     int64_t period = 0;
     result = OpenAlsaPcm(SND_PCM_STREAM_PLAYBACK, *format, &pcm, &period);
     if (result != MMSYSERR_NOERROR) return result;
-    return outputs_.Add(std::make_unique<WaveOutDevice>(pcm, *format, period,
-                                                        WindowOf(callback, flags)),
-                        device);
+    return outputs_.Add(
+        std::make_unique<WaveOutDevice>(pcm, *format, period, WindowOf(callback, flags)), device);
   }
   MMRESULT OutPrepareHeader(HWAVEOUT device, WAVEHDR* header, uint32_t size) override {
     return Prepare(outputs_.Find(device), header, size);
@@ -157,9 +156,8 @@ class AlsaWaveService : public WaveService {
     int64_t period = 0;
     result = OpenAlsaPcm(SND_PCM_STREAM_CAPTURE, *format, &pcm, &period);
     if (result != MMSYSERR_NOERROR) return result;
-    return inputs_.Add(std::make_unique<WaveInDevice>(pcm, *format, period,
-                                                      WindowOf(callback, flags)),
-                       device);
+    return inputs_.Add(
+        std::make_unique<WaveInDevice>(pcm, *format, period, WindowOf(callback, flags)), device);
   }
   MMRESULT InPrepareHeader(HWAVEIN device, WAVEHDR* header, uint32_t size) override {
     return Prepare(inputs_.Find(device), header, size);

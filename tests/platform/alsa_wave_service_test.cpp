@@ -1,8 +1,9 @@
+#include "platform/alsa_wave_service.h"
+
 #include <algorithm>
 #include <vector>
 
 #include "alsa_sandbox.h"
-#include "platform/alsa_wave_service.h"
 #include "platform/message_box.h"
 #include "talvox.h"
 
@@ -195,7 +196,8 @@ TEST(AlsaService, StopHandsBackWhatWasRecorded) {
   EXPECT_EQ(uint32_t(bytes), parameter);
   EXPECT_EQ(bytes % 4, 0);
   EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + bytes, source.begin()));
-  EXPECT_TRUE(std::all_of(buffer.begin() + bytes, buffer.end(), [](uint8_t b) { return b == 0xEE; }));
+  EXPECT_TRUE(
+      std::all_of(buffer.begin() + bytes, buffer.end(), [](uint8_t b) { return b == 0xEE; }));
   EXPECT_EQ(host.Next(), 0x3BFu);
 }
 
