@@ -64,6 +64,18 @@ TEST_F(WavWriter, RawModesOnStereo) {
   EXPECT_EQ(Saved(4, 5, 10), SampleBytes(left));
 }
 
+TEST_F(WavWriter, ReplacesAnExistingFileAndLeavesNoTemporary) {
+  LoadRamp(100, 1);
+  const std::string path = dir.File("out");
+  WriteBytes(path, std::vector<uint8_t>(5000, 7));
+  GetWaveFileHead()->riffSize = 1;
+  ASSERT_EQ(SaveWaveFile(1, path.c_str(), 0, 0), 1);
+  EXPECT_EQ(GetWaveFileHead()->riffSize, 236u);
+  EXPECT_EQ(ReadBytes(path).size(), 244u);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                          std::filesystem::directory_iterator()), 1);
+}
+
 TEST_F(WavWriter, OtherModesCreateAnEmptyFile) {
   LoadRamp(100, 1);
   const std::string path = dir.File("out");
