@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -157,6 +159,9 @@ TEST_F(WavReader, EmptyAndMissingFilesAreRefused) {
   EXPECT_EQ(ReadWaveFile(0, dir.File("missing.raw").c_str(), 8000, 16), 0);
   EXPECT_EQ(ReadWaveFile(0, dir.File("in.wav").c_str(), 8000, 16), 0);  // 0 bytes
   EXPECT_EQ(ReadWaveFile(1, dir.path().c_str(), 0, 0), 0);  // a folder
+  const std::string fifo = dir.File("pipe");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(ReadWaveFile(1, fifo.c_str(), 0, 0), 0);  // refused, not waited on
   before.ExpectUnchanged();
 }
 
