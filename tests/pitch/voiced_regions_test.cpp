@@ -147,7 +147,14 @@ TEST(RegionScan, ElementsStopAtTheTableCapacity) {
 }
 
 // The whole detection through the export.
-class Segmentation : public DocumentTest {};
+// The filter state starts fresh, as in a newly loaded library.
+class Segmentation : public DocumentTest {
+ protected:
+  void SetUp() override {
+    DocumentTest::SetUp();
+    ResetFilterState();
+  }
+};
 
 std::vector<int16_t> Bursts(int32_t length, int32_t period, int32_t loud, double frequency,
                             double amplitude) {
