@@ -372,9 +372,11 @@ TVX_API int32_t GetCollectSegmentedSpeechLength(void);
 /* Pitch-synchronous overlap-add of samples start..end-1 of a channel with
  * the modified pitch. 0 and nothing changed for start >= end, start < 0,
  * end >= length, no elements, a channel other than 0 or 1 or one without
- * samples. Grain samples that would land before the output's start or past
- * its room are dropped. Without a period for a selected interval (the
- * modified pitch shorter than the peak table) the source distance is used. */
+ * samples. The output length is the last new mark plus the stretch after
+ * the last source mark, clipped to 0..(end - start + 100000); grain samples
+ * that would land outside it are dropped. Without a period for a selected
+ * interval (the modified pitch shorter than the peak table) the source
+ * distance is used. Selection stops at a peak below its predecessor. */
 TVX_API int32_t SynthesisSpeech(int32_t channel, int32_t start, int32_t end);
 /* The output signal; valid until the next synthesis, collection or
  * FreeTalvox. NULL before the first. */
