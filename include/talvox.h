@@ -445,20 +445,23 @@ TVX_API int32_t GetMFCCVecLen(void);
 /* ------------------------------------------------------- spectrum, energy */
 
 /* Spectrogram, 64 bytes per frame of 128 samples every 16 samples, into the
- * document's buffer; returns the frame count. NULL samples or count <= 0:
- * 0 frames. */
+ * document's buffer of (count / 16 + 50) frames; returns the frame count.
+ * NULL samples or count <= 0: 0, the buffer and frame count unchanged. */
 TVX_API int32_t CalculateSpectrum(const int16_t *samples, int32_t count);
 /* Into the host's buffer of ceil(count/16) x 64 bytes; also stores the
- * frame count in the document. 0 for NULL output or samples, or count <= 0. */
+ * frame count in the document. 0 for NULL output or samples, or count <= 0
+ * (nothing written, the frame count unchanged). */
 TVX_API int32_t _CalculateSpectrum(const int16_t *samples, int32_t count, uint8_t *output);
 /* The spectrum buffer; valid until the next CalculateSpectrum, speech edit
  * or FreeTalvox. */
 TVX_API uint8_t *GetSpectrum(void);
 TVX_API int32_t GetSpectrumFrameNum(void);
-/* Energy contour in dB, one value per frame of 128 samples every 16. 0 for
- * NULL samples or count <= 0. */
+/* Energy contour in dB, one value per frame of 128 samples every 16, into
+ * the document's buffer of count / 16 + 100 values: 1, or 0 for NULL samples
+ * or count <= 0 (contour and length unchanged). */
 TVX_API int32_t CalculateEnergy(const int16_t *samples, int32_t count);
-/* energy holds ceil(count/16) values. */
+/* energy holds ceil(count/16) values. 1, or 0 and nothing written for NULL
+ * samples, energy or length, or count <= 0. */
 TVX_API int32_t _CalculateEnergy(const int16_t *samples, int32_t count, int32_t *energy,
                                  int32_t *length);
 /* The energy contour; valid until the next CalculateEnergy or FreeTalvox. */
