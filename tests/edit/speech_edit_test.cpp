@@ -87,6 +87,7 @@ TEST_F(SpeechEdit, PasteAtTheStartAndAtTheEnd) {
                                               {"a", 100, 201},
                                               {"b", 201, 301},
                                               {"c", 301, 401}}));
+  TearDown();
   SetUp();
   ASSERT_EQ(CopySpeech(150, 250), 1);
   ASSERT_EQ(PasteSpeech(300, 300), 1);
@@ -102,6 +103,7 @@ TEST_F(SpeechEdit, DeleteKeepsPeaksAndPeriodsInStep) {
   EXPECT_EQ(Peaks(), (std::vector<int32_t>{50, 150}));
   EXPECT_EQ(Periods(), (std::vector<int32_t>{100}));
 
+  TearDown();
   SetUp();
   SetPeaks({50, 150, 250}, {100, 100});
   ASSERT_EQ(DelSpeech(60, 99), 1);
