@@ -418,7 +418,16 @@ TEST_P(HostileArguments, ExternalPitchMarksRefusals) {
     EXPECT_EQ(_CalculatePeak(x, 64, rate, out), 0);
   }
   EXPECT_EQ(CalculatePeak(nullptr, 64, 16000), 0);
+  std::fill(std::begin(out), std::end(out), -9);
   EXPECT_EQ(_CalculatePeak(nullptr, 64, 16000, out), 0);
+  EXPECT_EQ(_CalculatePeak(x, -1, 16000, out), 0);
+  EXPECT_EQ(out[0], -9);
+  for (int32_t element : {kLow, -1, GetElementNum(), kHuge}) {
+    int32_t* found = out;
+    EXPECT_EQ(GetElementPeak(element, &found), 0);
+    EXPECT_EQ(found, nullptr);
+    EXPECT_EQ(GetElementPeak(element, nullptr), 0);
+  }
   // The document keeps its peaks and elements.
   EXPECT_EQ(GetFullPeaks(&table), peaks);
   EXPECT_EQ(GetElementNum(), elements);
@@ -444,9 +453,26 @@ TEST_P(HostileArguments, FilterDesigns) {
   }
   EXPECT_EQ(butt_low_pass(16000, 4, 300.0, nullptr, b.data()), 0.0);
   EXPECT_EQ(cheby_low_pass(16000, 4, 0.5, 300.0, a.data(), nullptr), 0.0);
+  for (int32_t order : {kLow, -1, 0, 1}) {
+    std::fill(a.begin(), a.end(), 7.0);
+    EXPECT_EQ(butt_low_pass(16000, order, 300.0, a.data(), b.data()), 1.0);
+    cheby_low_pass(16000, order, 0.5, 300.0, a.data(), b.data());
+    EXPECT_EQ(a[0], 7.0) << order;  // no section, nothing written
+  }
+  for (int i = 0; i < 256; ++i) x[i] = static_cast<int16_t>(i - 128);
+  int16_t before[256];
+  std::copy(std::begin(x), std::end(x), std::begin(before));
   filter(x, 256, 4, 1.0, nullptr, nullptr);  // sections without coefficients: nothing
-  filter(x, 256, 0, 1.0, nullptr, nullptr);  // no sections: the gain alone
-  filter(x, 256, 1, double(NAN), nullptr, nullptr);
+  EXPECT_TRUE(std::equal(std::begin(x), std::end(x), std::begin(before)));
+  filter(x, 256, 1, 2.0, nullptr, nullptr);  // no sections: the gain alone
+  for (int i = 0; i < 256; ++i) ASSERT_EQ(x[i], 2 * before[i]) << i;
+  filter(x, 256, 0, double(NAN), nullptr, nullptr);  // non-finite results store 0
+  for (int i = 0; i < 256; ++i) ASSERT_EQ(x[i], 0) << i;
+  float re[4] = {1, 2, 3, 4}, im[4] = {};
+  EXPECT_EQ(fft(nullptr, im, 0, 4), 0);
+  EXPECT_EQ(fft(re, nullptr, 1, 4), 0);
+  EXPECT_EQ(fft(nullptr, nullptr, 0, 0), 1);
+  EXPECT_EQ(re[0], 1.0f);
   // The settings are stored without checks.
   for (int32_t value : {kLow, -1, 0, kHuge}) {
     SetCeplen(value);
