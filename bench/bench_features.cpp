@@ -85,9 +85,7 @@ long StatusKb(const char* field) {
   }
   return 0;
 }
-void ResetPeakMemory() {
-  std::ofstream("/proc/self/clear_refs") << "5";
-}
+void ResetPeakMemory() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 // The document as a host leaves it after analysis: the signal, one element
 // over it, the marks and a modified pitch two thirds of each period.
@@ -120,8 +118,8 @@ void Measure(benchmark::State& state, Work work) {
   for (auto _ : state) work();
   const long peak = StatusKb("VmHWM:");
   const double audio = static_cast<double>(TheSpeech().samples.size()) / kRate;
-  state.counters["realtime_x"] =
-      benchmark::Counter(audio * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+  state.counters["realtime_x"] = benchmark::Counter(audio * static_cast<double>(state.iterations()),
+                                                    benchmark::Counter::kIsRate);
   state.counters["peak_added_MB"] = static_cast<double>(peak - before) / 1024.0;
   state.counters["signal_MB"] = static_cast<double>(TheSpeech().samples.size() * 2) / 1048576.0;
   UnloadDocument();
@@ -137,12 +135,14 @@ void BM_SynthesisFifthHigher(benchmark::State& state) {
 BENCHMARK(BM_SynthesisFifthHigher)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_Spectrum(benchmark::State& state) {
-  Measure(state, [] { benchmark::DoNotOptimize(CalculateSpectrum(GetDataBuffer(0), GetWaveLength())); });
+  Measure(state,
+          [] { benchmark::DoNotOptimize(CalculateSpectrum(GetDataBuffer(0), GetWaveLength())); });
 }
 BENCHMARK(BM_Spectrum)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_Energy(benchmark::State& state) {
-  Measure(state, [] { benchmark::DoNotOptimize(CalculateEnergy(GetDataBuffer(0), GetWaveLength())); });
+  Measure(state,
+          [] { benchmark::DoNotOptimize(CalculateEnergy(GetDataBuffer(0), GetWaveLength())); });
 }
 BENCHMARK(BM_Energy)->Unit(benchmark::kMillisecond)->Iterations(5);
 
