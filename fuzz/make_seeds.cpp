@@ -3,6 +3,7 @@
 // variants the readers accept that those writers never produce (LIST chunk,
 // extensible fmt, kind 2, "Tag File"), built from them by hand.
 // Usage: make_seeds fuzz/corpus
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -190,6 +191,26 @@ void PapWavSeeds(const std::string& target) {
   }
 }
 
+// Speech-like signals for the host's road: voiced stretches between
+// silences, mono and stereo, at two rates.
+void RoadSeeds(const std::string& target) {
+  InitWaveFileProc();
+  std::vector<int16_t> speech(1600, 0);
+  std::vector<int16_t> voiced = Voice(1000, 80);
+  std::copy(voiced.begin(), voiced.end(), speech.begin() + 300);
+  SetDataBuffer(0, speech.data(), static_cast<int32_t>(speech.size()));
+  SaveWaveFile(1, PathOf(target, "speech16k.wav").c_str(), 0, 0);
+  GetWaveFileHead()->samplesPerSec = 8000;
+  GetWaveFileHead()->avgBytesPerSec = 16000;
+  SaveWaveFile(1, PathOf(target, "speech8k.wav").c_str(), 0, 0);
+  std::vector<int16_t> frames(2 * speech.size());
+  for (size_t i = 0; i < speech.size(); ++i) frames[2 * i] = frames[2 * i + 1] = speech[i];
+  SetChannels(2);
+  SetDataBuffer(2, frames.data(), static_cast<int32_t>(speech.size()));
+  SaveWaveFile(1, PathOf(target, "speech_stereo.wav").c_str(), 0, 0);
+  FreeWaveFileProc();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -204,5 +225,6 @@ int main(int argc, char** argv) {
   PointProcessSeeds("point_process");
   ScriptSeeds("pap_script");
   PapWavSeeds("pap_wav");
+  RoadSeeds("wave_road");
   return 0;
 }
