@@ -202,6 +202,58 @@ TEST_F(RegressionInputs, PeakFilesIntoHostBuffers) {
   }
 }
 
+// Found by fuzz_peak_road: a kind 2 file whose peaks include INT32_MIN, out
+// of order, and an element ending before it starts. Deleting speech moved
+// the peaks after the cut by subtracting the cut's length: signed overflow.
+TEST_F(RegressionInputs, EditsAfterPeaksAtTheLimits) {
+  ASSERT_EQ(ReadPeaks(Input("fuzz_peak_road_int_min_peak.tag").c_str()), 1);
+  const int32_t length = GetWaveLength();
+  if (CopySpeech(100, 700) == 1) PasteSpeech(50, 50);
+  CutSpeech(10, 600);
+  PasteSpeech(GetWaveLength() / 2, GetWaveLength() / 2);
+  DelSpeech(GetWaveLength() / 3, GetWaveLength() - 1);
+  EXPECT_LE(GetWaveLength(), length + 601);
+  int32_t* p = nullptr;
+  const int32_t n = GetFullPeaks(&p);
+  int32_t* periods = nullptr;
+  EXPECT_EQ(GetFullModifiedPitch(&periods), n > 0 ? n - 1 : 0);
+}
+
+// Positions moved by an edit wrap in 32 bits, as the reader's distances do;
+// element bounds saturate.
+TEST_F(RegressionInputs, PeaksPastTheLimitsWrapWhenMoved) {
+  TempDir dir;
+  std::vector<uint8_t> file;
+  const char type[20] = "Peaks File";
+  file.insert(file.end(), type, type + 20);
+  for (uint32_t v : {3u, 16000u, 2u, 2u}) PutU32(file, v);   // kind, rate, E, P
+  for (uint32_t v : {500u, 0x80000000u}) PutU32(file, v);     // peaks
+  PutU32(file, 0);                                            // one period
+  const auto element = [&](const char* desc, uint32_t start, uint32_t end) {
+    std::vector<uint8_t> record(104, 0);
+    std::memcpy(record.data(), desc, std::strlen(desc));
+    file.insert(file.end(), record.begin(), record.end());
+    PutU32(file, start);
+    PutU32(file, end);
+  };
+  element("ma", 0, 400);
+  element("SIL", 400, 0x80000000u);  // ends at INT32_MIN
+  WriteBytes(dir.File("limits.peaks"), file);
+  ASSERT_EQ(ReadPeaks(dir.File("limits.peaks").c_str()), 1);
+  ASSERT_EQ(DelSpeech(100, 199), 1);
+  int32_t* p = nullptr;
+  ASSERT_EQ(GetFullPeaks(&p), 2);
+  EXPECT_EQ(p[0], 400);
+  EXPECT_EQ(p[1], INT32_MAX - 99);  // INT32_MIN - 100, wrapped
+  int32_t* periods = nullptr;
+  ASSERT_EQ(GetFullModifiedPitch(&periods), 1);
+  for (int32_t i = 0; i < GetElementNum(); ++i) {
+    int32_t start = 0, end = 0;
+    GetElementSegment(i, &start, &end);
+    EXPECT_LE(start, end) << i;
+  }
+}
+
 struct PointProcessCase {
   const char* file;
   std::vector<float> times;
