@@ -1,0 +1,65 @@
+#include "session.h"
+
+#include <algorithm>
+
+#include "cli_error.h"
+#include "output.h"
+#include "talvox.h"
+
+namespace tvx {
+
+LibrarySession::LibrarySession() {
+  InitWaveFileProc();
+  InitTalvox();
+  InitSpeechBackup();
+}
+
+LibrarySession::~LibrarySession() {
+  FreeSpeechBackup();
+  FreeTalvox();
+  FreeWaveFileProc();
+}
+
+void LibrarySession::ResetDocument() { InitTalvox(); }
+
+LoadedWave LoadWave(const std::string& path) {
+  LoadedWave wave;
+  wave.path = path;
+  wave.format = ProbeWav(path);
+  RequireReadableFormat(path, wave.format);
+  constexpr uint64_t kLargestFile = (1ull << 31) - 1;  // the reader's limit
+  if (wave.format.fileBytes > kLargestFile) FailFile(path, "too large (2 GiB or more); split it with sox first");
+  if (!ReadWaveFile(1, path.c_str(), 0, 0)) FailFile(path, "the WAV file could not be read (damaged?)");
+  wave.rate = GetSamplesPerSec();
+  wave.channels = GetChannels();
+  wave.length = GetWaveLength();
+  if (wave.length <= 0) FailFile(path, "holds no samples");
+  return wave;
+}
+
+std::vector<std::vector<int16_t>> CopyChannels(const LoadedWave& wave) {
+  std::vector<std::vector<int16_t>> channels;
+  for (int c = 0; c < wave.channels; c++) {
+    const int16_t* samples = GetDataBuffer(c);
+    channels.emplace_back(samples, samples + wave.length);
+  }
+  return channels;
+}
+
+void WriteWave(const std::string& path, const std::vector<std::vector<int16_t>>& channels) {
+  OutputFile output(path);
+  size_t length = channels.empty() ? 0 : channels[0].size();
+  if (length == 0) {
+    // The wave buffer cannot hold an empty signal; write the header alone.
+    SetWaveLength(0);
+    if (!SaveWaveFile(3, output.temp().c_str(), 0, 0)) FailFile(path, "cannot be written");
+  } else {
+    for (size_t c = 0; c < channels.size(); c++)
+      if (!SetDataBuffer(static_cast<int32_t>(c), channels[c].data(), static_cast<int32_t>(length)))
+        FailFile(path, "the signal could not be stored");
+    if (!SaveWaveFile(1, output.temp().c_str(), 0, 0)) FailFile(path, "cannot be written (disk full?)");
+  }
+  output.Commit();
+}
+
+}  // namespace tvx
