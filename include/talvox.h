@@ -505,30 +505,82 @@ TVX_API int32_t GetEnergyLength(void);
 
 /* ---------------------------------------------------------------- playback */
 
-/* The window value is a file descriptor the host owns (0: no notifications);
- * each event is one 8-byte record, two little-endian uint32: message number
- * (0x3BB open, 0x3BC close, 0x3BD done; 0x3BE, 0x3BF, 0x3C0 for input) and a
- * parameter. */
+/* Playback and recording of the host's own buffers on the sound device
+ * (ALSA PCM "default"). The library copies nothing: the device reads or
+ * fills the host's memory from a thread of the sound service.
+ *
+ * Notifications: the window value is a file descriptor the host owns, such
+ * as the write end of a pipe (0: no notifications). Each event is one 8-byte
+ * record, two little-endian uint32: the message number, then a parameter.
+ *   0x3BB output opened    0x3BC output closed    0x3BD buffer played
+ *   0x3BE input opened     0x3BF input closed     0x3C0 buffer filled
+ * The parameter is 0 for open and close, the buffer's length in bytes for
+ * "played" and the bytes recorded for "filled". A host that closes its read
+ * end is not killed by SIGPIPE from the service's thread.
+ *
+ * Errors on open and close are also shown as one line on standard error:
+ * "Error: Cannot Open the Audio Device", "Error: Cannot Open the Record Audio
+ * Device", "Error: Error Close...".
+ *
+ * Playback and recording share one format record and one buffer header:
+ * play or record, not both at once, and hand over one buffer at a time.
+ *
+ * Opens the output device in PCM format (8, 16, 24 or 32 bits play; other
+ * sizes fail to open). Returns 1, or 0 after the message when the device
+ * cannot be opened. An output device that is already open is reset and
+ * closed first; the pause flag starts at 0. */
 TVX_API int32_t PlayOpen(uint32_t window, int32_t rate, int32_t channels, int32_t bits);
-/* Plays the host's buffer in place: keep it unchanged until "done" arrives
- * or PlayStop returns. NULL or length <= 0 does nothing. */
+/* Plays length bytes of the host's buffer in place. The buffer stays the
+ * host's but must stay valid and unchanged until the "played" record arrives
+ * or PlayStop/PlayClose has returned (after which the device no longer
+ * touches it). Submit the next buffer only after "played". NULL, length <= 0
+ * or no open device: nothing happens. */
 TVX_API void PlayData(void *samples, int32_t length);
+/* Frames played since the device was opened or last stopped; 0 when no
+ * output device is open or the device does not answer in samples. */
 TVX_API int32_t WaveOutGetPosition(void);
+/* Pauses at once, or resumes if paused: successive calls alternate. Nothing
+ * when no output device is open. */
 TVX_API void PlayPause(void);
+/* Stops at once (the buffer is handed back with a "played" record) and
+ * closes. 1 when closed or nothing was open; 0 when the stop fails (device
+ * stays open) or the close fails (message shown, device stays open). */
 TVX_API int32_t PlayStop(void);
+/* As PlayStop without a result, except that a failed close still marks the
+ * device closed. A failed stop leaves the device open. */
 TVX_API void PlayClose(void);
+/* For shut-down: closes the open devices without stopping them first (any
+ * buffer still queued is handed back before the close) and changes no flag,
+ * so isSoundOpen stays 1. Later calls on those devices fail harmlessly:
+ * positions read 0 and PlayStop/RecordStop return 0. */
 TVX_API void FreeWavePlay(void);
+/* 1 while an output or an input device is flagged open, else 0. */
 TVX_API int32_t isSoundOpen(void);
 
 /* --------------------------------------------------------------- recording */
 
+/* Opens the input device as PlayOpen opens the output device (same format
+ * record, replacing the one playback was opened with; the playback device is
+ * left as it is). An input device that is already open is reset and closed
+ * first. 1, or 0 after the message. */
 TVX_API int32_t RecordOpen(uint32_t window, int32_t rate, int32_t channels, int32_t bits);
-/* Records into the host's buffer: keep it until "data" arrives or RecordStop
- * returns. NULL or length <= 0 does nothing. */
+/* Starts recording into the host's buffer of length bytes (whole frames are
+ * filled). The buffer must stay valid until the "filled" record arrives or
+ * RecordStop/RecordClose has returned; after that the device no longer
+ * touches it. GetRecordBytes reads 0 until the buffer is handed back. NULL,
+ * length <= 0 or no open device: nothing happens. */
 TVX_API void RecordData(void *buffer, int32_t length);
+/* Frames recorded since the device was opened or last stopped; 0 when no
+ * input device is open or the device does not answer in samples. */
 TVX_API int32_t WaveInGetPosition(void);
+/* Bytes the device put into the last buffer, once it has handed it back. */
 TVX_API int32_t GetRecordBytes(void);
+/* Stops (a partly filled buffer is handed back with what it holds) and
+ * closes. 1 when closed or nothing was open; 0 when a stop fails (device
+ * stays open) or the close fails (message shown, device stays open). */
 TVX_API int32_t RecordStop(void);
+/* As RecordStop without a result, except that a failed close still marks
+ * the device closed. A failed reset leaves the device open. */
 TVX_API void RecordClose(void);
 
 #ifdef __cplusplus
