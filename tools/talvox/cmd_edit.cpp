@@ -58,6 +58,11 @@ std::vector<Operation> ParseOperations(const std::vector<std::string>& words) {
     operations.push_back({name, tokens[i + 1]});
   }
   if (operations.empty()) FailUsage("edit", "no operation given");
+  bool copied = false;
+  for (const Operation& op : operations) {
+    if (op.name == "paste" && !copied) FailUsage("edit", "paste " + op.argument + " comes before any copy or cut");
+    copied = copied || op.name == "copy" || op.name == "cut";
+  }
   return operations;
 }
 
@@ -72,13 +77,10 @@ void RequireElement(int64_t position, const std::string& what) {
     throw CliError(kExitFailure, what + ": the position lies outside the elements of the annotation");
 }
 
-bool clipboardFull = false;
-
 void Apply(const Operation& op, int rate, const std::string& input) {
   int32_t length = GetWaveLength();
   std::string what = input + ": " + op.name + " " + op.argument;
   if (op.name == "paste") {
-    if (!clipboardFull) FailUsage("edit", what + ": nothing has been copied or cut yet");
     int64_t at = PastePosition(op.argument, rate, length);
     RequireElement(at, what);
     if (!PasteSpeech(static_cast<int32_t>(at), static_cast<int32_t>(at)))
@@ -99,7 +101,6 @@ void Apply(const Operation& op, int rate, const std::string& input) {
     done = DelSpeech(a, b);
   }
   if (!done) throw CliError(kExitFailure, what + ": refused by the library");
-  if (op.name == "copy" || op.name == "cut") clipboardFull = true;
 }
 
 }  // namespace

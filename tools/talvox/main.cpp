@@ -7,12 +7,7 @@
 #include "cli_error.h"
 #include "commands.h"
 #include "output.h"
-
-// The audio commands come with the audio subsystem.
-#if __has_include("cmd_audio.h")
 #include "cmd_audio.h"
-#define TALVOX_HAVE_AUDIO_COMMANDS 1
-#endif
 
 namespace {
 
@@ -39,15 +34,15 @@ constexpr const char* kOverview =
 struct Command {
   const char* name;
   int (*run)(int, char**);
+  bool wantsOwnName;  // argv[0] is the command's name (the audio commands)
 };
 
 constexpr Command kCommands[] = {
-    {"info", tvx::RunInfo},       {"analyze", tvx::RunAnalyze}, {"analyse", tvx::RunAnalyze},
-    {"resynth", tvx::RunResynth}, {"collect", tvx::RunCollect}, {"edit", tvx::RunEdit},
-    {"plot", tvx::RunPlot},       {"demo", tvx::RunDemo},
-#ifdef TALVOX_HAVE_AUDIO_COMMANDS
-    {"play", RunPlay},            {"record", RunRecord},
-#endif
+    {"info", tvx::RunInfo, false},       {"analyze", tvx::RunAnalyze, false},
+    {"analyse", tvx::RunAnalyze, false}, {"resynth", tvx::RunResynth, false},
+    {"collect", tvx::RunCollect, false}, {"edit", tvx::RunEdit, false},
+    {"plot", tvx::RunPlot, false},       {"demo", tvx::RunDemo, false},
+    {"play", RunPlay, true},             {"record", RunRecord, true},
 };
 
 }  // namespace
@@ -62,9 +57,10 @@ int main(int argc, char** argv) {
   if (word == "--help" || word == "-h" || word == "help") {
     if (argc > 2 && word == "help") {
       char help[] = "--help";
-      char* forwarded[] = {argv[2], help};
+      char* forwarded[] = {argv[2], help, nullptr};
       for (const Command& command : kCommands)
-        if (std::strcmp(command.name, argv[2]) == 0) return command.run(1, forwarded + 1);
+        if (std::strcmp(command.name, argv[2]) == 0)
+          return command.wantsOwnName ? command.run(2, forwarded) : command.run(1, forwarded + 1);
     }
     std::fputs(kOverview, stdout);
     return 0;
@@ -76,7 +72,7 @@ int main(int argc, char** argv) {
   for (const Command& command : kCommands) {
     if (word != command.name) continue;
     try {
-      return command.run(argc - 2, argv + 2);
+      return command.wantsOwnName ? command.run(argc - 1, argv + 1) : command.run(argc - 2, argv + 2);
     } catch (const tvx::CliError& error) {
       std::fprintf(stderr, "talvox: %s\n", error.what());
       return error.status();
