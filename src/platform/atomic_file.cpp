@@ -1,6 +1,7 @@
 #include "platform/atomic_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -28,6 +29,18 @@ bool WriteAll(int fd, const char* data, std::size_t bytes) {
     bytes -= static_cast<std::size_t>(done);
   }
   return true;
+}
+// Puts temp in path's place. An existing regular file is swapped out and
+// then removed: a plain rename over it makes ext4 allocate and flush the new
+// file's blocks inside the rename, which doubles the time of a large save.
+bool ReplaceWith(const std::string& temp, const std::string& path) {
+  struct stat target;
+  if (::lstat(path.c_str(), &target) == 0 && S_ISREG(target.st_mode) &&
+      ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_EXCHANGE) == 0) {
+    ::unlink(temp.c_str());
+    return true;
+  }
+  return ::rename(temp.c_str(), path.c_str()) == 0;
 }
 }  // namespace
 
@@ -90,7 +103,7 @@ bool AtomicFile::Commit() {
   if (fd_ < 0) return false;
   int closed = ::close(fd_);
   fd_ = -1;
-  if (closed != 0 || ::rename(temp_.c_str(), path_.c_str()) != 0) {
+  if (closed != 0 || !ReplaceWith(temp_, path_)) {
     ::unlink(temp_.c_str());
     temp_.clear();
     return false;
