@@ -147,7 +147,14 @@ TEST(RegionScan, ElementsStopAtTheTableCapacity) {
 }
 
 // The whole detection through the export.
-class Segmentation : public DocumentTest {};
+// The filter state starts fresh, as in a newly loaded library.
+class Segmentation : public DocumentTest {
+ protected:
+  void SetUp() override {
+    DocumentTest::SetUp();
+    ResetFilterState();
+  }
+};
 
 std::vector<int16_t> Bursts(int32_t length, int32_t period, int32_t loud, double frequency,
                             double amplitude) {
@@ -155,7 +162,7 @@ std::vector<int16_t> Bursts(int32_t length, int32_t period, int32_t loud, double
   for (int32_t i = 0; i < length; ++i) {
     const bool on = i % period >= period / 4 && i % period < period / 4 + loud;
     x[i] = on ? static_cast<int16_t>(amplitude * std::sin(6.283185307 * frequency * i / kRate))
-              : static_cast<int16_t>((i * 7919) % 21 - 10);
+              : static_cast<int16_t>((int64_t{i} * 7919) % 21 - 10);
   }
   return x;
 }
