@@ -28,12 +28,11 @@ void BlockBrokenPipeSignal() {
 
 }  // namespace
 
-AlsaDevice::AlsaDevice(snd_pcm_t* pcm, const WAVEFORMATEX& format, int64_t periodFrames,
-                       int window)
+AlsaDevice::AlsaDevice(snd_pcm_t* pcm, const WAVEFORMATEX& format, int64_t periodFrames, int window)
     : pcm_(pcm), frameBytes_(format.nBlockAlign), periodFrames_(periodFrames), window_(window) {}
 
 AlsaDevice::~AlsaDevice() {
-  // Subclasses call Shut; this guards a device whose subclass failed early.
+  // Owners call StopWorker first; this only guards against a forgotten one.
   if (worker_.joinable()) {
     {
       std::lock_guard<std::mutex> lock(mutex_);
@@ -50,12 +49,12 @@ bool AlsaDevice::Holds(const WAVEHDR* header) {
   return std::find(held_.begin(), held_.end(), header) != held_.end();
 }
 
-void AlsaDevice::Launch(uint32_t openMessage) {
+void AlsaDevice::LaunchWorker(uint32_t openMessage) {
   Post(openMessage, 0);
   worker_ = std::thread([this] { Run(); });
 }
 
-void AlsaDevice::Shut(uint32_t closeMessage) {
+void AlsaDevice::StopWorker(uint32_t closeMessage) {
   if (shut_) return;
   shut_ = true;
   {

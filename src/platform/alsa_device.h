@@ -32,12 +32,12 @@ class AlsaDevice {
   uint32_t FrameBytes() const { return frameBytes_; }
 
  protected:
-  // Starts the worker and posts the open message; called by the subclass's
-  // constructor once it is complete.
-  void Launch(uint32_t openMessage);
-  // Posts the close message, stops the worker and closes the PCM. The
-  // subclass's destructor calls it after returning its buffers.
-  void Shut(uint32_t closeMessage);
+  // Starts the worker and posts the open message. Called on a completely
+  // constructed device (the worker calls Pump), never from a constructor.
+  void LaunchWorker(uint32_t openMessage);
+  // Posts the close message, stops the worker and closes the PCM; before
+  // destruction begins, for the same reason.
+  void StopWorker(uint32_t closeMessage);
 
   // One step of moving samples, with the mutex held; true when something
   // happened and the worker should look again at once.

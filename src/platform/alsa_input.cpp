@@ -5,17 +5,17 @@
 namespace talvox::platform {
 
 AlsaInput::AlsaInput(snd_pcm_t* pcm, const WAVEFORMATEX& format, int64_t periodFrames, int window)
-    : AlsaDevice(pcm, format, periodFrames, window) {
-  Launch(MM_WIM_OPEN);
-}
+    : AlsaDevice(pcm, format, periodFrames, window) {}
 
-AlsaInput::~AlsaInput() {
+void AlsaInput::Open() { LaunchWorker(MM_WIM_OPEN); }
+
+void AlsaInput::Close() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     Halt();
     while (!queue_.empty()) ReturnFront();
   }
-  Shut(MM_WIM_CLOSE);
+  StopWorker(MM_WIM_CLOSE);
 }
 
 void AlsaInput::AddBuffer(WAVEHDR* header) {
@@ -72,9 +72,10 @@ bool AlsaInput::Pump() {
   if (state == SND_PCM_STATE_XRUN || state == SND_PCM_STATE_PREPARED) snd_pcm_start(pcm_);
   // A period at a time: some plugins (the file plugin's input file among
   // them) refuse reads longer than their own buffer.
-  snd_pcm_sframes_t n = snd_pcm_readi(pcm_, front.data + front.filled,
-                                      static_cast<snd_pcm_uframes_t>(std::min(room, periodFrames_)));
-  if (n == -EAGAIN) return false;
+  snd_pcm_sframes_t n =
+      snd_pcm_readi(pcm_, front.data + front.filled,
+                    static_cast<snd_pcm_uframes_t>(std::min(room, periodFrames_)));
+  if (n == -EAGAIN || n == 0) return false;
   if (n < 0 && snd_pcm_recover(pcm_, static_cast<int>(n), 1) == 0) return true;
   if (n < 0) {
     // The device is gone: hand back what was recorded rather than wait for ever.

@@ -12,8 +12,12 @@ namespace talvox::platform {
 class AlsaInput : public AlsaDevice {
  public:
   AlsaInput(snd_pcm_t* pcm, const WAVEFORMATEX& format, int64_t periodFrames, int window);
-  // Returns the queued buffers and closes the device.
-  ~AlsaInput() override;
+
+  // Starts the worker (posts "open").
+  void Open();
+  // Returns the queued buffers, stops the worker and closes the PCM (posts
+  // "close"). Called before the device is destroyed.
+  void Close();
 
   void AddBuffer(WAVEHDR* header);
   void Start();

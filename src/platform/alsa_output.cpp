@@ -4,21 +4,20 @@
 
 namespace talvox::platform {
 
-AlsaOutput::AlsaOutput(snd_pcm_t* pcm, const WAVEFORMATEX& format, int64_t periodFrames,
-                       int window)
+AlsaOutput::AlsaOutput(snd_pcm_t* pcm, const WAVEFORMATEX& format, int64_t periodFrames, int window)
     : AlsaDevice(pcm, format, periodFrames, window),
       silence_(static_cast<size_t>(periodFrames) * frameBytes_,
-               format.wBitsPerSample == 8 ? char(0x80) : char(0)) {
-  Launch(MM_WOM_OPEN);
-}
+               format.wBitsPerSample == 8 ? char(0x80) : char(0)) {}
 
-AlsaOutput::~AlsaOutput() {
+void AlsaOutput::Open() { LaunchWorker(MM_WOM_OPEN); }
+
+void AlsaOutput::Close() {
   {
     std::lock_guard<std::mutex> lock(mutex_);
     snd_pcm_drop(pcm_);
     ReturnAll();
   }
-  Shut(MM_WOM_CLOSE);
+  StopWorker(MM_WOM_CLOSE);
 }
 
 void AlsaOutput::Write(WAVEHDR* header) {
@@ -84,8 +83,8 @@ void AlsaOutput::UpdatePlayed() {
     // Underrun: everything handed over has been played.
     played_ = written_;
   } else if (state == SND_PCM_STATE_RUNNING && snd_pcm_delay(pcm_, &delay) == 0) {
-    played_ = std::clamp<int64_t>(written_ - std::max<snd_pcm_sframes_t>(delay, 0), played_,
-                                  written_);
+    played_ =
+        std::clamp<int64_t>(written_ - std::max<snd_pcm_sframes_t>(delay, 0), played_, written_);
   }
 }
 
@@ -105,7 +104,7 @@ bool AlsaOutput::WriteNext() {
   if (snd_pcm_state(pcm_) == SND_PCM_STATE_XRUN) snd_pcm_prepare(pcm_);
   snd_pcm_sframes_t n = snd_pcm_writei(pcm_, next->data + next->cursor * frameBytes_,
                                        static_cast<snd_pcm_uframes_t>(next->frames - next->cursor));
-  if (n == -EAGAIN) return false;
+  if (n == -EAGAIN || n == 0) return false;
   if (n < 0 && snd_pcm_recover(pcm_, static_cast<int>(n), 1) == 0) return true;
   if (n < 0) {
     // The device is gone: count the rest as played so the host gets its
@@ -124,8 +123,9 @@ bool AlsaOutput::WriteNext() {
 // period-based sink receives the last frames.
 bool AlsaOutput::PadToPeriod() {
   if (queue_.empty() || written_ % periodFrames_ == 0) return false;
-  snd_pcm_sframes_t n = snd_pcm_writei(pcm_, silence_.data(),
-                                       static_cast<snd_pcm_uframes_t>(periodFrames_ - written_ % periodFrames_));
+  snd_pcm_sframes_t n =
+      snd_pcm_writei(pcm_, silence_.data(),
+                     static_cast<snd_pcm_uframes_t>(periodFrames_ - written_ % periodFrames_));
   if (n <= 0) return false;
   written_ += n;
   if (snd_pcm_state(pcm_) == SND_PCM_STATE_PREPARED) snd_pcm_start(pcm_);

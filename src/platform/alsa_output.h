@@ -12,8 +12,12 @@ namespace talvox::platform {
 class AlsaOutput : public AlsaDevice {
  public:
   AlsaOutput(snd_pcm_t* pcm, const WAVEFORMATEX& format, int64_t periodFrames, int window);
-  // Returns the queued buffers and closes the device.
-  ~AlsaOutput() override;
+
+  // Starts the worker (posts "open").
+  void Open();
+  // Returns the queued buffers, stops the worker and closes the PCM (posts
+  // "close"). Called before the device is destroyed.
+  void Close();
 
   void Write(WAVEHDR* header);
   // Pause takes back what ALSA holds but has not played yet, so playback
@@ -44,8 +48,8 @@ class AlsaOutput : public AlsaDevice {
   void ReturnAll();
 
   std::deque<Entry> queue_;
-  int64_t written_ = 0;  // frames handed to ALSA since the stream was prepared
-  int64_t played_ = 0;   // of those, frames played
+  int64_t written_ = 0;   // frames handed to ALSA since the stream was prepared
+  int64_t played_ = 0;    // of those, frames played
   int64_t finished_ = 0;  // frames of buffers returned since the last reset
   bool paused_ = false;
   std::vector<char> silence_;

@@ -21,11 +21,16 @@ void SilenceAlsaDiagnostics() {
 
 snd_pcm_format_t AlsaFormat(uint16_t bits) {
   switch (bits) {
-    case 8: return SND_PCM_FORMAT_U8;
-    case 16: return SND_PCM_FORMAT_S16_LE;
-    case 24: return SND_PCM_FORMAT_S24_3LE;
-    case 32: return SND_PCM_FORMAT_S32_LE;
-    default: return SND_PCM_FORMAT_UNKNOWN;
+    case 8:
+      return SND_PCM_FORMAT_U8;
+    case 16:
+      return SND_PCM_FORMAT_S16_LE;
+    case 24:
+      return SND_PCM_FORMAT_S24_3LE;
+    case 32:
+      return SND_PCM_FORMAT_S32_LE;
+    default:
+      return SND_PCM_FORMAT_UNKNOWN;
   }
 }
 

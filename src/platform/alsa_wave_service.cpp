@@ -27,6 +27,7 @@ template <typename Device>
 class Registry {
  public:
   MMRESULT Add(std::unique_ptr<Device> device, Device** handle) {
+    device->Open();
     std::lock_guard<std::mutex> lock(mutex_);
     *handle = device.get();
     devices_.push_back(std::move(device));
@@ -38,14 +39,19 @@ class Registry {
       if (device.get() == handle) return device.get();
     return nullptr;
   }
-  std::unique_ptr<Device> Remove(const Device* handle) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    auto found = std::find_if(devices_.begin(), devices_.end(),
-                              [handle](const auto& device) { return device.get() == handle; });
-    if (found == devices_.end()) return nullptr;
-    std::unique_ptr<Device> device = std::move(*found);
-    devices_.erase(found);
-    return device;
+  // Closes and destroys the device; false for an unknown handle.
+  bool Close(const Device* handle) {
+    std::unique_ptr<Device> device;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      auto found = std::find_if(devices_.begin(), devices_.end(),
+                                [handle](const auto& open) { return open.get() == handle; });
+      if (found == devices_.end()) return false;
+      device = std::move(*found);
+      devices_.erase(found);
+    }
+    device->Close();
+    return true;
   }
 
  private:
@@ -111,9 +117,8 @@ class AlsaWaveService : public WaveService {
     int64_t period = 0;
     result = OpenAlsaPcm(SND_PCM_STREAM_PLAYBACK, *format, &pcm, &period);
     if (result != MMSYSERR_NOERROR) return result;
-    return outputs_.Add(std::make_unique<WaveOutDevice>(pcm, *format, period,
-                                                        WindowOf(callback, flags)),
-                        device);
+    return outputs_.Add(
+        std::make_unique<WaveOutDevice>(pcm, *format, period, WindowOf(callback, flags)), device);
   }
   MMRESULT OutPrepareHeader(HWAVEOUT device, WAVEHDR* header, uint32_t size) override {
     return Prepare(outputs_.Find(device), header, size);
@@ -136,7 +141,7 @@ class AlsaWaveService : public WaveService {
   MMRESULT OutClose(HWAVEOUT device) override {
     // Buffers still queued are returned first: a close must never leave the
     // worker reading memory the host is about to free.
-    return outputs_.Remove(device) != nullptr ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE;
+    return outputs_.Close(device) ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE;
   }
   MMRESULT OutGetPosition(HWAVEOUT device, MMTIME* time, uint32_t size) override {
     WaveOutDevice* output = outputs_.Find(device);
@@ -151,9 +156,8 @@ class AlsaWaveService : public WaveService {
     int64_t period = 0;
     result = OpenAlsaPcm(SND_PCM_STREAM_CAPTURE, *format, &pcm, &period);
     if (result != MMSYSERR_NOERROR) return result;
-    return inputs_.Add(std::make_unique<WaveInDevice>(pcm, *format, period,
-                                                      WindowOf(callback, flags)),
-                       device);
+    return inputs_.Add(
+        std::make_unique<WaveInDevice>(pcm, *format, period, WindowOf(callback, flags)), device);
   }
   MMRESULT InPrepareHeader(HWAVEIN device, WAVEHDR* header, uint32_t size) override {
     return Prepare(inputs_.Find(device), header, size);
@@ -168,7 +172,7 @@ class AlsaWaveService : public WaveService {
   MMRESULT InStop(HWAVEIN device) override { return Act(inputs_.Find(device), &AlsaInput::Stop); }
   MMRESULT InReset(HWAVEIN device) override { return Act(inputs_.Find(device), &AlsaInput::Reset); }
   MMRESULT InClose(HWAVEIN device) override {
-    return inputs_.Remove(device) != nullptr ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE;
+    return inputs_.Close(device) ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE;
   }
   MMRESULT InGetPosition(HWAVEIN device, MMTIME* time, uint32_t size) override {
     WaveInDevice* input = inputs_.Find(device);

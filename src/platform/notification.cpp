@@ -1,7 +1,8 @@
 #include "platform/notification.h"
 
-#include <cerrno>
 #include <unistd.h>
+
+#include <cerrno>
 
 namespace talvox::platform {
 

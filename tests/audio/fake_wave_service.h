@@ -26,8 +26,8 @@ inline std::string Pointer(const void* p) {
 inline std::string Describe(const WAVEFORMATEX* f) {
   char text[128];
   std::snprintf(text, sizeof text, "{tag=%u ch=%u rate=%u avg=%u align=%u bits=%u cb=%u}",
-                f->wFormatTag, f->nChannels, f->nSamplesPerSec, f->nAvgBytesPerSec,
-                f->nBlockAlign, f->wBitsPerSample, f->cbSize);
+                f->wFormatTag, f->nChannels, f->nSamplesPerSec, f->nAvgBytesPerSec, f->nBlockAlign,
+                f->wBitsPerSample, f->cbSize);
   return text;
 }
 
@@ -134,10 +134,9 @@ class FakeWaveService : public WaveService {
     return failure == failures_.end() ? MMSYSERR_NOERROR : failure->second;
   }
 
-  MMRESULT Position(const std::string& call, const std::string& device, MMTIME* t,
-                    uint32_t size) {
-    MMRESULT result =
-        Record(call, device + ", type=" + std::to_string(t->wType) + ", size=" + std::to_string(size));
+  MMRESULT Position(const std::string& call, const std::string& device, MMTIME* t, uint32_t size) {
+    MMRESULT result = Record(
+        call, device + ", type=" + std::to_string(t->wType) + ", size=" + std::to_string(size));
     if (result == MMSYSERR_NOERROR) {
       t->wType = positionFormat;
       t->u.sample = positionValue;

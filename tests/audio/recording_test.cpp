@@ -42,8 +42,7 @@ TEST_F(AudioTest, FailedRecordOpenLeavesPlaybackAlone) {
 TEST_F(AudioTest, RecordOpenWhileOpenClosesTheEarlierDevice) {
   RecordOpen(9, 22050, 1, 16);
   EXPECT_EQ(RecordOpen(9, 22050, 1, 16), 1);
-  EXPECT_EQ(fake.calls,
-            Calls({kOpenMono16, "waveInReset(in1)", "waveInClose(in1)", kOpenMono16}));
+  EXPECT_EQ(fake.calls, Calls({kOpenMono16, "waveInReset(in1)", "waveInClose(in1)", kOpenMono16}));
   RecordStop();
   EXPECT_EQ(fake.calls.back(), "waveInClose(in2)");
 }

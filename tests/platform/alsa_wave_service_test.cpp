@@ -1,8 +1,9 @@
+#include "platform/alsa_wave_service.h"
+
 #include <algorithm>
 #include <vector>
 
 #include "alsa_sandbox.h"
-#include "platform/alsa_wave_service.h"
 #include "platform/message_box.h"
 #include "talvox.h"
 
@@ -105,6 +106,22 @@ TEST(AlsaService, PausedPlaybackPlaysNothingAndStopReturnsTheBuffer) {
   EXPECT_TRUE(std::all_of(played.begin(), played.end(), [](uint8_t b) { return b == 0; }));
 }
 
+TEST(AlsaService, PlaybackQueuedWhilePausedPlaysOnRestart) {
+  AlsaSandbox sandbox;
+  NotificationPipe host;
+  ASSERT_EQ(PlayOpen(host.Window(), 22050, 1, 16), 1);
+  EXPECT_EQ(host.Next(), 0x3BBu);
+  PlayPause();
+  std::vector<int16_t> samples = Pattern(5000);
+  PlayData(samples.data(), 10000);
+  PlayPause();
+  EXPECT_EQ(host.Next(), 0x3BDu);
+  EXPECT_EQ(WaveOutGetPosition(), 5000);
+  PlayClose();
+  EXPECT_EQ(host.Next(), 0x3BCu);
+  ExpectPlayed(sandbox.Played(), BytesOf(samples));
+}
+
 TEST(AlsaService, AHostThatClosedItsPipeIsNotKilled) {
   AlsaSandbox sandbox;
   int ends[2];
@@ -159,6 +176,29 @@ TEST(AlsaService, RecordsStereoBuffersOneAfterAnother) {
   auto found = std::search(source.begin() + 30000, source.end(), second.begin(), second.end());
   ASSERT_NE(found, source.end());
   EXPECT_EQ((found - source.begin()) % 4, 0);
+}
+
+TEST(AlsaService, StopHandsBackWhatWasRecorded) {
+  AlsaSandbox sandbox;
+  std::vector<uint8_t> source = BytesOf(Pattern(100000));
+  WriteBytes(sandbox.Captured(), source);
+  NotificationPipe host;
+  ASSERT_EQ(RecordOpen(host.Window(), 8000, 2, 16), 1);
+  EXPECT_EQ(host.Next(), 0x3BEu);
+  std::vector<uint8_t> buffer(200000, 0xEE);
+  RecordData(buffer.data(), 200000);
+  EXPECT_EQ(RecordStop(), 1);
+  // However far the device got, the buffer is back, whole frames of the
+  // file's first bytes, and the rest untouched.
+  uint32_t parameter = 0;
+  EXPECT_EQ(host.Next(&parameter), 0x3C0u);
+  const int32_t bytes = GetRecordBytes();
+  EXPECT_EQ(uint32_t(bytes), parameter);
+  EXPECT_EQ(bytes % 4, 0);
+  EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + bytes, source.begin()));
+  EXPECT_TRUE(
+      std::all_of(buffer.begin() + bytes, buffer.end(), [](uint8_t b) { return b == 0xEE; }));
+  EXPECT_EQ(host.Next(), 0x3BFu);
 }
 
 TEST(AlsaService, NoUsableDefaultDeviceShowsTheMessages) {

@@ -1,9 +1,10 @@
+#include "platform/notification.h"
+
 #include <unistd.h>
 
 #include <vector>
 
 #include "platform/message_box.h"
-#include "platform/notification.h"
 #include "platform/wave_audio.h"
 #include "test_support.h"
 

@@ -136,9 +136,14 @@ int PlayBytes(NotificationPipe& host, const uint8_t* data, int64_t bytes, int ra
     const int64_t length = std::min(chunk, bytes - at);
     PlayData(const_cast<uint8_t*>(data + at), static_cast<int32_t>(length));
     switch (host.WaitFor(kPlaybackDone, DurationMs(length, rate, channels) + kSlackMs)) {
-      case NotificationPipe::kArrived: break;
-      case NotificationPipe::kInterrupted: PlayStop(); return Fail("interrupted");
-      case NotificationPipe::kTimedOut: PlayStop(); return Fail("the sound device stopped responding");
+      case NotificationPipe::kArrived:
+        break;
+      case NotificationPipe::kInterrupted:
+        PlayStop();
+        return Fail("interrupted");
+      case NotificationPipe::kTimedOut:
+        PlayStop();
+        return Fail("the sound device stopped responding");
     }
   }
   return 0;
@@ -201,7 +206,8 @@ int RunPlay(int argc, char** argv) {
     std::fputs(kPlayUsage, stdout);
     return 0;
   }
-  if (argc != 2) return UsageError(kPlayUsage, argc < 2 ? "play: no file named" : "play: too many arguments");
+  if (argc != 2)
+    return UsageError(kPlayUsage, argc < 2 ? "play: no file named" : "play: too many arguments");
   const std::string path = argv[1];
   InitWaveFileProc();
   if (!ReadWaveFile(1, path.c_str(), 0, 0)) {
@@ -242,11 +248,14 @@ int RunRecord(int argc, char** argv) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
     if (arg == "--seconds" && hasValue) {
-      if (!ParsePositive(argv[++i], &seconds)) return UsageError(kRecordUsage, "record: --seconds wants a positive number");
+      if (!ParsePositive(argv[++i], &seconds))
+        return UsageError(kRecordUsage, "record: --seconds wants a positive number");
     } else if (arg == "--rate" && hasValue) {
-      if (!ParseInt(argv[++i], 1, kMaxRate, &rate)) return UsageError(kRecordUsage, "record: --rate wants 1 to 384000");
+      if (!ParseInt(argv[++i], 1, kMaxRate, &rate))
+        return UsageError(kRecordUsage, "record: --rate wants 1 to 384000");
     } else if (arg == "--channels" && hasValue) {
-      if (!ParseInt(argv[++i], 1, 2, &channels)) return UsageError(kRecordUsage, "record: --channels wants 1 or 2");
+      if (!ParseInt(argv[++i], 1, 2, &channels))
+        return UsageError(kRecordUsage, "record: --channels wants 1 or 2");
     } else if (arg.rfind("--", 0) == 0) {
       return UsageError(kRecordUsage, "record: unknown or incomplete option " + arg);
     } else if (path.empty()) {
@@ -259,17 +268,20 @@ int RunRecord(int argc, char** argv) {
   if (seconds <= 0) return UsageError(kRecordUsage, "record: --seconds is required");
   const double wanted = std::floor(seconds * rate);
   const int64_t frameBytes = int64_t(channels) * kBytesPerSample;
-  if (wanted < 1 || wanted * frameBytes > INT32_MAX) return UsageError(kRecordUsage, "record: --seconds out of range");
+  if (wanted < 1 || wanted * frameBytes > INT32_MAX)
+    return UsageError(kRecordUsage, "record: --seconds out of range");
   const int32_t frames = static_cast<int32_t>(wanted);
   std::vector<int16_t> samples(size_t(frames) * channels);
 
   InterruptGuard guard;
   NotificationPipe host;
   if (!host.ok()) return Fail("cannot create a pipe");
-  if (!RecordOpen(host.Window(), rate, channels, kBitsPerSample)) return Fail("cannot open the sound device");
+  if (!RecordOpen(host.Window(), rate, channels, kBitsPerSample))
+    return Fail("cannot open the sound device");
   const int32_t bytes = static_cast<int32_t>(frames * frameBytes);
   RecordData(samples.data(), bytes);
-  NotificationPipe::Result result = host.WaitFor(kRecordingData, DurationMs(bytes, rate, channels) + kSlackMs);
+  NotificationPipe::Result result =
+      host.WaitFor(kRecordingData, DurationMs(bytes, rate, channels) + kSlackMs);
   // Stopping hands back a buffer cut short by Ctrl-C with what it holds.
   if (RecordStop() != 1) return Fail("cannot close the sound device");
   if (result == NotificationPipe::kTimedOut) return Fail("the sound device stopped responding");
