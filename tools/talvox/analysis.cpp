@@ -26,7 +26,7 @@ class PrivateFolder {
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/talvox-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
-    if (!mkdtemp(name.data())) throw CliError(kExitFailure, std::string("cannot make a working folder: ") + std::strerror(errno));
+    if (!mkdtemp(name.data())) throw CliError(kExitFailure, std::string("cannot make a working folder: ") + SystemMessage(errno));
     path_ = name.data();
     char* here = getcwd(nullptr, 0);
     previous_ = here ? here : ".";
@@ -69,7 +69,7 @@ int32_t AnalyzeChannel(const LoadedWave& wave, int channel, MarkSource source) {
 }
 
 void LoadPeakFile(const std::string& path, const LoadedWave& wave) {
-  if (access(path.c_str(), R_OK) != 0) FailFile(path, std::strerror(errno));
+  if (access(path.c_str(), R_OK) != 0) FailFile(path, SystemMessage(errno));
   if (!ReadPeaks(path.c_str())) FailFile(path, "not a peak file, or damaged");
   int32_t* peaks = nullptr;
   int32_t count = GetFullPeaks(&peaks);
@@ -164,7 +164,7 @@ std::vector<ElementSummary> SummarizeElements(int rate) {
     for (; k < peaks.size() && peaks[k] < element.end; k++)
       if (k > next && peaks[k] - peaks[k - 1] <= LongestPeriod(rate)) f0.push_back(double(rate) / (peaks[k] - peaks[k - 1]));
     element.marks = static_cast<int32_t>(k - next);
-    element.medianF0 = Median(f0);
+    element.medianF0 = elements[i].IsSilence() ? 0.0 : Median(f0);  // marks in a silence are noise
     summary.push_back(element);
   }
   return summary;

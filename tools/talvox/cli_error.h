@@ -24,4 +24,7 @@ class CliError : public std::runtime_error {
 // "talvox COMMAND: problem (see talvox COMMAND --help)", exit status 2.
 [[noreturn]] void FailUsage(const std::string& command, const std::string& problem);
 
+// strerror(errno) as the middle of a sentence: "no such file or directory".
+std::string SystemMessage(int error);
+
 }  // namespace tvx

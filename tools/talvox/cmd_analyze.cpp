@@ -52,7 +52,7 @@ std::string FormatTable(const LoadedWave& wave, const std::vector<ElementSummary
   text += "    #  element            start s     end s  marks   F0 Hz\n";
   for (const ElementSummary& element : elements) {
     std::string f0 = element.medianF0 > 0 ? JsonNumber(element.medianF0, 1) : "-";
-    std::snprintf(line, sizeof line, "%5d  %-16.16s %9.3f %9.3f %6d %7s\n", element.index, element.desc.c_str(),
+    std::snprintf(line, sizeof line, "%5d  %-16.16s %9.3f %9.3f %6d %7s\n", element.index, element.desc.empty() ? "-" : element.desc.c_str(),
                   double(element.start) / wave.rate, double(element.end) / wave.rate, element.marks, f0.c_str());
     text += line;
   }

@@ -12,7 +12,7 @@
 #include "args.h"
 #include "cli_error.h"
 #include "commands.h"
-#include "known_pitch_speech.h"
+#include "known_pitch_check.h"
 #include "output.h"
 #include "paths.h"
 #include "plot_file.h"
@@ -36,7 +36,6 @@ constexpr const char* kRecording = "librivox-austen-0870.wav";
 constexpr double kFifth = 7;          // semitones
 constexpr double kFallFrom = 1.3;     // times the median F0, at the start
 constexpr double kFallTo = 0.7;       // at the end
-constexpr int kKnownRate = 16000;
 
 double VoicedMedianF0(const LoadedWave& wave) {
   std::vector<double> f0 = IntervalF0(CurrentPeaks(), wave.rate);
@@ -54,7 +53,7 @@ double MeasureFile(LibrarySession& session, const std::string& path) {
 
 void MakeFolder(const std::string& folder) {
   if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
-    FailFile(folder, std::string("cannot make the folder: ") + std::strerror(errno));
+    FailFile(folder, std::string("cannot make the folder: ") + SystemMessage(errno));
   struct stat info;
   if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) FailFile(folder, "not a folder");
 }
@@ -68,28 +67,6 @@ void PrintTable(const LoadedWave& wave) {
     std::printf("%5d  %-10.10s %9.3f %9.3f %6d %7s\n", e.index, e.desc.c_str(), double(e.start) / wave.rate,
                 double(e.end) / wave.rate, e.marks, f0);
   }
-}
-
-void KnownPitchCheck(LibrarySession& session, const std::string& folder, std::vector<std::string>& written) {
-  std::printf("\n== pitch marks on speech with known pitch\n");
-  KnownPitchSpeech truth = GenerateKnownPitchSpeech(kKnownRate);
-  std::string path = folder + "/known-pitch.wav";
-  session.ResetDocument();
-  NewWave();  // 16000 Hz mono header
-  WriteWave(path, {truth.samples});
-  written.push_back(path);
-  LoadedWave wave = LoadWave(path);
-  AnalyzeChannel(wave, 0, MarkSource::kInternal);
-  std::vector<int32_t> marks = CurrentPeaks();
-  MarkAgreement agreement = CompareMarks(truth, marks);
-  std::printf("%s: %.2f s, 4 syllables, F0 84 to 142 Hz, %d glottal closures\n", path.c_str(), wave.Seconds(),
-              agreement.knownPulses);
-  std::printf("  pitch marks:            %zu (%d inside the syllables)\n", marks.size(), agreement.marksInVoicing);
-  std::printf("  marks lag closures by:  %.1f samples (%.2f ms; marks sit on a waveform peak)\n", agreement.markLag,
-              1000.0 * agreement.markLag / wave.rate);
-  std::printf("  closures with a mark within %.1f ms of closure + lag: %.1f%%\n",
-              1000.0 * agreement.toleranceSamples / wave.rate, 100 * agreement.matchedShare);
-  std::printf("  median F0 error of the mark intervals: %.2f%%\n", 100 * agreement.medianF0Error);
 }
 
 }  // namespace
@@ -145,7 +122,10 @@ int RunDemo(int argc, char** argv) {
   std::printf("%s: falling from %.0f to %.0f Hz: median F0 %.1f Hz\n", fallingPath.c_str(), fall[0].second,
               fall[1].second, falling);
 
-  KnownPitchCheck(session, folder, written);
+  std::printf("\n== pitch marks on generated speech with known pitch\n");
+  std::string knownPath = folder + "/known-pitch.wav";
+  RunKnownPitchCheck(session, knownPath);
+  written.push_back(knownPath);
 
   std::printf("\nwrote:\n");
   for (const std::string& path : written) std::printf("  %s\n", path.c_str());

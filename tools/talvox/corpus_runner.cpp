@@ -27,11 +27,11 @@ struct Running {
 
 pid_t Spawn(const std::vector<std::string>& argv, int& outFd, int& errFd) {
   int outPipe[2], errPipe[2];
-  if (pipe2(outPipe, O_CLOEXEC) != 0) throw CliError(kExitFailure, std::string("pipe: ") + std::strerror(errno));
+  if (pipe2(outPipe, O_CLOEXEC) != 0) throw CliError(kExitFailure, std::string("pipe: ") + SystemMessage(errno));
   if (pipe2(errPipe, O_CLOEXEC) != 0) {
     close(outPipe[0]);
     close(outPipe[1]);
-    throw CliError(kExitFailure, std::string("pipe: ") + std::strerror(errno));
+    throw CliError(kExitFailure, std::string("pipe: ") + SystemMessage(errno));
   }
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -48,7 +48,7 @@ pid_t Spawn(const std::vector<std::string>& argv, int& outFd, int& errFd) {
   if (failed != 0) {
     close(outPipe[0]);
     close(errPipe[0]);
-    throw CliError(kExitFailure, "cannot start " + argv[0] + ": " + std::strerror(failed));
+    throw CliError(kExitFailure, "cannot start " + argv[0] + ": " + SystemMessage(failed));
   }
   outFd = outPipe[0];
   errFd = errPipe[0];
@@ -107,7 +107,7 @@ void RunWorkers(const std::vector<WorkerJob>& jobs, int parallel,
       if (worker.errFd >= 0) fds.push_back({worker.errFd, POLLIN, 0});
     }
     if (!fds.empty() && poll(fds.data(), fds.size(), 200) < 0 && errno != EINTR)
-      throw CliError(kExitFailure, std::string("poll: ") + std::strerror(errno));
+      throw CliError(kExitFailure, std::string("poll: ") + SystemMessage(errno));
     for (size_t r = 0; r < running.size();) {
       Running& worker = running[r];
       for (const pollfd& fd : fds) {

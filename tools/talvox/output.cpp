@@ -67,7 +67,7 @@ OutputFile::OutputFile(std::string target) : target_(std::move(target)) {
   name.push_back('\0');
   int fd = mkstemp(name.data());
   if (fd < 0)
-    FailFile(target_, std::string("cannot write in folder ") + FolderOf(target_) + ": " + std::strerror(errno));
+    FailFile(target_, std::string("cannot write in folder ") + FolderOf(target_) + ": " + SystemMessage(errno));
   close(fd);
   temp_ = name.data();
   Register(temp_);
@@ -86,7 +86,7 @@ void OutputFile::Commit() {
   umask(mask);
   chmod(temp_.c_str(), 0666 & ~mask);
   if (rename(temp_.c_str(), target_.c_str()) != 0)
-    FailFile(target_, std::string("cannot be written: ") + std::strerror(errno));
+    FailFile(target_, std::string("cannot be written: ") + SystemMessage(errno));
   committed_ = true;
   Unregister(temp_);
 }
@@ -98,7 +98,7 @@ void InstallInterruptCleanup() {
 void WriteTextFile(const std::string& path, const std::string& text) {
   OutputFile output(path);
   FILE* file = std::fopen(output.temp().c_str(), "wb");
-  if (!file) FailFile(path, std::string("cannot be written: ") + std::strerror(errno));
+  if (!file) FailFile(path, std::string("cannot be written: ") + SystemMessage(errno));
   bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
   written = (std::fclose(file) == 0) && written;
   if (!written) FailFile(path, "cannot be written (disk full?)");

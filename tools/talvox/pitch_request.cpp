@@ -62,7 +62,7 @@ std::string PitchRequest::Describe() const {
 
 std::vector<std::pair<double, double>> ReadContourFile(const std::string& path) {
   std::ifstream file(path);
-  if (!file) FailFile(path, std::strerror(errno));
+  if (!file) FailFile(path, SystemMessage(errno));
   std::vector<std::pair<double, double>> points;
   std::string line;
   for (int number = 1; std::getline(file, line); number++) {

@@ -54,9 +54,16 @@ void WriteWave(const std::string& path, const std::vector<std::vector<int16_t>>&
     SetWaveLength(0);
     if (!SaveWaveFile(3, output.temp().c_str(), 0, 0)) FailFile(path, "cannot be written");
   } else {
-    for (size_t c = 0; c < channels.size(); c++)
-      if (!SetDataBuffer(static_cast<int32_t>(c), channels[c].data(), static_cast<int32_t>(length)))
-        FailFile(path, "the signal could not be stored");
+    // One channel is stored as it is, two as interleaved frames (index 2).
+    std::vector<int16_t> frames;
+    if (channels.size() == 2) {
+      frames.reserve(2 * length);
+      for (size_t i = 0; i < length; i++) frames.insert(frames.end(), {channels[0][i], channels[1][i]});
+    }
+    const int16_t* samples = channels.size() == 2 ? frames.data() : channels[0].data();
+    SetChannels(static_cast<uint16_t>(channels.size()));
+    if (!SetDataBuffer(channels.size() == 2 ? 2 : 0, samples, static_cast<int32_t>(length)))
+      FailFile(path, "the signal could not be stored");
     if (!SaveWaveFile(1, output.temp().c_str(), 0, 0)) FailFile(path, "cannot be written (disk full?)");
   }
   output.Commit();

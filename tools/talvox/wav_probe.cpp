@@ -45,10 +45,10 @@ std::string WavFormat::Describe() const {
 
 WavFormat ProbeWav(const std::string& path) {
   struct stat info;
-  if (stat(path.c_str(), &info) != 0) FailFile(path, std::strerror(errno));
+  if (stat(path.c_str(), &info) != 0) FailFile(path, SystemMessage(errno));
   if (S_ISDIR(info.st_mode)) FailFile(path, "is a folder, not a WAV file");
   std::unique_ptr<FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) FailFile(path, std::strerror(errno));
+  if (!file) FailFile(path, SystemMessage(errno));
   if (info.st_size == 0) FailFile(path, "empty file");
 
   WavFormat format;
