@@ -108,6 +108,19 @@ std::string Spectrogram(const PlotInput& in) {
   return svg;
 }
 
+// Silences shaded behind the waveform, so the segmentation reads at a glance.
+std::string SilenceShading(const PlotInput& in, const Scale& scale) {
+  std::string svg;
+  for (const ElementRecord& element : in.elements) {
+    if (!element.IsSilence() || element.end <= in.begin || element.start >= in.end) continue;
+    double x0 = scale.X(double(std::max<int64_t>(element.start, in.begin)));
+    double x1 = scale.X(double(std::min<int64_t>(element.end, in.end)));
+    svg += Format("<rect x='%.1f' y='%d' width='%.1f' height='%d' fill='#e2e2da'/>\n", x0, kWaveTop, x1 - x0,
+                  kWaveHeight);
+  }
+  return svg;
+}
+
 std::string Waveform(const PlotInput& in, const Scale& scale) {
   double middle = kWaveTop + kWaveHeight / 2.0, half = kWaveHeight / 2.0 - 4;
   int64_t count = in.end - in.begin;
@@ -131,8 +144,21 @@ std::string Waveform(const PlotInput& in, const Scale& scale) {
   }
   std::string svg = Format("<rect x='%d' y='%d' width='%d' height='%d' fill='#f7f7f2' stroke='#999'/>\n", kLeft,
                            kWaveTop, kPlotWidth, kWaveHeight);
+  svg += SilenceShading(in, scale);
   svg += Format("<line x1='%d' y1='%.1f' x2='%d' y2='%.1f' stroke='#bbb'/>\n", kLeft, middle, kLeft + kPlotWidth, middle);
   svg += path;
+  return svg;
+}
+
+std::string Legend() {
+  int x = kWidth - kRight - 520;
+  std::string svg = Format("<path d='M%d 18 v10' stroke='#d62728'/><text x='%d' y='27'>pitch mark</text>", x, x + 6);
+  svg += Format("<path d='M%d 17 v12' stroke='#2a9d3a' stroke-dasharray='4 3'/><text x='%d' y='27'>element "
+                "boundary</text>", x + 90, x + 96);
+  svg += Format("<rect x='%d' y='17' width='14' height='12' fill='#e2e2da' stroke='#999'/><text x='%d' y='27'>"
+                "silence (SIL)</text>", x + 215, x + 234);
+  svg += Format("<path d='M%d 23 h16' stroke='#d62728' stroke-width='1.5'/><text x='%d' y='27'>F0 of each "
+                "mark interval</text>\n", x + 330, x + 350);
   return svg;
 }
 
@@ -239,6 +265,7 @@ std::string RenderSvg(const PlotInput& in) {
                            kWidth, kHeight, kWidth, kHeight);
   svg += Format("<rect width='%d' height='%d' fill='white'/>\n", kWidth, kHeight);
   svg += Format("<text x='%d' y='22' font-size='14'>", kLeft) + Escape(in.title) + "</text>\n";
+  svg += Legend();
   svg += Spectrogram(in);
   svg += Waveform(in, scale);
   svg += F0Contour(in, scale);
