@@ -110,7 +110,7 @@ int DefaultJobs() {
 double AudioSeconds(const std::string& path) {
   try {
     WavFormat format = ProbeWav(path);
-    uint64_t frameBytes = uint64_t(format.channels) * 2;
+    uint64_t frameBytes = uint64_t(format.channels) * ((format.bits + 7u) / 8u);
     return format.rate && frameBytes ? double(format.dataBytes / frameBytes) / format.rate : 0.0;
   } catch (const CliError&) {
     return 0.0;
@@ -140,7 +140,7 @@ int AnalyzeMany(const Args& args) {
   if (args.Has("json")) shared.push_back("--json");
   std::string self = ExecutablePath();
   std::vector<WorkerJob> jobs;
-  double audioSeconds = 0;
+  std::vector<double> seconds;
   for (const std::string& input : args.Positional()) {
     WorkerJob job;
     job.argv = {self, "analyze"};
@@ -148,11 +148,12 @@ int AnalyzeMany(const Args& args) {
     if (!folder.empty()) job.argv.insert(job.argv.end(), {"-o", folder + "/" + Stem(input) + ".peaks"});
     job.argv.insert(job.argv.end(), {"--", input});
     jobs.push_back(job);
-    audioSeconds += AudioSeconds(input);
+    seconds.push_back(AudioSeconds(input));
   }
 
   bool json = args.Has("json");
   size_t failures = 0;
+  double audioSeconds = 0;  // of the files analysed
   ProgressBar clock(0, "");
   if (json) std::fputs("[\n", stdout);
   RunWorkers(jobs, parallel, [&](size_t i, const WorkerResult& result) {
@@ -169,6 +170,7 @@ int AnalyzeMany(const Args& args) {
                     JsonString(line).c_str());
       }
     } else {
+      audioSeconds += seconds[i];
       if (json) std::fputs(i ? "," : "", stdout);
       std::fputs(result.out.c_str(), stdout);
       if (!json) std::fputs("\n", stdout);

@@ -1,5 +1,6 @@
 // talvox collect: the speech of a file or range with every silence halved.
 #include <cstdio>
+#include <utility>
 
 #include "analysis.h"
 #include "args.h"
@@ -78,9 +79,10 @@ int RunCollect(int argc, char** argv) {
   }
   std::vector<std::vector<int16_t>> channels;
   for (int c = 0; c < wave.channels; c++) channels.push_back(CollectChannel(wave, c, span));
-  WriteWave(outputPath, channels);
+  double outputSeconds = double(channels[0].size()) / wave.rate;
+  WriteWave(outputPath, std::move(channels));
   std::fprintf(stderr, "talvox: %s: %.3f s -> %.3f s\n", outputPath.c_str(), double(span.end - span.begin) / wave.rate,
-               double(channels[0].size()) / wave.rate);
+               outputSeconds);
   return 0;
 }
 

@@ -1,5 +1,6 @@
 // talvox resynth: a new pitch for a file or a range of it.
 #include <cstdio>
+#include <utility>
 
 #include "analysis.h"
 #include "args.h"
@@ -58,10 +59,11 @@ int RunResynth(int argc, char** argv) {
   { OutputFile check(outputPath); }
   Annotate(wave, channel, source, args.Value("peaks").value_or(""));
   ResynthesisResult result = Resynthesize(wave, request, span);
-  WriteWave(outputPath, result.channels);
+  double outputSeconds = double(result.channels[0].size()) / wave.rate;
+  WriteWave(outputPath, std::move(result.channels));
   std::fprintf(stderr, "talvox: %s: %s over %d voiced stretches (%d periods); %.3f s -> %.3f s\n",
                outputPath.c_str(), request.Describe().c_str(), result.voicedRuns, result.intervals,
-               wave.Seconds(), double(result.channels[0].size()) / wave.rate);
+               wave.Seconds(), outputSeconds);
   return 0;
 }
 

@@ -46,7 +46,7 @@ std::vector<std::vector<int16_t>> CopyChannels(const LoadedWave& wave) {
   return channels;
 }
 
-void WriteWave(const std::string& path, const std::vector<std::vector<int16_t>>& channels) {
+void WriteWave(const std::string& path, std::vector<std::vector<int16_t>> channels) {
   OutputFile output(path);
   size_t length = channels.empty() ? 0 : channels[0].size();
   if (length == 0) {
@@ -59,11 +59,15 @@ void WriteWave(const std::string& path, const std::vector<std::vector<int16_t>>&
     if (channels.size() == 2) {
       frames.reserve(2 * length);
       for (size_t i = 0; i < length; i++) frames.insert(frames.end(), {channels[0][i], channels[1][i]});
+      channels[0] = std::vector<int16_t>();
+      channels[1] = std::vector<int16_t>();
     }
     const int16_t* samples = channels.size() == 2 ? frames.data() : channels[0].data();
     SetChannels(static_cast<uint16_t>(channels.size()));
     if (!SetDataBuffer(channels.size() == 2 ? 2 : 0, samples, static_cast<int32_t>(length)))
       FailFile(path, "the signal could not be stored");
+    channels.clear();
+    frames = std::vector<int16_t>();
     if (!SaveWaveFile(1, output.temp().c_str(), 0, 0)) FailFile(path, "cannot be written (disk full?)");
   }
   output.Commit();

@@ -37,6 +37,7 @@ std::vector<std::vector<int16_t>> CopyChannels(const LoadedWave& wave);
 
 // Replaces the wave buffer's signal with these channels (same count as the
 // file had) and writes it as a WAV file through a temporary name.
-void WriteWave(const std::string& path, const std::vector<std::vector<int16_t>>& channels);
+// The channels are released as soon as the wave buffer holds them.
+void WriteWave(const std::string& path, std::vector<std::vector<int16_t>> channels);
 
 }  // namespace tvx
