@@ -253,19 +253,21 @@ TVX_API int32_t LoadTag(const char *path, int32_t *peaks, int32_t *peakCount,
 
 /* ------------------------------------------------------------------ peaks */
 
-/* Index of the peak within 5.0 / scale samples (truncated) of position, or
- * -1 (also for scale <= 0). */
+/* Index of the peak within 5.0 / scale samples (truncated) of position, the
+ * lower one on ties, or -1 (also for a scale <= 0 or not a number). */
 TVX_API int32_t GetClosedPeak(int32_t position, float scale);
 /* The largest sample near position on channel 0 or 1; the position itself
  * when no larger one is near; -1 for position >= length, a channel other
  * than 0 or 1, or a channel without samples. The window is clipped to the
  * signal. */
 TVX_API int32_t GetClosedMaximumPeak(int32_t position, int32_t channel);
-/* A zero crossing near position; the position itself when none; -1 for a
- * channel other than 0 or 1 or without samples. Clipped to the signal. */
+/* A zero crossing near position; the position itself when none, and for
+ * position > length - 10 whatever the channel; otherwise -1 for a channel
+ * other than 0 or 1 or without samples. Clipped to the signal. */
 TVX_API int32_t GetClosedZerocross(int32_t position, int32_t channel);
-/* Deletes the peak within tolerance; 1 and its position through removed
- * (may be NULL), else 0. The modified pitch is not shifted. */
+/* Deletes the peak within tolerance (as GetClosedPeak); 1 and its position
+ * through removed (may be NULL), else 0 (also for a scale <= 0 or not a
+ * number). The modified pitch is not shifted. */
 TVX_API int32_t DeletePeak(int32_t position, int32_t *removed, float scale);
 /* Inserts a peak, keeping the table ascending (a position below every peak
  * goes first). 0 for a position that is already a peak. The peak table and
@@ -287,14 +289,16 @@ TVX_API void AdjustZerocrossToPeak(const int16_t *samples, int32_t count);
  * table at the first of them, or NULL when none. */
 TVX_API int32_t GetElementPeak(int32_t element, int32_t **peaks);
 /* Peaks in the element minus 1; *periods points into the modified pitch at
- * the element's first peak, or NULL (result 0). */
+ * the element's first peak, or NULL (result 0) when the element holds no
+ * peak. */
 TVX_API int32_t GetElementModifiedPitch(int32_t element, int32_t **periods);
 /* Peak count; *peaks receives the peak table (may be NULL when 0). */
 TVX_API int32_t GetFullPeaks(int32_t **peaks);
 /* Peak count - 1 (0 when there are no peaks); *periods receives the
- * modified pitch. */
+ * modified pitch (NULL when there is none). */
 TVX_API int32_t GetFullModifiedPitch(int32_t **periods);
-/* Copies peak count - 1 periods. 0 for NULL. */
+/* Copies peak count - 1 periods (the modified pitch grows to the peak count
+ * if it is shorter). 0 for NULL. */
 TVX_API int32_t SetModifiedPitch(const int32_t *periods);
 /* 1 with the nearest peak's position and index (pointers may be NULL); 0
  * for position >= length, or no peaks (peak := -1). */
@@ -306,11 +310,13 @@ TVX_API int32_t GetNearestPitch(int32_t position, int32_t *period);
 /* ----------------------------------------------------------- segmentation */
 
 /* Rewrites the element table as alternating "SIL" and voiced elements and
- * sets the segmentation flag; returns the element count. 0 elements for
- * NULL samples, length <= 48, a rate below 50 Hz or at or below 4000 Hz
- * (the 2000 Hz design cannot serve it), or no loud frame. More regions than
- * the table holds: the elements stop at 10000, the last one running to the
- * end of the signal. */
+ * sets the segmentation flag; returns the element count. Voiced elements
+ * keep the description their slot held. 0 elements for NULL samples,
+ * length <= 48, a rate below 50 Hz or at or below 4000 Hz (the 2000 Hz
+ * design cannot serve it), or no loud frame; only NULL samples, length <= 0
+ * and those rates leave the filter state untouched. Any number of voiced
+ * regions; more elements than the table holds: they stop at 10000, the last
+ * one running to the end of the signal. */
 TVX_API int32_t SegmentSpeech(const int16_t *samples, int32_t length, int32_t sampleRate);
 
 /* ------------------------------------------------------------ pitch marks */
@@ -328,7 +334,8 @@ TVX_API int32_t _CalculatePeak(const int16_t *samples, int32_t length, int32_t s
  * then one mark per strong positive half-wave of the signal low-passed at
  * 300 Hz; fills peaks and modified pitch; returns the peak count (the table
  * grows past 100000 as needed). 0 for NULL samples, length <= 0 or a rate
- * at or below 600 Hz. */
+ * at or below 600 Hz: the document then holds no peaks. The filter state
+ * left by earlier filtering is part of the result. */
 TVX_API int32_t CalculatePitch(const int16_t *samples, int32_t length, int32_t sampleRate);
 /* The marks into the host's array (NULL: count only). */
 TVX_API int32_t _CalculatePitch(const int16_t *samples, int32_t length, int32_t sampleRate,
