@@ -121,6 +121,16 @@ TEST_F(WavReader, DataClaimingMoreThanTheFileIsCutToWholeFrames) {
   EXPECT_EQ(Channel(1), (std::vector<int16_t>{-1, -2, -3}));
 }
 
+TEST_F(WavReader, HeaderOnlyFileGivesAnEmptySignal) {
+  auto image = CanonicalWav({}, 1, 16000);
+  ASSERT_EQ(image.size(), 44u);
+  image[40] = 0xE8;  // claims 1000 bytes that are not there
+  image[41] = 0x03;
+  ASSERT_EQ(Read(image), 1);
+  EXPECT_EQ(GetWaveLength(), 0);
+  EXPECT_EQ(GetWaveFileHead()->riffSize, 36u);
+}
+
 TEST_F(WavReader, UnsupportedFilesAreRefusedAndTheSignalKept) {
   const auto data = Chunk("data", SampleBytes(kMono));
   auto withFmt = [&](FmtFields f) { return Riff({FmtChunk(f), data}); };
