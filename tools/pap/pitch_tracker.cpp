@@ -161,14 +161,19 @@ float TransitionCost(const Candidate& from, const Candidate& to, float stepScale
 PitchTrack TrackPitch(const std::vector<int16_t>& samples, int sampleRate,
                       const PitchSettings& settings) {
   PitchTrack track;
-  track.timeStep = settings.timeStep;
   const int n = static_cast<int>(samples.size());
-  const int window = static_cast<int>(std::ceil(kPeriodsPerWindow * sampleRate / settings.floor));
+  const double windowLength = std::ceil(kPeriodsPerWindow * sampleRate / settings.floor);
+  // A window longer than the sound gives no frame at all (and keeps the
+  // sizes below within int).
+  if (sampleRate <= 0 || !(windowLength <= n)) return track;
+  const int window = static_cast<int>(windowLength);
   const int minLag = std::max(2, static_cast<int>(std::floor(sampleRate / settings.ceiling)));
   const int maxLag = static_cast<int>(std::ceil(sampleRate / settings.floor));
-  if (sampleRate <= 0 || n < window || maxLag + 2 >= window) return track;
-  const double hop = settings.timeStep * sampleRate;
+  if (maxLag + 2 >= window || minLag > maxLag) return track;
+  // At most one frame per sample.
+  const double hop = std::max(1.0, settings.timeStep * sampleRate);
   const int frames = static_cast<int>(std::floor((n - window) / hop)) + 1;
+  track.timeStep = hop / sampleRate;
   track.firstTime = 0.5 * window / sampleRate;
 
   const int nfft = NextPowerOfTwo(window + maxLag + 2);
@@ -207,7 +212,7 @@ PitchTrack TrackPitch(const std::vector<int16_t>& samples, int sampleRate,
   offsets[static_cast<std::size_t>(frames)] = static_cast<uint32_t>(candidates.size());
 
   // Viterbi: best score of a path ending in each candidate, with back links.
-  const float stepScale = static_cast<float>(0.01 / settings.timeStep);
+  const float stepScale = static_cast<float>(0.01 * sampleRate / hop);
   std::vector<float> score(candidates.size());
   std::vector<uint8_t> back(candidates.size(), 0);
   for (uint32_t c = offsets[0]; c < offsets[1]; ++c) score[c] = candidates[c].strength;
