@@ -53,8 +53,8 @@ bool RateServed(int32_t rate) {
 void AdvanceFilter(const int16_t* samples, int32_t length, double gain, const double* a,
                    const double* b) {
   int16_t piece[kPiece];
-  for (int32_t done = 0; done < length; done += kPiece) {
-    const int32_t count = std::min(kPiece, length - done);
+  for (int64_t done = 0; done < length; done += kPiece) {
+    const int32_t count = static_cast<int32_t>(std::min<int64_t>(kPiece, length - done));
     std::memcpy(piece, samples + done, static_cast<size_t>(count) * sizeof(int16_t));
     RunFilter(piece, count, kFilterOrder, gain, a, b);
   }
