@@ -1,12 +1,15 @@
 // pitchmark_accuracy: generated speech for each voice range and noise level,
-// marked by _CalculatePeak (pap.exe found on PATH) and, when the library has
-// it, by the internal _CalculatePitch; prints the evaluation of each.
+// marked by _CalculatePeak (pap.exe found on PATH), by pap.exe's own pulses
+// before snapping and, when the library has it, by the internal
+// _CalculatePitch; prints the evaluation of each.
 // Usage: pitchmark_accuracy [seconds-per-condition] [seed]
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
 #include "mark_evaluation.h"
+#include "pitch/external_pitch.h"
+#include "platform/process.h"
 #include "speech_generator.h"
 #include "talvox.h"
 
@@ -22,6 +25,22 @@ std::vector<double> Marks(int32_t (*calculate)(const int16_t*, int32_t, int32_t,
                                                                 s.sampleRate, nullptr)) + 1);
   int32_t count = calculate(s.samples.data(), length, s.sampleRate, peaks.data());
   return std::vector<double>(peaks.begin(), peaks.begin() + count);
+}
+
+// The pulses of pap.exe itself, before the library moves them onto hump
+// areas: shows what the snapping adds or costs.
+std::vector<double> ProgramPulses(const speechgen::GeneratedSpeech& s) {
+  std::vector<float> times;
+  if (talvox::WriteTempWav(talvox::kTempWavPath, s.samples.data(),
+                           static_cast<int32_t>(s.samples.size()), s.sampleRate)) {
+    talvox::RunPitchProgram(talvox::kTempWavPath, times);
+  }
+  talvox::DeleteFileByName(talvox::kTempWavPath);
+  talvox::DeleteFileByName(talvox::ScriptPathFor(talvox::kTempWavPath).c_str());
+  talvox::DeleteFileByName(talvox::PointProcessPathFor(talvox::kTempWavPath).c_str());
+  std::vector<double> pulses;
+  for (float t : times) pulses.push_back(static_cast<double>(t) * s.sampleRate);
+  return pulses;
 }
 
 }  // namespace
@@ -49,6 +68,10 @@ int main(int argc, char** argv) {
           speechgen::EvaluateMarks(speech.closures, Marks(_CalculatePeak, speech), speech.sampleRate);
       std::printf("%-18s %-6s external  %s\n", voice.name, noise.name,
                   speechgen::FormatEvaluation(external).c_str());
+      speechgen::MarkEvaluation program =
+          speechgen::EvaluateMarks(speech.closures, ProgramPulses(speech), speech.sampleRate);
+      std::printf("%-18s %-6s pap.exe   %s\n", voice.name, noise.name,
+                  speechgen::FormatEvaluation(program).c_str());
       if (haveInternal) {
         speechgen::MarkEvaluation internal = speechgen::EvaluateMarks(
             speech.closures, Marks(_CalculatePitch, speech), speech.sampleRate);

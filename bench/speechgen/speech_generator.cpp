@@ -12,6 +12,10 @@ constexpr double kPi = 3.141592653589793;
 constexpr double kOpenPhase = 0.50;     // of the period: glottal flow rising
 constexpr double kClosingPhase = 0.06;  // of the period: falling to closure
 constexpr double kRampSeconds = 0.02;   // syllable onset and offset
+// Pulses fainter than this (relative to the syllable's level) in the onset
+// and offset ramps are not listed as closures: a laryngograph reference
+// would not show them either.
+constexpr double kFaintestPulse = 0.1;
 constexpr double kBandwidthScale = 1.6;
 constexpr double kPeakLevel = 10000.0;  // loudest sample before noise: -10 dB of full scale
 
@@ -85,13 +89,13 @@ void Voice(const Syllable& s, int rate, int run, std::vector<double>& out,
       phase += step;
       // The closure of a period falls where the phase passes the end of its
       // closing phase; place it by linear interpolation within the sample.
-      double closureAt = std::floor(before) + kOpenPhase + kClosingPhase;
-      if (before < closureAt && phase >= closureAt) {
-        closures.push_back({static_cast<double>(s.start + i) - 1 + (closureAt - before) / step, run});
-      }
       double envelope = 1.0;
       if (i < ramp) envelope = 0.5 - 0.5 * std::cos(kPi * i / ramp);
       if (s.length - i < ramp) envelope = 0.5 - 0.5 * std::cos(kPi * (s.length - i) / ramp);
+      double closureAt = std::floor(before) + kOpenPhase + kClosingPhase;
+      if (before < closureAt && phase >= closureAt && envelope >= kFaintestPulse) {
+        closures.push_back({static_cast<double>(s.start + i) - 1 + (closureAt - before) / step, run});
+      }
       double flow = envelope * GlottalFlow(phase - std::floor(phase));
       // Polarity: the sharp excitation at closure points upward, so each
       // cycle's strongest positive half-wave follows its closure.
