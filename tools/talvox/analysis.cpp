@@ -97,6 +97,7 @@ void Annotate(const LoadedWave& wave, int channel, MarkSource source, const std:
     LoadPeakFile(peakFile, wave);
   else
     AnalyzeChannel(wave, channel, source);
+  CheckInterrupted();
   if (GetElementNum() <= 0) SetFullSegmentation();
 }
 

@@ -126,6 +126,7 @@ int RunEdit(int argc, char** argv) {
     if (GetWaveLength() < 2 && op.name != "paste")
       FailFile(wave.path, op.name + " " + op.argument + ": the signal is empty");
     Apply(op, wave.rate, wave.path);
+    CheckInterrupted();
   }
   if (!SaveWaveFile(1, output.temp().c_str(), 0, 0)) FailFile(outputPath, "cannot be written (disk full?)");
   if (peaksOutput && !SavePeaks(peaksOutput->temp().c_str())) FailFile(peaksOutput->target(), "cannot be written");

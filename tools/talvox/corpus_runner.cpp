@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include <map>
 
 #include "cli_error.h"
+#include "output.h"
 #include "progress.h"
 
 extern char** environ;
@@ -87,6 +89,14 @@ void RunWorkers(const std::vector<WorkerJob>& jobs, int parallel,
   if (parallel < 1) parallel = 1;
 
   while (nextReport < jobs.size()) {
+    try {
+      CheckInterrupted();
+    } catch (const CliError&) {
+      bar.Finish();
+      for (const Running& worker : running) kill(worker.pid, SIGTERM);
+      for (const Running& worker : running) WaitFor(worker.pid);
+      throw;
+    }
     while (running.size() < static_cast<size_t>(parallel) && nextJob < jobs.size()) {
       Running worker{nextJob, 0, -1, -1};
       try {

@@ -16,34 +16,17 @@
 namespace tvx {
 namespace {
 
-// Temporary names still to be removed; a fixed table because the interrupt
-// handler may only touch async-signal-safe state.
-constexpr int kMaxPending = 16;
-constexpr size_t kMaxPath = 4096;
-char g_pending[kMaxPending][kMaxPath];
-volatile sig_atomic_t g_pendingUsed[kMaxPending];
-
-void Register(const std::string& path) {
-  if (path.size() >= kMaxPath) return;
-  for (int i = 0; i < kMaxPending; i++) {
-    if (!g_pendingUsed[i]) {
-      std::memcpy(g_pending[i], path.c_str(), path.size() + 1);
-      g_pendingUsed[i] = 1;
-      return;
-    }
-  }
-}
-
-void Unregister(const std::string& path) {
-  for (int i = 0; i < kMaxPending; i++)
-    if (g_pendingUsed[i] && path == g_pending[i]) g_pendingUsed[i] = 0;
-}
+// An interruption is acted on between library calls, never inside one, so
+// a file the library is writing is finished (or removed) before the
+// temporary names are cleaned up. A second signal ends the process at once.
+volatile sig_atomic_t g_interrupt = 0;
 
 void OnInterrupt(int signalNumber) {
-  for (int i = 0; i < kMaxPending; i++)
-    if (g_pendingUsed[i]) unlink(g_pending[i]);
+  g_interrupt = signalNumber;
+  static const char kNote[] = "\ntalvox: interrupted; stopping at the next safe point (again to stop at once)\n";
+  ssize_t ignored = write(2, kNote, sizeof kNote - 1);
+  (void)ignored;
   signal(signalNumber, SIG_DFL);
-  raise(signalNumber);
 }
 
 std::string FolderOf(const std::string& path) {
@@ -70,17 +53,14 @@ OutputFile::OutputFile(std::string target) : target_(std::move(target)) {
     FailFile(target_, std::string("cannot write in folder ") + FolderOf(target_) + ": " + SystemMessage(errno));
   close(fd);
   temp_ = name.data();
-  Register(temp_);
 }
 
 OutputFile::~OutputFile() {
-  if (!committed_) {
-    unlink(temp_.c_str());
-    Unregister(temp_);
-  }
+  if (!committed_) unlink(temp_.c_str());
 }
 
 void OutputFile::Commit() {
+  CheckInterrupted();
   // mkstemp makes the file private; give the result the usual permissions.
   mode_t mask = umask(0);
   umask(mask);
@@ -88,11 +68,15 @@ void OutputFile::Commit() {
   if (rename(temp_.c_str(), target_.c_str()) != 0)
     FailFile(target_, std::string("cannot be written: ") + SystemMessage(errno));
   committed_ = true;
-  Unregister(temp_);
 }
 
 void InstallInterruptCleanup() {
   for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) signal(signalNumber, OnInterrupt);
+}
+
+void CheckInterrupted() {
+  constexpr int kSignalStatusBase = 128;  // the shell's convention for "ended by signal N"
+  if (g_interrupt) throw CliError(kSignalStatusBase + g_interrupt, "interrupted");
 }
 
 void WriteTextFile(const std::string& path, const std::string& text) {

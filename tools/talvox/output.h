@@ -27,9 +27,11 @@ class OutputFile {
   bool committed_ = false;
 };
 
-// Removes unfinished temporary files when the process is interrupted
-// (SIGINT, SIGTERM, SIGHUP).
+// SIGINT, SIGTERM and SIGHUP are noted and acted on at the next
+// CheckInterrupted, which throws so that every unfinished temporary file is
+// removed on the way out.
 void InstallInterruptCleanup();
+void CheckInterrupted();
 
 // Writes text to a file through an OutputFile.
 void WriteTextFile(const std::string& path, const std::string& text);

@@ -5,6 +5,7 @@
 
 #include "analysis.h"
 #include "cli_error.h"
+#include "output.h"
 #include "talvox.h"
 
 namespace tvx {
@@ -78,6 +79,7 @@ ResynthesisResult Resynthesize(const LoadedWave& wave, const PitchRequest& reque
     out.reserve(static_cast<size_t>(wave.length) + static_cast<size_t>(wave.length) / 4);
     int32_t copied = 0;  // source samples before this position are done
     for (const Run& run : runs) {
+      CheckInterrupted();
       int32_t start = peaks[run.first], end = peaks[run.last];
       out.insert(out.end(), source + copied, source + start);
       if (!SynthesisSpeech(c, start, end)) FailFile(wave.path, "the resynthesis was refused");

@@ -30,6 +30,7 @@ LoadedWave LoadWave(const std::string& path) {
   constexpr uint64_t kLargestFile = (1ull << 31) - 1;  // the reader's limit
   if (wave.format.fileBytes > kLargestFile) FailFile(path, "too large (2 GiB or more); split it with sox first");
   if (!ReadWaveFile(1, path.c_str(), 0, 0)) FailFile(path, "the WAV file could not be read (damaged?)");
+  CheckInterrupted();
   wave.rate = GetSamplesPerSec();
   wave.channels = GetChannels();
   wave.length = GetWaveLength();
