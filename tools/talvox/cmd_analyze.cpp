@@ -86,7 +86,11 @@ int AnalyzeOne(const Args& args, const std::string& input) {
   if (auto output = args.Value("output")) {
     OutputFile check(*output);  // an unwritable folder fails before the work
   }
-  Annotate(wave, channel, source, peakFile);
+  {
+    ProgressBar progress(1, "");
+    progress.Update(0, peakFile.empty() ? "segmenting and placing pitch marks" : "reading the peak file");
+    Annotate(wave, channel, source, peakFile);
+  }
   int32_t marks = static_cast<int32_t>(CurrentPeaks().size());
   std::vector<ElementSummary> elements = SummarizeElements(wave.rate);
   if (auto output = args.Value("output")) SavePeakFile(*output);

@@ -7,6 +7,7 @@
 #include "cli_error.h"
 #include "commands.h"
 #include "output.h"
+#include "progress.h"
 #include "resynthesis.h"
 
 namespace tvx {
@@ -57,10 +58,15 @@ int RunResynth(int argc, char** argv) {
   Span span{0, wave.length};
   if (auto range = args.Value("range")) span = ParseSpan("resynth", *range, wave.rate, wave.length);
   { OutputFile check(outputPath); }
+  ProgressBar progress(1, "");
+  progress.Update(0, "analysing");
   Annotate(wave, channel, source, args.Value("peaks").value_or(""));
-  ResynthesisResult result = Resynthesize(wave, request, span);
+  ResynthesisResult result = Resynthesize(wave, request, span, &progress);
+  progress.SetTotal(1);
+  progress.Update(1, "writing");
   double outputSeconds = double(result.channels[0].size()) / wave.rate;
   WriteWave(outputPath, std::move(result.channels));
+  progress.Finish();
   std::fprintf(stderr, "talvox: %s: %s over %d voiced stretches (%d periods); %.3f s -> %.3f s\n",
                outputPath.c_str(), request.Describe().c_str(), result.voicedRuns, result.intervals,
                wave.Seconds(), outputSeconds);

@@ -10,6 +10,12 @@ namespace {
 constexpr int kBarWidth = 30;
 constexpr auto kRedrawInterval = std::chrono::milliseconds(100);  // no flicker, little cost
 
+std::string FormatCount(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.0f", value);
+  return text;
+}
+
 }  // namespace
 
 std::string FormatDuration(double seconds) {
@@ -44,9 +50,9 @@ void ProgressBar::Update(double done, const std::string& note) {
   bar.append(static_cast<size_t>(kBarWidth - filled), '.');
   double elapsed = ElapsedSeconds();
   std::string eta = fraction > 0.01 && fraction < 1 ? " eta " + FormatDuration(elapsed / fraction - elapsed) : "";
-  std::fprintf(stderr, "\r[%s] %3d%%  %.0f/%.0f %s  %s%s%s\033[K", bar.c_str(), static_cast<int>(fraction * 100),
-               done, total_, unit_.c_str(), FormatDuration(elapsed).c_str(), eta.c_str(),
-               note.empty() ? "" : ("  " + note).c_str());
+  std::string counts = unit_.empty() ? "" : "  " + FormatCount(done) + "/" + FormatCount(total_) + " " + unit_;
+  std::fprintf(stderr, "\r[%s] %3d%%%s  %s%s%s\033[K", bar.c_str(), static_cast<int>(fraction * 100), counts.c_str(),
+               FormatDuration(elapsed).c_str(), eta.c_str(), note.empty() ? "" : ("  " + note).c_str());
   std::fflush(stderr);
   drawn_ = true;
 }

@@ -9,10 +9,12 @@ namespace tvx {
 
 class ProgressBar {
  public:
+  // An empty unit shows the percentage alone (for stages of one file).
   ProgressBar(double total, std::string unit);
   ~ProgressBar();
   // done of total; note is shown after the counts (e.g. "2 failed").
   void Update(double done, const std::string& note);
+  void SetTotal(double total) { total_ = total; }
   // Clears the bar so the next line starts clean.
   void Finish();
   double ElapsedSeconds() const;

@@ -6,6 +6,7 @@
 #include "analysis.h"
 #include "cli_error.h"
 #include "output.h"
+#include "progress.h"
 #include "talvox.h"
 
 namespace tvx {
@@ -62,7 +63,8 @@ std::vector<Run> PlanRuns(const std::vector<int32_t>& peaks, int rate, const Pit
 
 }  // namespace
 
-ResynthesisResult Resynthesize(const LoadedWave& wave, const PitchRequest& request, Span span) {
+ResynthesisResult Resynthesize(const LoadedWave& wave, const PitchRequest& request, Span span,
+                               ProgressBar* progress) {
   ResynthesisResult result;
   std::vector<int32_t> peaks = CurrentPeaks();
   int32_t* periods = nullptr;
@@ -73,13 +75,16 @@ ResynthesisResult Resynthesize(const LoadedWave& wave, const PitchRequest& reque
   if (peaks.size() >= 2) runs = PlanRuns(peaks, wave.rate, request, span, periods, result.intervals);
   result.voicedRuns = static_cast<int32_t>(runs.size());
 
+  if (progress) progress->SetTotal(double(runs.size() * wave.channels) + 1);  // + 1: the writing
   for (int c = 0; c < wave.channels; c++) {
     const int16_t* source = GetDataBuffer(c);
     std::vector<int16_t> out;
     out.reserve(static_cast<size_t>(wave.length) + static_cast<size_t>(wave.length) / 4);
     int32_t copied = 0;  // source samples before this position are done
-    for (const Run& run : runs) {
+    for (size_t r = 0; r < runs.size(); r++) {
+      const Run& run = runs[r];
       CheckInterrupted();
+      if (progress) progress->Update(double(c * runs.size() + r), "resynthesising");
       int32_t start = peaks[run.first], end = peaks[run.last];
       out.insert(out.end(), source + copied, source + start);
       if (!SynthesisSpeech(c, start, end)) FailFile(wave.path, "the resynthesis was refused");

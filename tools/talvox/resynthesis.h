@@ -21,6 +21,9 @@ struct ResynthesisResult {
 // first to its last mark, so the stretches between runs (silences, unvoiced
 // sounds, the range outside span) are copied unchanged and a pitch scale of
 // 1 gives back the input within the overlap-add's rounding.
-ResynthesisResult Resynthesize(const LoadedWave& wave, const PitchRequest& request, Span span);
+// progress, when given, is advanced by one per run and channel.
+class ProgressBar;
+ResynthesisResult Resynthesize(const LoadedWave& wave, const PitchRequest& request, Span span,
+                               ProgressBar* progress = nullptr);
 
 }  // namespace tvx
