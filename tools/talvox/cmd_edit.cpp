@@ -23,7 +23,7 @@ constexpr const char* kHelp =
     "stretch from A up to, not including, B):\n"
     "  cut A:B       copy the stretch, then delete it\n"
     "  copy A:B      copy the stretch with its annotation\n"
-    "  paste AT      insert the last copy at AT (AT may be the end of the signal)\n"
+    "  paste AT      insert the last copy at AT ('end' appends it)\n"
     "  delete A:B    remove the stretch\n"
     "\n"
     "options:\n"
@@ -132,8 +132,8 @@ int RunEdit(int argc, char** argv) {
   if (peaksOutput && !SavePeaks(peaksOutput->temp().c_str())) FailFile(peaksOutput->target(), "cannot be written");
   output.Commit();
   if (peaksOutput) peaksOutput->Commit();
-  std::fprintf(stderr, "talvox: %s: %zu operations; %.3f s -> %.3f s, %d elements, %d pitch marks\n",
-               outputPath.c_str(), operations.size(), wave.Seconds(), double(GetWaveLength()) / wave.rate,
+  std::fprintf(stderr, "talvox: %s: %zu operation%s; %.3f s -> %.3f s, %d elements, %d pitch marks\n",
+               outputPath.c_str(), operations.size(), operations.size() == 1 ? "" : "s", wave.Seconds(), double(GetWaveLength()) / wave.rate,
                GetElementNum(), static_cast<int>(CurrentPeaks().size()));
   return 0;
 }
