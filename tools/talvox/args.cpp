@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "cli_error.h"
+#include "commands.h"
 
 namespace tvx {
 namespace {
@@ -94,6 +95,11 @@ int Args::Integer(const std::string& name, int fallback, int low, int high) cons
   double value = Number(name, fallback, low, high);
   if (value != std::floor(value)) FailUsage(command_, "--" + name + " needs a whole number");
   return static_cast<int>(value);
+}
+
+int PrintHelp(const char* text) {
+  std::fputs(text, stdout);
+  return 0;
 }
 
 double ParseNumber(const std::string& command, const std::string& what, const std::string& text,

@@ -17,11 +17,6 @@ constexpr const char* kHelp =
 
 }  // namespace
 
-int PrintHelp(const char* text) {
-  std::fputs(text, stdout);
-  return 0;
-}
-
 int RunInfo(int argc, char** argv) {
   Args args("info", argc, argv, {});
   if (args.WantsHelp()) return PrintHelp(kHelp);
