@@ -1,0 +1,102 @@
+#include "platform/atomic_file.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace talvox {
+
+namespace {
+// Small writes are gathered into blocks this large; larger ones go straight
+// to the file.
+constexpr std::size_t kBlockBytes = 1 << 20;
+// Attempts at a free temporary name before giving up.
+constexpr int kNameAttempts = 100;
+
+bool WriteAll(int fd, const char* data, std::size_t bytes) {
+  while (bytes > 0) {
+    ssize_t done = ::write(fd, data, bytes);
+    if (done < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (done == 0) return false;
+    data += done;
+    bytes -= static_cast<std::size_t>(done);
+  }
+  return true;
+}
+}  // namespace
+
+AtomicFile::AtomicFile(const char* path) {
+  if (path == nullptr || *path == '\0') return;
+  path_ = path;
+  static unsigned counter = 0;
+  for (int attempt = 0; attempt < kNameAttempts && fd_ < 0; ++attempt) {
+    char suffix[48];
+    std::snprintf(suffix, sizeof suffix, ".tmp-%ld-%u", static_cast<long>(::getpid()), counter++);
+    temp_ = path_ + suffix;
+    // 0666 like any newly created file: the process's umask applies.
+    fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ < 0 && errno != EEXIST) break;
+  }
+  if (fd_ < 0) temp_.clear();
+}
+
+AtomicFile::~AtomicFile() {
+  if (fd_ >= 0) Fail();
+}
+
+void AtomicFile::Fail() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (!temp_.empty()) ::unlink(temp_.c_str());
+  temp_.clear();
+}
+
+void AtomicFile::Flush() {
+  if (fd_ < 0 || used_ == 0) return;
+  if (!WriteAll(fd_, buffer_.data(), used_)) Fail();
+  used_ = 0;
+}
+
+void AtomicFile::Write(const void* data, std::size_t bytes) {
+  if (fd_ < 0 || bytes == 0) return;
+  const char* from = static_cast<const char*>(data);
+  if (used_ + bytes <= kBlockBytes) {
+    if (buffer_.empty()) buffer_.resize(kBlockBytes);
+    std::memcpy(buffer_.data() + used_, from, bytes);
+    used_ += bytes;
+    return;
+  }
+  Flush();
+  if (fd_ >= 0 && !WriteAll(fd_, from, bytes)) Fail();
+}
+
+void AtomicFile::WriteZeros(std::size_t bytes) {
+  static const char kZeros[4096] = {};
+  while (bytes > 0 && fd_ >= 0) {
+    std::size_t part = bytes < sizeof kZeros ? bytes : sizeof kZeros;
+    Write(kZeros, part);
+    bytes -= part;
+  }
+}
+
+bool AtomicFile::Commit() {
+  Flush();
+  if (fd_ < 0) return false;
+  int closed = ::close(fd_);
+  fd_ = -1;
+  if (closed != 0 || ::rename(temp_.c_str(), path_.c_str()) != 0) {
+    ::unlink(temp_.c_str());
+    temp_.clear();
+    return false;
+  }
+  temp_.clear();
+  return true;
+}
+
+}  // namespace talvox
