@@ -412,15 +412,19 @@ TVX_API void filter(int16_t *samples, int32_t count, int32_t order, double gain,
  * An all-zero frame gives zero coefficients. 0 for NULL pointers or
  * length <= 0. */
 TVX_API int32_t Lpc_Lattice(float *coefficients, const int16_t *frame, int32_t length);
-/* Prediction-error filter with coefficients[1..12]. */
+/* Prediction-error filter with coefficients[1..12] (the array holds 13
+ * entries whatever the order). 0 for NULL pointers or length <= 0 (nothing
+ * written). Non-finite products count as 0. */
 TVX_API int32_t AntiFilterFromLPC(const float *coefficients, const int16_t *input, int16_t *residual,
                                   int32_t length);
-/* All-pole synthesis with coefficients[1..12]; output[0] is 0. */
+/* All-pole synthesis with coefficients[1..12]; output[0] is 0. 0 for NULL
+ * pointers or length <= 0 (nothing written). Non-finite sums store 0. */
 TVX_API int32_t SynthFromLPC(const float *coefficients, const int16_t *excitation, int16_t *output,
                              int32_t length);
 /* Normalised cross-correlation in percent, one value per lag 0..signalLength-1
- * into output; samples past signalLength count as 0. 0 when the signal is
- * shorter than the template. */
+ * into output; samples past signalLength count as 0. 0 (nothing written)
+ * when the signal is shorter than the template, the template length is
+ * negative or a pointer is NULL. */
 TVX_API int32_t Correlation(const int16_t *signal, int32_t signalLength, const int16_t *templ,
                             int32_t templateLength, float *output);
 TVX_API void SetLPCNum(int32_t order);
