@@ -372,9 +372,11 @@ TVX_API int32_t GetCollectSegmentedSpeechLength(void);
 /* Pitch-synchronous overlap-add of samples start..end-1 of a channel with
  * the modified pitch. 0 and nothing changed for start >= end, start < 0,
  * end >= length, no elements, a channel other than 0 or 1 or one without
- * samples. Grain samples that would land before the output's start or past
- * its room are dropped. Without a period for a selected interval (the
- * modified pitch shorter than the peak table) the source distance is used. */
+ * samples. The output length is the last new mark plus the stretch after
+ * the last source mark, clipped to 0..(end - start + 100000); grain samples
+ * that would land outside it are dropped. Without a period for a selected
+ * interval (the modified pitch shorter than the peak table) the source
+ * distance is used. Selection stops at a peak below its predecessor. */
 TVX_API int32_t SynthesisSpeech(int32_t channel, int32_t start, int32_t end);
 /* The output signal; valid until the next synthesis, collection or
  * FreeTalvox. NULL before the first. */
@@ -447,20 +449,23 @@ TVX_API int32_t GetMFCCVecLen(void);
 /* ------------------------------------------------------- spectrum, energy */
 
 /* Spectrogram, 64 bytes per frame of 128 samples every 16 samples, into the
- * document's buffer; returns the frame count. NULL samples or count <= 0:
- * 0 frames. */
+ * document's buffer of (count / 16 + 50) frames; returns the frame count.
+ * NULL samples or count <= 0: 0, the buffer and frame count unchanged. */
 TVX_API int32_t CalculateSpectrum(const int16_t *samples, int32_t count);
 /* Into the host's buffer of ceil(count/16) x 64 bytes; also stores the
- * frame count in the document. 0 for NULL output or samples, or count <= 0. */
+ * frame count in the document. 0 for NULL output or samples, or count <= 0
+ * (nothing written, the frame count unchanged). */
 TVX_API int32_t _CalculateSpectrum(const int16_t *samples, int32_t count, uint8_t *output);
 /* The spectrum buffer; valid until the next CalculateSpectrum, speech edit
  * or FreeTalvox. */
 TVX_API uint8_t *GetSpectrum(void);
 TVX_API int32_t GetSpectrumFrameNum(void);
-/* Energy contour in dB, one value per frame of 128 samples every 16. 0 for
- * NULL samples or count <= 0. */
+/* Energy contour in dB, one value per frame of 128 samples every 16, into
+ * the document's buffer of count / 16 + 100 values: 1, or 0 for NULL samples
+ * or count <= 0 (contour and length unchanged). */
 TVX_API int32_t CalculateEnergy(const int16_t *samples, int32_t count);
-/* energy holds ceil(count/16) values. */
+/* energy holds ceil(count/16) values. 1, or 0 and nothing written for NULL
+ * samples, energy or length, or count <= 0. */
 TVX_API int32_t _CalculateEnergy(const int16_t *samples, int32_t count, int32_t *energy,
                                  int32_t *length);
 /* The energy contour; valid until the next CalculateEnergy or FreeTalvox. */
