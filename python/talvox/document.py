@@ -283,6 +283,11 @@ class Document:
             raise refused("SegmentSpeech", "no voiced region found")
         return count
 
+    def segment_whole(self):
+        """One element covering the whole signal (description unchanged)."""
+        self._require_open()
+        raw.SetFullSegmentation()
+
     # -------------------------------------------------------- pitch marks
 
     @property
@@ -325,6 +330,23 @@ class Document:
                     "no pitch marks (is pap.exe on PATH, and is the signal voiced?)",
                 )
         return count
+
+    def set_peaks(self, positions):
+        """Replaces the pitch marks by hand: int32 positions, strictly
+        ascending, inside the signal. The modified pitch becomes their
+        distances."""
+        self._require_open()
+        positions = _checks.array(positions, np.int32, "positions")
+        if positions.shape[0] and (positions.min() < 0 or positions.max() >= self.length):
+            raise ValueError("positions must lie in 0..%d" % (self.length - 1))
+        if np.any(np.diff(positions) <= 0):
+            raise ValueError("positions must be strictly ascending")
+        raw.DeleteAllPeak()
+        added = i32()
+        for position in positions.tolist():
+            if not raw.AddPeak(position, ctypes.byref(added)):
+                raise refused("AddPeak", "position %d" % position)
+        self.set_modified_pitch(np.diff(positions).astype(np.int32))
 
     def set_modified_pitch(self, periods):
         """Sets the wanted periods: int32, one per pair of peaks, each >= 1."""
