@@ -435,12 +435,15 @@ TVX_API int32_t GetLPCNum(void);
 /* -------------------------------------------------------- cepstrum, MFCC */
 
 /* Real cepstrum magnitudes: writes the cepstrum length (GetCeplen) values;
- * values past the transform size are 0. 0 for n < 13 or n > 65536. */
+ * values past the transform size are 0. 0 (nothing written) for n < 13,
+ * n > 65536, a cepstrum length <= 0 or NULL pointers. */
 TVX_API int32_t CalculateCepstral(const int16_t *frame, int32_t n, float *output);
 TVX_API void SetCeplen(int32_t length);
 TVX_API int32_t GetCeplen(void);
-/* Critical-band cepstral coefficients 1..GetMFCCVecLen(). 0 for n < 20,
- * n > 65536 or a vector length <= 0. */
+/* Critical-band cepstral coefficients 1..GetMFCCVecLen(). 0 (nothing
+ * written) for n < 20, n > 65536, a vector length <= 0, an MFCC sampling
+ * rate <= 0 or NULL pointers. A band without power gives non-finite
+ * coefficients. */
 TVX_API int32_t MFCCCalculateParam(const int16_t *frame, int32_t n, float *output);
 TVX_API void MFCCSetSampleingRate(int32_t rate);
 TVX_API void SetMFCCVecLen(int32_t length);
