@@ -18,7 +18,7 @@ constexpr int kNameAttempts = 100;
 
 bool WriteAll(int fd, const char* data, std::size_t bytes) {
   while (bytes > 0) {
-    ssize_t done = ::write(fd, data, bytes);
+    ssize_t done = ::write(fd, data, bytes < kBlockBytes ? bytes : kBlockBytes);
     if (done < 0) {
       if (errno == EINTR) continue;
       return false;
