@@ -311,7 +311,8 @@ class Document:
 
         marks='internal' uses the library's own algorithm (CalculatePitch);
         'external' runs the external pitch program pap.exe found on PATH
-        (CalculatePeak). Returns the number of marks; none raises TalvoxError.
+        (CalculatePeak) in the current directory, which must be writable: it
+        exchanges temp.wav, pitch.psc and temp.pointprocess with it. Returns the number of marks; none raises TalvoxError.
         """
         self._require_open()
         if marks not in ("internal", "external"):
@@ -358,7 +359,9 @@ class Document:
                 "periods must hold one value per pair of neighbouring peaks: %d, not %d"
                 % (wanted, periods.shape[0])
             )
-        if wanted and periods.min() < 1:
+        if wanted == 0:
+            return  # nothing to set; the library refuses an empty array's pointer
+        if periods.min() < 1:
             raise ValueError("periods must be at least 1 sample")
         if not raw.SetModifiedPitch(_checks.pointer(periods, i32)):
             raise refused("SetModifiedPitch")

@@ -261,3 +261,11 @@ def test_edit_argument_errors(three_elements):
         three_elements.paste(301)
     with pytest.raises(ValueError, match="integer"):
         three_elements.cut(1.5, 20)
+
+
+def test_marks_can_be_cleared(speech):
+    speech.set_peaks(hand_marks())
+    speech.set_peaks([])
+    assert speech.peaks.size == 0 and speech.modified_pitch.size == 0
+    speech.set_peaks([1000])
+    assert speech.peaks.tolist() == [1000] and speech.modified_pitch.size == 0
