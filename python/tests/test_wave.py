@@ -83,3 +83,8 @@ def test_signal_argument_errors(tmp_path):
     with pytest.raises(ValueError, match="path"):
         talvox.load(42)
     assert not path.exists()
+
+
+def test_unwritable_file_names_the_operation(tmp_path):
+    with pytest.raises(talvox.TalvoxError, match="SaveWaveFile"):
+        talvox.save(tmp_path / "no" / "such" / "dir.wav", np.zeros(10, np.int16), 8000)
