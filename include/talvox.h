@@ -235,19 +235,21 @@ TVX_API int32_t LoadTag(const char *path, int32_t *peaks, int32_t *peakCount,
 
 /* ------------------------------------------------------------------ peaks */
 
-/* Index of the peak within 5.0 / scale samples (truncated) of position, or
- * -1 (also for scale <= 0). */
+/* Index of the peak within 5.0 / scale samples (truncated) of position, the
+ * lower one on ties, or -1 (also for a scale <= 0 or not a number). */
 TVX_API int32_t GetClosedPeak(int32_t position, float scale);
 /* The largest sample near position on channel 0 or 1; the position itself
  * when no larger one is near; -1 for position >= length, a channel other
  * than 0 or 1, or a channel without samples. The window is clipped to the
  * signal. */
 TVX_API int32_t GetClosedMaximumPeak(int32_t position, int32_t channel);
-/* A zero crossing near position; the position itself when none; -1 for a
- * channel other than 0 or 1 or without samples. Clipped to the signal. */
+/* A zero crossing near position; the position itself when none, and for
+ * position > length - 10 whatever the channel; otherwise -1 for a channel
+ * other than 0 or 1 or without samples. Clipped to the signal. */
 TVX_API int32_t GetClosedZerocross(int32_t position, int32_t channel);
-/* Deletes the peak within tolerance; 1 and its position through removed
- * (may be NULL), else 0. The modified pitch is not shifted. */
+/* Deletes the peak within tolerance (as GetClosedPeak); 1 and its position
+ * through removed (may be NULL), else 0 (also for a scale <= 0 or not a
+ * number). The modified pitch is not shifted. */
 TVX_API int32_t DeletePeak(int32_t position, int32_t *removed, float scale);
 /* Inserts a peak, keeping the table ascending (a position below every peak
  * goes first). 0 for a position that is already a peak. The peak table and
@@ -269,14 +271,16 @@ TVX_API void AdjustZerocrossToPeak(const int16_t *samples, int32_t count);
  * table at the first of them, or NULL when none. */
 TVX_API int32_t GetElementPeak(int32_t element, int32_t **peaks);
 /* Peaks in the element minus 1; *periods points into the modified pitch at
- * the element's first peak, or NULL (result 0). */
+ * the element's first peak, or NULL (result 0) when the element holds no
+ * peak. */
 TVX_API int32_t GetElementModifiedPitch(int32_t element, int32_t **periods);
 /* Peak count; *peaks receives the peak table (may be NULL when 0). */
 TVX_API int32_t GetFullPeaks(int32_t **peaks);
 /* Peak count - 1 (0 when there are no peaks); *periods receives the
- * modified pitch. */
+ * modified pitch (NULL when there is none). */
 TVX_API int32_t GetFullModifiedPitch(int32_t **periods);
-/* Copies peak count - 1 periods. 0 for NULL. */
+/* Copies peak count - 1 periods (the modified pitch grows to the peak count
+ * if it is shorter). 0 for NULL. */
 TVX_API int32_t SetModifiedPitch(const int32_t *periods);
 /* 1 with the nearest peak's position and index (pointers may be NULL); 0
  * for position >= length, or no peaks (peak := -1). */
@@ -288,11 +292,13 @@ TVX_API int32_t GetNearestPitch(int32_t position, int32_t *period);
 /* ----------------------------------------------------------- segmentation */
 
 /* Rewrites the element table as alternating "SIL" and voiced elements and
- * sets the segmentation flag; returns the element count. 0 elements for
- * NULL samples, length <= 48, a rate below 50 Hz or at or below 4000 Hz
- * (the 2000 Hz design cannot serve it), or no loud frame. More regions than
- * the table holds: the elements stop at 10000, the last one running to the
- * end of the signal. */
+ * sets the segmentation flag; returns the element count. Voiced elements
+ * keep the description their slot held. 0 elements for NULL samples,
+ * length <= 48, a rate below 50 Hz or at or below 4000 Hz (the 2000 Hz
+ * design cannot serve it), or no loud frame; only NULL samples, length <= 0
+ * and those rates leave the filter state untouched. Any number of voiced
+ * regions; more elements than the table holds: they stop at 10000, the last
+ * one running to the end of the signal. */
 TVX_API int32_t SegmentSpeech(const int16_t *samples, int32_t length, int32_t sampleRate);
 
 /* ------------------------------------------------------------ pitch marks */
@@ -310,7 +316,8 @@ TVX_API int32_t _CalculatePeak(const int16_t *samples, int32_t length, int32_t s
  * then one mark per strong positive half-wave of the signal low-passed at
  * 300 Hz; fills peaks and modified pitch; returns the peak count (the table
  * grows past 100000 as needed). 0 for NULL samples, length <= 0 or a rate
- * at or below 600 Hz. */
+ * at or below 600 Hz: the document then holds no peaks. The filter state
+ * left by earlier filtering is part of the result. */
 TVX_API int32_t CalculatePitch(const int16_t *samples, int32_t length, int32_t sampleRate);
 /* The marks into the host's array (NULL: count only). */
 TVX_API int32_t _CalculatePitch(const int16_t *samples, int32_t length, int32_t sampleRate,
@@ -477,30 +484,82 @@ TVX_API int32_t GetEnergyLength(void);
 
 /* ---------------------------------------------------------------- playback */
 
-/* The window value is a file descriptor the host owns (0: no notifications);
- * each event is one 8-byte record, two little-endian uint32: message number
- * (0x3BB open, 0x3BC close, 0x3BD done; 0x3BE, 0x3BF, 0x3C0 for input) and a
- * parameter. */
+/* Playback and recording of the host's own buffers on the sound device
+ * (ALSA PCM "default"). The library copies nothing: the device reads or
+ * fills the host's memory from a thread of the sound service.
+ *
+ * Notifications: the window value is a file descriptor the host owns, such
+ * as the write end of a pipe (0: no notifications). Each event is one 8-byte
+ * record, two little-endian uint32: the message number, then a parameter.
+ *   0x3BB output opened    0x3BC output closed    0x3BD buffer played
+ *   0x3BE input opened     0x3BF input closed     0x3C0 buffer filled
+ * The parameter is 0 for open and close, the buffer's length in bytes for
+ * "played" and the bytes recorded for "filled". A host that closes its read
+ * end is not killed by SIGPIPE from the service's thread.
+ *
+ * Errors on open and close are also shown as one line on standard error:
+ * "Error: Cannot Open the Audio Device", "Error: Cannot Open the Record Audio
+ * Device", "Error: Error Close...".
+ *
+ * Playback and recording share one format record and one buffer header:
+ * play or record, not both at once, and hand over one buffer at a time.
+ *
+ * Opens the output device in PCM format (8, 16, 24 or 32 bits play; other
+ * sizes fail to open). Returns 1, or 0 after the message when the device
+ * cannot be opened. An output device that is already open is reset and
+ * closed first; the pause flag starts at 0. */
 TVX_API int32_t PlayOpen(uint32_t window, int32_t rate, int32_t channels, int32_t bits);
-/* Plays the host's buffer in place: keep it unchanged until "done" arrives
- * or PlayStop returns. NULL or length <= 0 does nothing. */
+/* Plays length bytes of the host's buffer in place. The buffer stays the
+ * host's but must stay valid and unchanged until the "played" record arrives
+ * or PlayStop/PlayClose has returned (after which the device no longer
+ * touches it). Submit the next buffer only after "played". NULL, length <= 0
+ * or no open device: nothing happens. */
 TVX_API void PlayData(void *samples, int32_t length);
+/* Frames played since the device was opened or last stopped; 0 when no
+ * output device is open or the device does not answer in samples. */
 TVX_API int32_t WaveOutGetPosition(void);
+/* Pauses at once, or resumes if paused: successive calls alternate. Nothing
+ * when no output device is open. */
 TVX_API void PlayPause(void);
+/* Stops at once (the buffer is handed back with a "played" record) and
+ * closes. 1 when closed or nothing was open; 0 when the stop fails (device
+ * stays open) or the close fails (message shown, device stays open). */
 TVX_API int32_t PlayStop(void);
+/* As PlayStop without a result, except that a failed close still marks the
+ * device closed. A failed stop leaves the device open. */
 TVX_API void PlayClose(void);
+/* For shut-down: closes the open devices without stopping them first (any
+ * buffer still queued is handed back before the close) and changes no flag,
+ * so isSoundOpen stays 1. Later calls on those devices fail harmlessly:
+ * positions read 0 and PlayStop/RecordStop return 0. */
 TVX_API void FreeWavePlay(void);
+/* 1 while an output or an input device is flagged open, else 0. */
 TVX_API int32_t isSoundOpen(void);
 
 /* --------------------------------------------------------------- recording */
 
+/* Opens the input device as PlayOpen opens the output device (same format
+ * record, replacing the one playback was opened with; the playback device is
+ * left as it is). An input device that is already open is reset and closed
+ * first. 1, or 0 after the message. */
 TVX_API int32_t RecordOpen(uint32_t window, int32_t rate, int32_t channels, int32_t bits);
-/* Records into the host's buffer: keep it until "data" arrives or RecordStop
- * returns. NULL or length <= 0 does nothing. */
+/* Starts recording into the host's buffer of length bytes (whole frames are
+ * filled). The buffer must stay valid until the "filled" record arrives or
+ * RecordStop/RecordClose has returned; after that the device no longer
+ * touches it. GetRecordBytes reads 0 until the buffer is handed back. NULL,
+ * length <= 0 or no open device: nothing happens. */
 TVX_API void RecordData(void *buffer, int32_t length);
+/* Frames recorded since the device was opened or last stopped; 0 when no
+ * input device is open or the device does not answer in samples. */
 TVX_API int32_t WaveInGetPosition(void);
+/* Bytes the device put into the last buffer, once it has handed it back. */
 TVX_API int32_t GetRecordBytes(void);
+/* Stops (a partly filled buffer is handed back with what it holds) and
+ * closes. 1 when closed or nothing was open; 0 when a stop fails (device
+ * stays open) or the close fails (message shown, device stays open). */
 TVX_API int32_t RecordStop(void);
+/* As RecordStop without a result, except that a failed close still marks
+ * the device closed. A failed reset leaves the device open. */
 TVX_API void RecordClose(void);
 
 #ifdef __cplusplus

@@ -63,23 +63,57 @@ double ChebyshevLowPass(int32_t rate, int32_t order, double rippleDb, double cut
   return DesignSections(order, k * Sinh(v), k * Cosh(v), gain, a, b);
 }
 
+namespace {
+// The cascade with its delays held in locals for the whole call: the
+// coefficient pointers could alias the process-wide state, which would
+// otherwise force a reload of every delay at every sample. Same operations
+// in the same order as one sample at a time on the shared state.
+template <int32_t Sections>
+void RunCascade(int16_t* samples, int32_t count, double gain, const double* a, const double* b) {
+  double ca[Sections + 1] = {};
+  double cb[Sections + 1] = {};
+  double w0[Sections + 1];
+  double w1[Sections + 1];
+  double w2[Sections + 1];
+  for (int32_t j = 0; j < Sections; ++j) {
+    ca[j] = a[j];
+    cb[j] = b[j];
+  }
+  for (int32_t j = 0; j <= Sections; ++j) {
+    w0[j] = delay.w0[j];
+    w1[j] = delay.w1[j];
+    w2[j] = delay.w2[j];
+  }
+  for (int32_t i = 0; i < count; ++i) {
+    w0[0] = samples[i] * gain;
+    for (int32_t j = 0; j < Sections; ++j) {
+      w0[j + 1] = w0[j] + 2 * w1[j] + w2[j] - ca[j] * w1[j + 1] - cb[j] * w2[j + 1];
+    }
+    samples[i] = WrapToSample(w0[Sections]);
+    for (int32_t j = 0; j <= Sections; ++j) {
+      w2[j] = w1[j];
+      w1[j] = w0[j];
+    }
+  }
+  for (int32_t j = 0; j <= Sections; ++j) {
+    delay.w0[j] = w0[j];
+    delay.w1[j] = w1[j];
+    delay.w2[j] = w2[j];
+  }
+}
+
+using CascadeRunner = void (*)(int16_t*, int32_t, double, const double*, const double*);
+constexpr CascadeRunner kCascades[kMaxSections + 1] = {
+    RunCascade<0>, RunCascade<1>, RunCascade<2>, RunCascade<3>, RunCascade<4>,
+    RunCascade<5>, RunCascade<6>, RunCascade<7>, RunCascade<8>, RunCascade<9>};
+}  // namespace
+
 void RunFilter(int16_t* samples, int32_t count, int32_t order, double gain, const double* a,
                const double* b) {
   if (samples == nullptr || count <= 0) return;
   const int32_t sections = std::clamp(order / 2, 0, kMaxSections);
   if (sections > 0 && (a == nullptr || b == nullptr)) return;
-  for (int32_t i = 0; i < count; ++i) {
-    delay.w0[0] = samples[i] * gain;
-    for (int32_t j = 0; j < sections; ++j) {
-      delay.w0[j + 1] = delay.w0[j] + 2 * delay.w1[j] + delay.w2[j] - a[j] * delay.w1[j + 1] -
-                        b[j] * delay.w2[j + 1];
-    }
-    samples[i] = WrapToSample(delay.w0[sections]);
-    for (int32_t j = 0; j <= sections; ++j) {
-      delay.w2[j] = delay.w1[j];
-      delay.w1[j] = delay.w0[j];
-    }
-  }
+  kCascades[sections](samples, count, gain, a, b);
 }
 
 void ResetFilterState() { delay = DelayState{}; }

@@ -13,6 +13,12 @@ namespace talvox {
 int32_t DetectVoicedRegions(const int16_t* samples, int32_t length, TvxElement* elements,
                             int32_t capacity, int32_t sampleRate);
 
+// The second half of DetectVoicedRegions: thresholds from the frame
+// energies (hop 16), the region scan and the element writing. 0 when there
+// are fewer than 4 frames or no audible one.
+int32_t ElementsFromEnergy(const int32_t* energy, int32_t frames, int32_t length,
+                           int32_t sampleRate, TvxElement* elements, int32_t capacity);
+
 // One energy per frame (frames every `hop` samples, each summing
 // trunc(x*x / window) over up to `window` samples); returns ceil(length/hop).
 // energies holds that many entries.
