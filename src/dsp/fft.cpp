@@ -8,23 +8,28 @@
 #include <utility>
 #include <vector>
 
+#include "dsp/fft_kernels.h"
 #include "dsp/fft_steps.h"
 
 namespace talvox {
 
 namespace {
+using namespace fft_kernels;
+
 // Sizes up to 2^16 (the largest the library itself uses) get a table;
 // larger ones compute their factors per butterfly.
 constexpr int32_t kMaxTabledLog2 = 16;
+// Smaller sizes run the reference: the lanes need four blocks of four.
+constexpr int32_t kMinTabled = 16;
 
 // Per size n: for the pass of half-span h the entries h - 1 .. 2h - 2 hold
 // the factors of k = 0 .. h - 1, each computed from the pass's own angle
 // expression, so every butterfly sees exactly the floats it would compute.
 struct FftPlan {
   std::vector<float> cosines;
-  std::vector<float> forwardSines;  // (float)(-sin): rounding is symmetric
+  std::vector<float> forwardSines;  // (float)(-1 * sin)
   std::vector<float> inverseSines;
-  std::vector<std::pair<int32_t, int32_t>> swaps;
+  std::vector<int32_t> blockOf;  // log2(n) - 2 bit reversal of 0 .. n/4 - 1
 };
 
 std::unique_ptr<FftPlan> BuildPlan(int32_t n, int32_t m) {
@@ -37,14 +42,12 @@ std::unique_ptr<FftPlan> BuildPlan(int32_t n, int32_t m) {
       plan->inverseSines.push_back(static_cast<float>(1 * std::sin(angle)));
     }
   }
-  for (int32_t j = 0; j < n - 2; ++j) {
-    const int32_t r = ReverseBits(j, m);
-    if (j < r) plan->swaps.emplace_back(j, r);
-  }
+  for (int32_t r = 0; r < n / 4; ++r) plan->blockOf.push_back(ReverseBits(r, m - 2));
   return plan;
 }
 
-// Built once per size; call_once makes first use from several threads safe.
+// Built once per size; call_once makes first use from several threads safe,
+// and a built plan is only read.
 const FftPlan& PlanFor(int32_t n, int32_t m) {
   static std::array<std::once_flag, kMaxTabledLog2 + 1> built;
   static std::array<std::unique_ptr<FftPlan>, kMaxTabledLog2 + 1> plans;
@@ -52,74 +55,83 @@ const FftPlan& PlanFor(int32_t n, int32_t m) {
   return *plans[m];
 }
 
-using Lanes = float __attribute__((vector_size(16)));
-constexpr int32_t kLanes = 4;
-
-inline Lanes Load(const float* from) {
-  Lanes v;
-  std::memcpy(&v, from, sizeof v);
-  return v;
+// x / n and x * (1 / n) are the same correctly rounded value: 1 / n is
+// exact for a power of two.
+void ScaleForInverse(float* re, float* im, int32_t n) {
+  const float scale = 1.0f / static_cast<float>(n);
+  for (int32_t i = 0; i < n; i += kWidth<Lanes4>) {
+    Lanes4 r, m;
+    Load(r, re + i), Load(m, im + i);
+    Store(re + i, Lanes4(r * scale)), Store(im + i, Lanes4(m * scale));
+  }
 }
 
-inline void Store(float* to, Lanes v) { std::memcpy(to, &v, sizeof v); }
+// Passes of half-span `half` and up, V wide.
+template <typename V>
+TVX_FFT_INLINE void LaterPasses(float* re, float* im, const float* c, const float* w, int32_t half,
+                                int32_t n) {
+  auto factors = [&](int32_t h) { return Factors{c + h - 1, w + h - 1}; };
+  for (; 4 * half <= n; half *= 4) TwoPasses<V>(re, im, factors(half), factors(2 * half), half, n);
+  for (; half < n; half *= 2) Pass<V>(re, im, factors(half), half, n);
+}
 
-// One pass: the same float operations in the same order as the reference,
-// four butterflies at a time where the half-span allows.
-void Pass(float* re, float* im, const float* c, const float* w, int32_t half, int32_t groups) {
-  for (int32_t g = 0; g < groups; ++g) {
-    float* pRe = re + 2 * half * g;
-    float* pIm = im + 2 * half * g;
-    float* qRe = pRe + half;
-    float* qIm = pIm + half;
-    int32_t k = 0;
-    for (; k + kLanes <= half; k += kLanes) {
-      const Lanes vc = Load(c + k), vw = Load(w + k);
-      const Lanes xRe = Load(qRe + k), xIm = Load(qIm + k);
-      const Lanes tRe = vc * xRe - vw * xIm;
-      const Lanes tIm = vw * xRe + vc * xIm;
-      const Lanes aRe = Load(pRe + k), aIm = Load(pIm + k);
-      Store(qRe + k, aRe - tRe);
-      Store(qIm + k, aIm - tIm);
-      Store(pRe + k, aRe + tRe);
-      Store(pIm + k, aIm + tIm);
-    }
-    for (; k < half; ++k) {
-      const float tRe = c[k] * qRe[k] - w[k] * qIm[k];
-      const float tIm = w[k] * qRe[k] + c[k] * qIm[k];
-      qRe[k] = pRe[k] - tRe;
-      qIm[k] = pIm[k] - tIm;
-      pRe[k] = pRe[k] + tRe;
-      pIm[k] = pIm[k] + tIm;
-    }
+__attribute__((target("avx"))) void LaterPassesAvx(float* re, float* im, const float* c,
+                                                   const float* w, int32_t n) {
+  // Half-span 4 has too few butterflies for 8 lanes.
+  Pass<Lanes4>(re, im, Factors{c + 3, w + 3}, 4, n);
+  LaterPasses<Lanes8>(re, im, c, w, 8, n);
+}
+
+bool HasAvx() {
+  static const bool avx = __builtin_cpu_supports("avx");
+  return avx;
+}
+
+// Sizes below 16 (too small for the lanes) and sizes without a table.
+int32_t SmallOrUntabled(float* re, float* im, int32_t direction, int32_t n) {
+  return FftPerButterfly(re, im, direction, n);
+}
+
+// The transform with 8-lane passes where the processor has them.
+int32_t FftWithLanes(float* re, float* im, int32_t direction, int32_t n, bool wide) {
+  if (n <= 0) return 1;
+  if (!IsPowerOfTwo(n)) return 0;
+  const int32_t m = HalvingCount(n);
+  if (n < kMinTabled || m > kMaxTabledLog2) return SmallOrUntabled(re, im, direction, n);
+  const FftPlan& plan = PlanFor(n, m);
+  const float* c = plan.cosines.data();
+  const float* w = plan.forwardSines.data();
+  if (direction != 0) {
+    ScaleForInverse(re, im, n);
+    w = plan.inverseSines.data();
   }
+  // The reordering reads a copy: small sizes keep it on the stack.
+  constexpr int32_t kStackCopy = 1024;
+  float stackCopy[2 * kStackCopy];
+  std::vector<float> heapCopy;
+  float* copy = stackCopy;
+  if (n > kStackCopy) {
+    heapCopy.resize(2 * static_cast<size_t>(n));
+    copy = heapCopy.data();
+  }
+  std::memcpy(copy, re, n * sizeof(float));
+  std::memcpy(copy + n, im, n * sizeof(float));
+  ReorderAndFirstTwoPasses(re, im, copy, copy + n, plan.blockOf.data(), c, w, n);
+  if (wide) {
+    LaterPassesAvx(re, im, c, w, n);
+  } else {
+    LaterPasses<Lanes4>(re, im, c, w, 4, n);
+  }
+  return 1;
 }
 }  // namespace
 
 int32_t Fft(float* re, float* im, int32_t direction, int32_t n) {
-  if (n <= 0) return 1;
-  if (!IsPowerOfTwo(n)) return 0;
-  const int32_t m = HalvingCount(n);
-  if (m > kMaxTabledLog2) return FftPerButterfly(re, im, direction, n);
-  const FftPlan& plan = PlanFor(n, m);
-  const float* sines = plan.forwardSines.data();
-  if (direction != 0) {
-    // x / n and x * (1 / n) are the same correctly rounded value: 1 / n is
-    // exact for a power of two.
-    const float scale = 1.0f / static_cast<float>(n);
-    for (int32_t i = 0; i < n; ++i) {
-      re[i] = re[i] * scale;
-      im[i] = im[i] * scale;
-    }
-    sines = plan.inverseSines.data();
-  }
-  for (const auto& [j, r] : plan.swaps) {
-    std::swap(re[j], re[r]);
-    std::swap(im[j], im[r]);
-  }
-  for (int32_t half = 1, groups = n / 2; half < n; half *= 2, groups /= 2) {
-    Pass(re, im, plan.cosines.data() + half - 1, sines + half - 1, half, groups);
-  }
-  return 1;
+  return FftWithLanes(re, im, direction, n, HasAvx());
+}
+
+int32_t FftFourLanes(float* re, float* im, int32_t direction, int32_t n) {
+  return FftWithLanes(re, im, direction, n, false);
 }
 
 }  // namespace talvox

@@ -24,7 +24,6 @@ BandBins MfccBandBins(int32_t band, int32_t n, int32_t rate);
 // Needs 13 <= n <= 65536 and length > 0.
 void RealCepstrum(const int16_t* frame, int32_t n, int32_t length, float* output);
 // Writes coefficients 1..length. Needs 20 <= n <= 65536, length > 0, rate > 0.
-void MfccCoefficients(const int16_t* frame, int32_t n, int32_t rate, int32_t length,
-                      float* output);
+void MfccCoefficients(const int16_t* frame, int32_t n, int32_t rate, int32_t length, float* output);
 
 }  // namespace talvox

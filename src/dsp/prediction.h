@@ -17,8 +17,7 @@ constexpr int32_t kFilterPredictionOrder = 12;
 // frame gives zero coefficients instead of 0/0. frame and length > 0 are
 // the caller's to check.
 void LpcLattice(float* coefficients, const int16_t* frame, int32_t length, int32_t order);
-void AntiFilter(const float* coefficients, const int16_t* input, int16_t* residual,
-                int32_t length);
+void AntiFilter(const float* coefficients, const int16_t* input, int16_t* residual, int32_t length);
 void SynthesisFilter(const float* coefficients, const int16_t* excitation, int16_t* output,
                      int32_t length);
 // One value per lag 0..signalLength-1; samples past signalLength count as 0.

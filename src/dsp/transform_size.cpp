@@ -1,6 +1,6 @@
-#include "dsp/frame_analysis.h"
-
 #include <initializer_list>
+
+#include "dsp/frame_analysis.h"
 
 namespace talvox {
 

@@ -1,11 +1,13 @@
 // The table-driven transform against the per-butterfly definition (bit for
 // bit), against a double-precision DFT, and its handling of odd sizes.
+#include "dsp/fft.h"
+
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <thread>
 #include <vector>
 
-#include "dsp/fft.h"
 #include "test_support.h"
 
 namespace talvox::test {
@@ -36,13 +38,35 @@ TEST(Fft, MatchesPerButterflyBitForBitForEverySize) {
   for (int32_t n = 2; n <= 65536; n *= 2) {
     for (int32_t direction : {0, 1}) {
       Complex fast = RandomSignal(n, rng);
-      Complex slow = fast;
+      Complex narrow = fast, slow = fast;
       ASSERT_EQ(Fft(fast.re.data(), fast.im.data(), direction, n), 1);
+      ASSERT_EQ(FftFourLanes(narrow.re.data(), narrow.im.data(), direction, n), 1);
       ASSERT_EQ(FftPerButterfly(slow.re.data(), slow.im.data(), direction, n), 1);
       EXPECT_TRUE(SameBits(fast.re, slow.re)) << "n=" << n << " direction=" << direction;
       EXPECT_TRUE(SameBits(fast.im, slow.im)) << "n=" << n << " direction=" << direction;
+      EXPECT_TRUE(SameBits(narrow.re, slow.re)) << "n=" << n << " direction=" << direction;
+      EXPECT_TRUE(SameBits(narrow.im, slow.im)) << "n=" << n << " direction=" << direction;
     }
   }
+}
+
+// Tables are built on first use; threads meeting there on the same and on
+// different sizes all get complete tables.
+TEST(Fft, ConcurrentFirstUseGivesTheSameBits) {
+  std::vector<std::thread> threads;
+  std::vector<int> ok(8, 0);
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([t, &ok] {
+      const int32_t n = 1 << (5 + t % 4);
+      std::mt19937 rng(t);
+      Complex fast = RandomSignal(n, rng), slow = fast;
+      Fft(fast.re.data(), fast.im.data(), 0, n);
+      FftPerButterfly(slow.re.data(), slow.im.data(), 0, n);
+      ok[t] = SameBits(fast.re, slow.re) && SameBits(fast.im, slow.im);
+    });
+  }
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(ok, std::vector<int>(8, 1));
 }
 
 TEST(Fft, AgreesWithDoublePrecisionDft) {

@@ -1,11 +1,12 @@
 // The low-pass designs and the cascade against a direct re-computation of
 // the recurrence, with its delay state carried from call to call.
+#include "dsp/filters.h"
+
 #include <cmath>
 #include <complex>
 #include <random>
 #include <vector>
 
-#include "dsp/filters.h"
 #include "test_support.h"
 
 namespace talvox::test {
@@ -160,7 +161,8 @@ TEST(Designs, OddOrderBuildsTheLowerSections) {
   // Pole angles of the fifth-order prototype: (j + 0.5) pi / 5.
   const double t = std::tan(1000.0 / 16000 * 3.1415927);
   const double p = 2 * t * std::sin(1.5 * 3.1415927 / 5);
-  const double q = p * p / 4 + t * t * std::cos(1.5 * 3.1415927 / 5) * std::cos(1.5 * 3.1415927 / 5);
+  const double q =
+      p * p / 4 + t * t * std::cos(1.5 * 3.1415927 / 5) * std::cos(1.5 * 3.1415927 / 5);
   EXPECT_NEAR(a[1], (2 * q - 2) / (1 + p + q), 1e-15);
   EXPECT_NEAR(b[1], (1 - p + q) / (1 + p + q), 1e-15);
 }

@@ -1,12 +1,13 @@
 // Cepstrum and MFCC against a plain re-computation of their definitions
 // (bit for bit) and against double precision (within float rounding).
+#include "dsp/frame_analysis.h"
+
 #include <cmath>
 #include <complex>
 #include <random>
 #include <vector>
 
 #include "dsp/fft.h"
-#include "dsp/frame_analysis.h"
 #include "dsp_settings.h"
 
 namespace talvox::test {
@@ -80,7 +81,8 @@ std::vector<float> PlainMfcc(const std::vector<int16_t>& x, int rate, int length
   std::vector<float> out(length);
   for (int k = 1; k <= length; ++k) {
     float sum = 0;
-    for (int j = 1; j <= 20; ++j) sum += logEnergy[j - 1] * std::cos(k * (j - 0.5) * 3.1415927 / 20);
+    for (int j = 1; j <= 20; ++j)
+      sum += logEnergy[j - 1] * std::cos(k * (j - 0.5) * 3.1415927 / 20);
     out[k - 1] = sum;
   }
   return out;
@@ -92,7 +94,8 @@ std::vector<std::complex<double>> Dft(const std::vector<std::complex<double>>& x
   const size_t n = x.size();
   std::vector<std::complex<double>> out(n);
   for (size_t k = 0; k < n; ++k) {
-    for (size_t t = 0; t < n; ++t) out[k] += x[t] * std::polar(1.0, sign * 2 * M_PI * (k * t % n) / n);
+    for (size_t t = 0; t < n; ++t)
+      out[k] += x[t] * std::polar(1.0, sign * 2 * M_PI * (k * t % n) / n);
   }
   return out;
 }
@@ -124,13 +127,16 @@ std::vector<double> DoubleMfcc(const std::vector<int16_t>& x, int rate, int leng
     double e = 0;
     for (int i = lo; i <= hi && i < size / 2; ++i) {
       const double p = std::norm(s[i]);
-      e += (lo == mid && i == lo) ? p : i <= mid ? p * (i - lo) / (mid - lo) : p * (hi - i) / (hi - mid);
+      e += (lo == mid && i == lo) ? p
+           : i <= mid             ? p * (i - lo) / (mid - lo)
+                                  : p * (hi - i) / (hi - mid);
     }
     logEnergy[b] = std::log10(e);
   }
   std::vector<double> out(length);
   for (int k = 1; k <= length; ++k) {
-    for (int j = 1; j <= 20; ++j) out[k - 1] += logEnergy[j - 1] * std::cos(k * (j - 0.5) * M_PI / 20);
+    for (int j = 1; j <= 20; ++j)
+      out[k - 1] += logEnergy[j - 1] * std::cos(k * (j - 0.5) * M_PI / 20);
   }
   return out;
 }
@@ -138,9 +144,9 @@ std::vector<double> DoubleMfcc(const std::vector<int16_t>& x, int rate, int leng
 // ---- transform size and band bins
 
 TEST(FrameAnalysis, TransformSizes) {
-  const std::vector<std::pair<int, int>> cases = {{1, 2},    {2, 2},     {3, 4},       {5, 16},
-                                                  {13, 16},  {16, 16},   {17, 256},    {256, 256},
-                                                  {257, 65536}, {65536, 65536}, {65537, 0}};
+  const std::vector<std::pair<int, int>> cases = {
+      {1, 2},    {2, 2},     {3, 4},       {5, 16},        {13, 16},  {16, 16},
+      {17, 256}, {256, 256}, {257, 65536}, {65536, 65536}, {65537, 0}};
   for (auto [n, size] : cases) EXPECT_EQ(AnalysisTransformSize(n), size) << n;
 }
 
@@ -229,10 +235,10 @@ TEST_F(Mfcc, OtherRatesAndLengths) {
   std::vector<float> out(20);
   ASSERT_EQ(MFCCCalculateParam(x.data(), 256, out.data()), 20);
   EXPECT_EQ(out, PlainMfcc(x, 22050, 20));
-  SetMFCCVecLen(30);  // the DCT has no upper bound on k
-  std::vector<float> longer(30);
-  ASSERT_EQ(MFCCCalculateParam(x.data(), 256, longer.data()), 30);
-  EXPECT_EQ(longer, PlainMfcc(x, 22050, 30));
+  SetMFCCVecLen(40);  // the DCT has no upper bound on k
+  std::vector<float> longer(40);
+  ASSERT_EQ(MFCCCalculateParam(x.data(), 256, longer.data()), 40);
+  EXPECT_EQ(longer, PlainMfcc(x, 22050, 40));
 }
 
 TEST_F(Mfcc, AgreesWithDoublePrecision) {

@@ -22,8 +22,8 @@ std::vector<int16_t> Resonant(int count, unsigned seed) {
   std::vector<int16_t> noise = Noise(count, 200, seed);
   std::vector<int16_t> x(count);
   for (int i = 0; i < count; ++i) {
-    x[i] = static_cast<int16_t>(6000 * std::sin(0.3 * i) + 3000 * std::sin(1.1 * i + 0.4) +
-                                noise[i]);
+    x[i] =
+        static_cast<int16_t>(6000 * std::sin(0.3 * i) + 3000 * std::sin(1.1 * i + 0.4) + noise[i]);
   }
   return x;
 }
@@ -77,7 +77,8 @@ TEST_F(Lpc, OrderIsTwelveAtLoad) { EXPECT_EQ(GetLPCNum(), 12); }
 TEST_F(Lpc, MatchesReferenceBitForBit) {
   for (int order : {1, 2, 3, 7, 12, 20, 50}) {
     for (unsigned seed : {1u, 2u}) {
-      const std::vector<int16_t> frame = seed == 1 ? Resonant(320, order) : Noise(257, 30000, order);
+      const std::vector<int16_t> frame =
+          seed == 1 ? Resonant(320, order) : Noise(257, 30000, order);
       SetLPCNum(order);
       std::vector<float> c(order + 1, 0.0f);
       ASSERT_EQ(Lpc_Lattice(c.data(), frame.data(), static_cast<int32_t>(frame.size())), 1);
