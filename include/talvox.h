@@ -385,8 +385,10 @@ TVX_API int32_t FilterPitch(const int32_t *src, int32_t *dst, int32_t count, int
  * 0 and nothing changed when a = b, a position lies outside the signal or the
  * segmentation, a paste would exceed 10000 elements, or the clipboard's
  * channel count differs from the signal's. PasteSpeech: 0 for an empty
- * clipboard. Pointers into the peak table, modified pitch, spectrum and
- * channel arrays are invalidated. */
+ * clipboard. The whole edit is checked before anything changes. The
+ * modified pitch keeps room for the peak count; spectrum frames are moved
+ * only where the spectrum buffer holds them. Pointers into the peak table,
+ * modified pitch, spectrum and channel arrays are invalidated. */
 TVX_API int32_t CopySpeech(int32_t a, int32_t b);
 TVX_API int32_t DelSpeech(int32_t a, int32_t b);
 TVX_API int32_t CutSpeech(int32_t a, int32_t b);

@@ -8,7 +8,7 @@ using namespace talvox;
 extern "C" {
 
 int32_t CalculateSpectrum(const int16_t* samples, int32_t count) {
-  return CalculateDocumentSpectrum(TheDocument().record, samples, count);
+  return CalculateDocumentSpectrum(TheDocument(), samples, count);
 }
 
 int32_t _CalculateSpectrum(const int16_t* samples, int32_t count, uint8_t* output) {

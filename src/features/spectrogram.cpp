@@ -76,11 +76,13 @@ int32_t CalculateSpectrumInto(TvxDocument& doc, const int16_t* samples, int32_t 
   return frames;
 }
 
-int32_t CalculateDocumentSpectrum(TvxDocument& doc, const int16_t* samples, int32_t count) {
+int32_t CalculateDocumentSpectrum(DocumentState& doc, const int16_t* samples, int32_t count) {
   if (samples == nullptr || count <= 0) return 0;
-  const size_t capacity = (static_cast<size_t>(count / kFrameHop) + kSpectrumSlackFrames) * kSpectrumBins;
-  doc.spectrum = Reallocate(doc.spectrum, capacity);
-  return CalculateSpectrumInto(doc, samples, count, doc.spectrum);
+  const int32_t room = count / kFrameHop + kSpectrumSlackFrames;
+  doc.record.spectrum =
+      Reallocate(doc.record.spectrum, static_cast<size_t>(room) * kSpectrumBins);
+  doc.spectrumRoom = room;
+  return CalculateSpectrumInto(doc.record, samples, count, doc.record.spectrum);
 }
 
 }  // namespace talvox

@@ -27,6 +27,6 @@ int32_t CalculateSpectrumInto(TvxDocument& doc, const int16_t* samples, int32_t 
 
 // Resizes the document's spectrum to (count / 16 + 50) frames and fills it.
 // 0 and the document unchanged for null samples or count <= 0.
-int32_t CalculateDocumentSpectrum(TvxDocument& doc, const int16_t* samples, int32_t count);
+int32_t CalculateDocumentSpectrum(DocumentState& doc, const int16_t* samples, int32_t count);
 
 }  // namespace talvox
