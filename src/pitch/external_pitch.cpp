@@ -9,14 +9,13 @@
 #include <cstring>
 #include <limits>
 
+#include "pitch/hump_areas.h"
 #include "platform/process.h"
 
 namespace talvox {
 
 namespace {
 
-// Hump areas are summed in tenths of the sample values.
-constexpr int32_t kAreaDivisor = 10;
 // The search window stops this many samples short of half a period on
 // either side, so it never reaches the neighbouring marks' half-waves.
 constexpr int64_t kWindowMargin = 3;
@@ -71,22 +70,7 @@ int32_t SnapOne(const std::vector<int32_t>& positions, std::size_t i,
 
 std::vector<int16_t> RawHumpAreas(const int16_t* samples, int32_t length) {
   std::vector<int16_t> areas(static_cast<std::size_t>(std::max(length, 0)), 0);
-  int32_t i = 0;
-  while (i < length) {
-    if (samples[i] <= 0) {
-      ++i;
-      continue;
-    }
-    int32_t top = i;
-    // Unsigned, so a very long hump wraps instead of overflowing; the cell
-    // keeps the low 16 bits of the sum, read as signed.
-    uint32_t sum = 0;
-    for (; i < length && samples[i] > 0; ++i) {
-      if (samples[i] > samples[top]) top = i;
-      sum += static_cast<uint32_t>(samples[i] / kAreaDivisor);
-    }
-    areas[static_cast<std::size_t>(top)] = static_cast<int16_t>(static_cast<uint16_t>(sum));
-  }
+  HumpAreas(samples, length, areas.data());
   return areas;
 }
 
