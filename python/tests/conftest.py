@@ -13,12 +13,34 @@ sys.path.insert(0, PYTHON_DIR)
 import talvox  # noqa: E402
 
 
+# Exports that the Pythonic layer's element, peak and WAV members rely on.
+ELEMENTS = ("GetElementNum", "GetElementSegment", "GetElementDesc", "SetElementDesc",
+            "SetFullSegmentation", "AddBoundary")
+PEAKS = ("GetFullPeaks", "GetFullModifiedPitch", "SetModifiedPitch", "AddPeak", "DeleteAllPeak")
+WAV = ("ReadWaveFile", "SaveWaveFile")
+
+
+def _missing(names):
+    flat = []
+    for name in names:
+        flat.extend(name if isinstance(name, tuple) else [name])
+    return [name for name in flat if not talvox.raw.available(name)]
+
+
 def requires(*names):
-    """Skips a test while the loaded library lacks one of the exports."""
-    missing = [name for name in names if not talvox.raw.available(name)]
+    """Skips a test while the loaded library lacks one of the exports (names
+    or tuples of names)."""
+    missing = _missing(names)
     return pytest.mark.skipif(
         bool(missing), reason="library has no export %s yet" % ", ".join(missing)
     )
+
+
+def skip_unless(*names):
+    """requires() for fixtures."""
+    missing = _missing(names)
+    if missing:
+        pytest.skip("library has no export %s yet" % ", ".join(missing))
 
 
 def voiced_signal(before, voiced, after, period, amplitude):

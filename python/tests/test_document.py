@@ -1,10 +1,12 @@
 """The document: analysis, resynthesis, features, peak files and edits."""
 
+import os
+
 import numpy as np
 import pytest
 
 import talvox
-from conftest import dominant_period, requires, voiced_signal
+from conftest import ELEMENTS, PEAKS, dominant_period, requires, skip_unless, voiced_signal
 
 RATE = 16000
 PERIOD = 160  # 100 Hz
@@ -28,7 +30,7 @@ def hand_marks():
 # ------------------------------------------------------------- analysis
 
 
-@requires("CalculatePitch")
+@requires("CalculatePitch", ELEMENTS, PEAKS)
 def test_analysis_of_generated_speech_finds_its_periods(speech):
     count = speech.analyze()
     peaks = speech.peaks
@@ -50,7 +52,7 @@ def test_analysis_of_generated_speech_finds_its_periods(speech):
     assert elements[-1].end == BEFORE + VOICED + AFTER
 
 
-@requires("CalculatePitch", "SynthesisSpeech")
+@requires("CalculatePitch", "SynthesisSpeech", ELEMENTS, PEAKS)
 def test_analysis_then_resynthesis_a_fifth_higher(speech):
     speech.analyze()
     output = speech.resynthesize(0, speech.length - 1, pitch_scale=1.5)
@@ -76,7 +78,7 @@ def test_external_marks_without_the_program_name_the_operation(speech, monkeypat
 # ---------------------------------------------------------- resynthesis
 
 
-@requires("SynthesisSpeech")
+@requires("SynthesisSpeech", ELEMENTS, PEAKS)
 @pytest.mark.parametrize("option,value,expected", [
     ("pitch_scale", 1.5, 107), ("semitones", 12, 80), ("f0", 200.0, 80), ("pitch_scale", 0.8, 200),
 ])
@@ -94,7 +96,7 @@ def test_resynthesis_pitch_measured_by_autocorrelation(speech, option, value, ex
     np.testing.assert_array_equal(speech.modified_pitch, kept)  # restored
 
 
-@requires("SynthesisSpeech")
+@requires("SynthesisSpeech", ELEMENTS, PEAKS)
 def test_resynthesis_with_source_periods_gives_the_source_back(speech):
     speech.segment_whole()
     marks = hand_marks()
@@ -106,7 +108,7 @@ def test_resynthesis_with_source_periods_gives_the_source_back(speech):
     assert np.all(np.abs(output[inside].astype(int) - source[inside]) <= 2)
 
 
-@requires("SynthesisSpeech")
+@requires("SynthesisSpeech", ELEMENTS, PEAKS)
 def test_resynthesis_with_per_interval_f0(speech):
     speech.segment_whole()
     speech.set_peaks(hand_marks())
@@ -116,6 +118,7 @@ def test_resynthesis_with_per_interval_f0(speech):
     assert dominant_period(middle, 60, 240) == 128
 
 
+@requires(ELEMENTS, PEAKS)
 def test_resynthesis_argument_errors(speech):
     with pytest.raises(talvox.TalvoxError, match="segmentation"):
         speech.resynthesize(0, 100)
@@ -139,6 +142,7 @@ def test_resynthesis_argument_errors(speech):
         speech.resynthesize(0, 100, channel=1)
 
 
+@requires(PEAKS)
 def test_pitch_setting_argument_errors(speech):
     speech.set_peaks(hand_marks())
     count = hand_marks().size
@@ -183,7 +187,7 @@ def test_spectrogram_shows_the_harmonics(speech):
 # ----------------------------------------------------------- peak files
 
 
-@requires("SavePeaks", "ReadPeaks")
+@requires("SavePeaks", "ReadPeaks", ELEMENTS, PEAKS)
 def test_peak_file_round_trip(speech, tmp_path):
     speech.segment_whole()
     talvox.raw.AddBoundary(BEFORE)
@@ -212,6 +216,7 @@ def test_peak_file_round_trip(speech, tmp_path):
 @pytest.fixture
 def three_elements(no_document):
     """300 samples with elements a 0-100, b 100-200, c 200-300."""
+    skip_unless(ELEMENTS)
     with talvox.Document(np.arange(300, dtype=np.int16), RATE) as doc:
         doc.segment_whole()
         talvox.raw.AddBoundary(100)
@@ -266,9 +271,31 @@ def test_edit_argument_errors(three_elements):
         three_elements.cut(1.5, 20)
 
 
+@requires(PEAKS)
 def test_marks_can_be_cleared(speech):
     speech.set_peaks(hand_marks())
     speech.set_peaks([])
     assert speech.peaks.size == 0 and speech.modified_pitch.size == 0
     speech.set_peaks([1000])
     assert speech.peaks.tolist() == [1000] and speech.modified_pitch.size == 0
+
+
+def built_pitch_program():
+    """pap.exe of the build tree the library comes from, if it was built."""
+    folder = os.path.join(os.path.dirname(os.path.abspath(talvox.raw.path)), "bin")
+    return folder if os.path.isfile(os.path.join(folder, "pap.exe")) else None
+
+
+@requires("CalculatePeak", PEAKS)
+@pytest.mark.skipif(built_pitch_program() is None, reason="pap.exe not built beside the library")
+def test_external_marks_find_the_periods(monkeypatch, tmp_path, no_document):
+    monkeypatch.setenv("PATH", built_pitch_program() + os.pathsep + os.environ.get("PATH", ""))
+    monkeypatch.chdir(tmp_path)
+    period = 80  # 200 Hz: the program's pitch floor is 125 Hz
+    with talvox.Document(voiced_signal(BEFORE, VOICED, AFTER, period, 8000), RATE) as doc:
+        count = doc.analyze(marks="external")
+        peaks = doc.peaks
+    assert count == peaks.size
+    assert abs(peaks.size - VOICED // period) <= 4
+    assert np.median(np.diff(peaks)) == period
+    assert sorted(os.listdir(tmp_path)) == []  # the working files are removed

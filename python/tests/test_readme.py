@@ -4,10 +4,10 @@ import os
 import re
 
 import talvox
-from conftest import REPOSITORY, requires, voiced_signal
+from conftest import ELEMENTS, PEAKS, REPOSITORY, WAV, requires, voiced_signal
 
 
-@requires("CalculatePitch", "SynthesisSpeech")
+@requires("CalculatePitch", "SynthesisSpeech", ELEMENTS, PEAKS, WAV)
 def test_readme_example_runs(tmp_path, monkeypatch, no_document):
     text = open(os.path.join(REPOSITORY, "README.md")).read()
     section = text[text.index("## Python"):]

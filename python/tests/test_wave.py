@@ -4,8 +4,10 @@ import numpy as np
 import pytest
 
 import talvox
+from conftest import WAV, requires
 
 
+@requires(WAV)
 def test_mono_round_trip(tmp_path):
     samples = np.random.default_rng(1).integers(-32768, 32768, 5000).astype(np.int16)
     talvox.save(tmp_path / "a.wav", samples, 22050)
@@ -19,6 +21,7 @@ def test_mono_round_trip(tmp_path):
     assert np.frombuffer(data[44:], "<i2").tolist() == samples.tolist()
 
 
+@requires(WAV)
 def test_stereo_round_trip(tmp_path):
     frames = np.stack([np.arange(300), -np.arange(300)], axis=1).astype(np.int16)
     talvox.save(str(tmp_path / "s.wav"), frames, 8000)
@@ -30,6 +33,7 @@ def test_stereo_round_trip(tmp_path):
     assert int.from_bytes(header[28:32], "little") == 8000 * 4
 
 
+@requires(WAV)
 def test_document_opens_a_file_and_saves_it(tmp_path, no_document):
     samples = (np.arange(1000) % 50 * 40).astype(np.int16)
     talvox.save(tmp_path / "in.wav", samples, 16000)
@@ -40,6 +44,7 @@ def test_document_opens_a_file_and_saves_it(tmp_path, no_document):
     assert (tmp_path / "out.wav").read_bytes() == (tmp_path / "in.wav").read_bytes()
 
 
+@requires("ReadWaveFile")
 def test_unreadable_file_names_the_operation(tmp_path):
     (tmp_path / "bad.wav").write_bytes(b"not a wave file at all")
     with pytest.raises(talvox.TalvoxError, match="ReadWaveFile"):
@@ -85,6 +90,7 @@ def test_signal_argument_errors(tmp_path):
     assert not path.exists()
 
 
+@requires("SaveWaveFile")
 def test_unwritable_file_names_the_operation(tmp_path):
     with pytest.raises(talvox.TalvoxError, match="SaveWaveFile"):
         talvox.save(tmp_path / "no" / "such" / "dir.wav", np.zeros(10, np.int16), 8000)
