@@ -299,3 +299,12 @@ def test_external_marks_find_the_periods(monkeypatch, tmp_path, no_document):
     assert abs(peaks.size - VOICED // period) <= 4
     assert np.median(np.diff(peaks)) == period
     assert sorted(os.listdir(tmp_path)) == []  # the working files are removed
+
+
+@requires("CollectSegmentedSpeech")
+def test_collect_halves_the_silences(three_elements):
+    three_elements.set_description(1, "SIL")
+    output = three_elements.collect(0, 299)
+    samples = three_elements.samples
+    np.testing.assert_array_equal(
+        output, np.concatenate([samples[:100], np.zeros(50, np.int16), samples[200:299]]))
