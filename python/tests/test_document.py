@@ -308,3 +308,16 @@ def test_collect_halves_the_silences(three_elements):
     samples = three_elements.samples
     np.testing.assert_array_equal(
         output, np.concatenate([samples[:100], np.zeros(50, np.int16), samples[200:299]]))
+
+
+@requires("SegmentSpeech", ELEMENTS)
+def test_segmentation(speech, no_document):
+    count = speech.segment()
+    elements = speech.elements
+    assert count == len(elements) == 3
+    assert [e.description for e in elements] == ["SIL", "", "SIL"]
+    assert elements[0].start == 0 and elements[-1].end == speech.length
+    speech.close()
+    with talvox.Document(np.zeros(4000, np.int16), RATE) as silent:
+        with pytest.raises(talvox.TalvoxError, match="SegmentSpeech"):
+            silent.segment()
