@@ -10,6 +10,7 @@ thread-safe: use the library from one thread at a time.
 
 import collections
 import ctypes
+import os
 
 import numpy as np
 
@@ -170,7 +171,7 @@ class Document:
             if self._path is not None:
                 if not raw.ReadWaveFile(1, self._path, 0, 0):
                     raise refused(
-                        "ReadWaveFile", "%r is not a readable 16-bit PCM WAV file" % self._path
+                        "ReadWaveFile", "%r is not a readable 16-bit PCM WAV file" % os.fsdecode(self._path)
                     )
             elif self._frames is not None:
                 _put_signal(self._frames, self._rate)
