@@ -170,9 +170,8 @@ class Document:
         try:
             if self._path is not None:
                 if not raw.ReadWaveFile(1, self._path, 0, 0):
-                    raise refused(
-                        "ReadWaveFile", "%r is not a readable 16-bit PCM WAV file" % os.fsdecode(self._path)
-                    )
+                    raise refused("ReadWaveFile", "%r is not a readable 16-bit PCM WAV file"
+                                  % os.fsdecode(self._path))
             elif self._frames is not None:
                 _put_signal(self._frames, self._rate)
         except BaseException:
