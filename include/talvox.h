@@ -171,25 +171,38 @@ TVX_API int32_t PasteWave(int32_t position, int16_t **channels, int32_t count);
  * fmt chunk may be 16, 18 or 40 bytes, PCM (tag 1) or extensible with the PCM
  * sub-format, 16 bits, 1 or 2 channels; the data chunk may stand anywhere.
  * The in-memory header is filled as the canonical 44-byte header of what was
- * found. A data chunk claiming more bytes than the file holds is cut to the
- * whole frames present. Anything else (not RIFF/WAVE, not 16-bit PCM, 0 or
- * more than 2 channels, no data chunk) returns 0 with the wave buffer
- * exactly as it was.
+ * found (RIFF size = data size + 36), so a canonical file saved with mode 1
+ * comes back byte for byte. The data size is cut to the whole frames the
+ * file really holds (a data chunk claiming more bytes is read as far as the
+ * file goes). Anything else (not RIFF/WAVE, not 16-bit PCM, 0 or more than 2
+ * channels, no fmt or data chunk) returns 0 with the wave buffer exactly as
+ * it was. New channel arrays replace the old ones: earlier GetDataBuffer
+ * pointers become invalid.
  * Any other mode: a headerless file of 16-bit little-endian mono samples,
- * described with rate and bits. Returns 0 for a file that cannot be opened,
- * is empty, or is 2 GiB or larger. */
+ * described with rate and bits (data size = file length; channel 1 is left
+ * as it was).
+ * Both return 0, with nothing changed, for a file that cannot be opened or
+ * read, is empty, or is 2 GiB or larger. */
 TVX_API int32_t ReadWaveFile(int32_t mode, const char *path, int32_t rate, int32_t bits);
 /* mode 1: header + whole signal; 2: whole signal raw (interleaved frames for
  * two channels); 3: header + samples start..start+count-1; 4: channel 0's
  * samples start..start+count-1 raw; other modes: an empty file.
+ * Mode 1 sets the in-memory RIFF size to data size + 36; mode 3 writes a
+ * copy of the header with its own sizes. Samples the header counts but the
+ * channel arrays do not hold (after SetWaveLength) are written as zeros.
+ * The file is written to a temporary file in the same folder and renamed
+ * into place (a new file replaces an existing one of that name).
  * Returns 1 when the file was written completely, 0 when it cannot be
- * created or a write fails (no partial file is left), and 0 without creating
- * anything for modes 3 and 4 when start < 0, count < 0 or the range runs
- * past the signal. */
+ * created or a write fails (no partial file is left, an existing file keeps
+ * its contents), 0 for modes 1-4 when the channel count is not 1 or 2, and 0
+ * without creating anything for modes 3 and 4 when start < 0, count < 0 or
+ * the range runs past the signal. */
 TVX_API int32_t SaveWaveFile(int32_t mode, const char *path, int32_t start, int32_t count);
 
 /* ---------------------------------------------------------------- elements */
 
+/* Element count. Without a document (before InitTalvox, after FreeTalvox)
+ * every element function behaves as on an empty table. */
 TVX_API int32_t GetElementNum(void);
 /* 1 and the element's bounds (each pointer may be NULL); 0 for an index
  * outside 0..count-1. */
@@ -210,7 +223,8 @@ TVX_API int32_t AddBoundary(int32_t position);
 TVX_API int32_t DelBoundary(int32_t index, int32_t which);
 /* The element whose boundary lies within 5 pixels (5.0 / scale samples,
  * truncated) of position, its side (1 start, 2 end) written through side
- * (which may be NULL). -1 when none, and for scale <= 0 or not a number. */
+ * (which may be NULL; written only when a boundary is found). -1 when none,
+ * and for scale <= 0 or not a number. */
 TVX_API int32_t GetNearestElementBoundary(int32_t position, int32_t *side, float scale);
 /* Index of the element holding position (the last element also holds its
  * end), or -1. */
@@ -226,10 +240,14 @@ TVX_API int32_t SetElementDesc(int32_t index, const char *text);
 
 /* Reads a peak or tag file (kinds 2 and 3) into the host's buffers without
  * touching the document. peaks must hold the file's peak count and elements
- * its element count; elements and elementCount may be NULL. Returns 0, and
- * writes nothing at all, for NULL peaks or peakCount, a file that cannot be
- * opened, a wrong type text, another kind, negative counts, more than 100000
- * peaks or 10000 elements, or a file shorter than its header announces. */
+ * its element count; elements and elementCount may be NULL (records are
+ * written only when both are given). Kind 3 writes whole records (a
+ * description without its zero is cut to 103 characters); kind 2 writes only
+ * start and end, the host's texts stay. Returns 0, and writes nothing at
+ * all, for NULL peaks or peakCount, a file that cannot be opened, a wrong
+ * type text ("Tag File" or "Peaks File", zero-terminated within 20 bytes),
+ * another kind, negative counts, more than 100000 peaks or 10000 elements,
+ * or a file shorter than its header announces. */
 TVX_API int32_t LoadTag(const char *path, int32_t *peaks, int32_t *peakCount,
                         TvxElement *elements, int32_t *elementCount);
 
@@ -305,11 +323,29 @@ TVX_API int32_t SegmentSpeech(const int16_t *samples, int32_t length, int32_t sa
 
 /* Pitch marks from the external program pap.exe (found on PATH), run in
  * the current directory with the working files temp.wav, pitch.psc and
- * temp.pointprocess, which are removed afterwards. Fills the document like
- * CalculatePitch; 0 marks when the program is missing or fails. */
+ * temp.pointprocess, which are removed afterwards (files of those names are
+ * overwritten, then deleted). The call waits for the program to end. Each
+ * reported time t becomes trunc(sampleRate * t) and moves onto the largest
+ * positive half-wave area of the signal within half a local period; a mark
+ * equal to the one before is dropped, and marks are kept in the order of
+ * the times (not sorted). Fills the document like CalculatePitch: segments
+ * while unsegmented, peak table with room for max(100000, count) entries,
+ * modified pitch from the marks. Returns the peak count.
+ * 0 marks, and no working files left, when pap.exe is missing, fails or
+ * writes nothing, or when temp.wav cannot be created (the program is then
+ * not launched). NULL samples, length <= 0 or sampleRate <= 0: 0 and the
+ * document is left as it was.
+ * Point-process text: every time is kept (no limit of 100000); lines and
+ * words of any length are read whole (an over-long first or third word
+ * simply does not match "t" or "=", so its line is ignored); a time whose
+ * sample position is not a number or does not fit 32 bits is dropped; with
+ * a single time its mark stays at R[0]; times that do not ascend give an
+ * empty window and keep their position. Not reentrant; not safe for two
+ * processes sharing a current directory. */
 TVX_API int32_t CalculatePeak(const int16_t *samples, int32_t length, int32_t sampleRate);
-/* As CalculatePeak into the host's array, which must hold one entry per
- * pulse the program reports; with peaks NULL only the count is returned. */
+/* As CalculatePeak into the host's array, leaving the document alone. The
+ * array must hold one entry per pulse the program reports; with peaks NULL
+ * only the count is returned (a second call runs the program again). */
 TVX_API int32_t _CalculatePeak(const int16_t *samples, int32_t length, int32_t sampleRate,
                                int32_t *peaks);
 /* Internal algorithm: segments first while the document is unsegmented,
@@ -325,9 +361,13 @@ TVX_API int32_t _CalculatePitch(const int16_t *samples, int32_t length, int32_t 
 
 /* ------------------------------------------------------------- peak files */
 
-/* Stores peaks, modified pitch and elements (kind 3, the wave buffer's rate)
- * through a temporary file renamed into place: 1, or 0 when it cannot be
- * written (an existing file is then left as it was). */
+/* Stores peaks, modified pitch and elements (kind 3; SavePeaks first sets
+ * the document's peak rate to the wave buffer's rate) through a temporary
+ * file renamed into place: 1, or 0 when it cannot be written (an existing
+ * file is then left as it was). Periods the record does not hold (no
+ * modified pitch) are written as 0. _SavePeaks: 0 for a NULL record,
+ * negative counts, more elements than elementCapacity, or a count without
+ * its table. */
 TVX_API int32_t SavePeaks(const char *path);
 TVX_API int32_t _SavePeaks(const char *path, TvxDocument *state);
 /* Loads a kind 3 or kind 2 file into the document. The whole file is checked
@@ -335,7 +375,13 @@ TVX_API int32_t _SavePeaks(const char *path, TvxDocument *state);
  * type text (it must be zero-terminated within its 20 bytes), negative
  * counts, more elements than the table holds, or a file shorter than its
  * header announces. Another kind returns 0 after replacing only the peak
- * sampling rate. */
+ * sampling rate. On success the peak table holds exactly the peak count
+ * (none for 0), the modified pitch as many entries with the last one 0 (kind
+ * 2: the distances between the peaks), elements 0..count-1 are replaced
+ * (kind 2: bounds only; descriptions without a zero are cut to 103
+ * characters) and the segmentation flag is set. Pointers into the peak
+ * table and modified pitch are invalidated. _ReadPeaks on a host record
+ * reallocates its peaks and modifiedPitch with realloc. */
 TVX_API int32_t ReadPeaks(const char *path);
 TVX_API int32_t _ReadPeaks(const char *path, TvxDocument *state);
 

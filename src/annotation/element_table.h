@@ -28,7 +28,8 @@ void SetDescription(TvxElement& element, const char* desc);
 // 1 and the bounds (null pointers skipped), 0 for an index outside the table.
 int32_t GetBounds(const TvxDocument& doc, int32_t index, int32_t* start, int32_t* end);
 // Moves the start (which 1) or end (which 2) of element index together with
-// its neighbour's adjoining boundary, clamped so no element turns negative.
+// its neighbour's adjoining boundary, clamped to the neighbouring bounds
+// (the last end to sampleLength - 1).
 int32_t MoveBoundary(TvxDocument& doc, int32_t index, int32_t position, int32_t which,
                      int32_t sampleLength);
 // Splits the element strictly containing position; 0 when none does or the

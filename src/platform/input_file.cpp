@@ -10,7 +10,9 @@ namespace talvox {
 
 InputFile::InputFile(const char* path) {
   if (path == nullptr) return;
-  fd_ = ::open(path, O_RDONLY | O_CLOEXEC);
+  // Non-blocking so that a named pipe is refused instead of waited on; it
+  // changes nothing for regular files.
+  fd_ = ::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd_ < 0) return;
   struct stat info;
   // Only regular files have a size to trust (a folder opens too).

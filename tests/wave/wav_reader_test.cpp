@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -119,6 +121,16 @@ TEST_F(WavReader, DataClaimingMoreThanTheFileIsCutToWholeFrames) {
   EXPECT_EQ(Channel(1), (std::vector<int16_t>{-1, -2, -3}));
 }
 
+TEST_F(WavReader, HeaderOnlyFileGivesAnEmptySignal) {
+  auto image = CanonicalWav({}, 1, 16000);
+  ASSERT_EQ(image.size(), 44u);
+  image[40] = 0xE8;  // claims 1000 bytes that are not there
+  image[41] = 0x03;
+  ASSERT_EQ(Read(image), 1);
+  EXPECT_EQ(GetWaveLength(), 0);
+  EXPECT_EQ(GetWaveFileHead()->riffSize, 36u);
+}
+
 TEST_F(WavReader, UnsupportedFilesAreRefusedAndTheSignalKept) {
   const auto data = Chunk("data", SampleBytes(kMono));
   auto withFmt = [&](FmtFields f) { return Riff({FmtChunk(f), data}); };
@@ -157,6 +169,9 @@ TEST_F(WavReader, EmptyAndMissingFilesAreRefused) {
   EXPECT_EQ(ReadWaveFile(0, dir.File("missing.raw").c_str(), 8000, 16), 0);
   EXPECT_EQ(ReadWaveFile(0, dir.File("in.wav").c_str(), 8000, 16), 0);  // 0 bytes
   EXPECT_EQ(ReadWaveFile(1, dir.path().c_str(), 0, 0), 0);  // a folder
+  const std::string fifo = dir.File("pipe");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(ReadWaveFile(1, fifo.c_str(), 0, 0), 0);  // refused, not waited on
   before.ExpectUnchanged();
 }
 

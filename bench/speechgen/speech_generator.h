@@ -1,0 +1,43 @@
+// Test speech with known glottal closure instants: Rosenberg glottal pulses
+// at a gliding F0, shaped by four formant resonators, in syllables separated
+// by silences, with optional white noise at a given signal-to-noise ratio.
+// Used by the pitch-mark accuracy measurements and the command-line demo.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace speechgen {
+
+struct VoiceRange {
+  double lowF0 = 125.0;   // Hz
+  double highF0 = 200.0;  // Hz
+};
+
+inline constexpr VoiceRange kLowMaleVoice{70.0, 125.0};
+inline constexpr VoiceRange kMaleVoice{125.0, 200.0};
+inline constexpr VoiceRange kFemaleVoice{180.0, 400.0};
+
+struct SpeechSettings {
+  int sampleRate = 16000;
+  double seconds = 10.0;
+  VoiceRange voice = kMaleVoice;
+  double snrDb = 0.0;   // with addNoise: noise power below the voiced speech power
+  bool addNoise = false;
+  uint32_t seed = 1;
+};
+
+struct Closure {
+  double sample = 0.0;  // position in samples (fractional)
+  int run = 0;          // index of the voiced run (syllable) it belongs to
+};
+
+struct GeneratedSpeech {
+  int sampleRate = 0;
+  std::vector<int16_t> samples;
+  std::vector<Closure> closures;
+};
+
+GeneratedSpeech GenerateSpeech(const SpeechSettings& settings);
+
+}  // namespace speechgen
