@@ -200,6 +200,16 @@ TEST_F(WavReader, RawFileOfOddLengthKeepsItsByteCount) {
   EXPECT_EQ(ReadBytes(out), (std::vector<uint8_t>{1, 0, 2, 0, 3}));
 }
 
+TEST_F(WavReader, RecordedSpeechRoundTripsByteForByte) {
+  const std::string speech = std::string(TALVOX_SOURCE_DIR) + "/data/librivox-austen-0870.wav";
+  ASSERT_EQ(ReadWaveFile(1, speech.c_str(), 0, 0), 1);
+  EXPECT_EQ(GetWaveLength(), 113600);
+  EXPECT_EQ(GetSamplesPerSec(), 16000);
+  const std::string out = dir.File("copy.wav");
+  ASSERT_EQ(SaveWaveFile(1, out.c_str(), 0, 0), 1);
+  EXPECT_EQ(ReadBytes(out), ReadBytes(speech));
+}
+
 TEST_F(WavReader, FileWrittenBySoxLoadsWithItsSamples) {
   if (std::system("command -v sox > /dev/null 2>&1") != 0) GTEST_SKIP() << "sox not installed";
   std::vector<int16_t> frames;
