@@ -62,7 +62,7 @@ def test_analysis_then_resynthesis_a_fifth_higher(speech):
 
 def test_analyze_argument_errors(speech):
     with pytest.raises(ValueError, match="internal"):
-        speech.analyze(marks="praat")
+        speech.analyze(marks="psychic")
     with pytest.raises(ValueError, match="channel"):
         speech.analyze(channel=1)
 
