@@ -387,10 +387,11 @@ TVX_API int32_t _ReadPeaks(const char *path, TvxDocument *state);
 
 /* -------------------------------------------------------- point filtering */
 
-/* Centred moving average of window values (sum of 2*(window/2)+1 values
- * divided by window, low 16 bits kept); the first and last window/2 values
- * are copied. src and dst must not overlap. 0 for NULL arrays, window <= 0
- * or count < 0 (nothing written). */
+/* Centred moving average of window values (the exact sum of 2*(window/2)+1
+ * values divided by window, truncated, low 16 bits kept as a signed value);
+ * the first and last window/2 values are copied. src and dst hold count
+ * values each and must not overlap. Returns 1 (also for count 0); 0 for
+ * NULL arrays, window <= 0 or count < 0 (nothing written). */
 TVX_API int32_t FilterInPoints(const int32_t *src, int32_t *dst, int32_t count, int32_t window);
 /* FilterInPoints on every run of values above 50; gaps become 0. Same
  * refusals. */
@@ -465,9 +466,11 @@ TVX_API void filter(int16_t *samples, int32_t count, int32_t order, double gain,
 /* -------------------------------------------------------------- prediction */
 
 /* Burg lattice LPC of the current order (SetLPCNum; orders above 100 are
- * taken as 100, below 1 as 1): writes coefficients[1..order].
- * An all-zero frame gives zero coefficients. 0 for NULL pointers or
- * length <= 0. */
+ * taken as 100, below 1 as 1): writes coefficients[1..order] (the array
+ * holds order + 1 floats; entry 0 is not written). A stage whose error
+ * energies are both 0 has reflection 0, so an all-zero frame gives zero
+ * coefficients instead of 0/0. Returns 1; 0 for NULL pointers or
+ * length <= 0 (nothing written). */
 TVX_API int32_t Lpc_Lattice(float *coefficients, const int16_t *frame, int32_t length);
 /* Prediction-error filter with coefficients[1..12] (the array holds 13
  * entries whatever the order). 0 for NULL pointers or length <= 0 (nothing
@@ -489,13 +492,16 @@ TVX_API int32_t GetLPCNum(void);
 
 /* -------------------------------------------------------- cepstrum, MFCC */
 
-/* Real cepstrum magnitudes: writes the cepstrum length (GetCeplen) values;
- * values past the transform size are 0. 0 (nothing written) for n < 13,
+/* Real cepstrum magnitudes: writes the cepstrum length (GetCeplen) values
+ * and returns that length; values past the transform size (16 for n up to
+ * 16, 256 up to 256, else 65536) are 0. A zero magnitude gives non-finite
+ * values. 0 (nothing written) for n < 13,
  * n > 65536, a cepstrum length <= 0 or NULL pointers. */
 TVX_API int32_t CalculateCepstral(const int16_t *frame, int32_t n, float *output);
 TVX_API void SetCeplen(int32_t length);
 TVX_API int32_t GetCeplen(void);
-/* Critical-band cepstral coefficients 1..GetMFCCVecLen(). 0 (nothing
+/* Critical-band cepstral coefficients 1..GetMFCCVecLen() into output (that
+ * many floats); returns the vector length. 0 (nothing
  * written) for n < 20, n > 65536, a vector length <= 0, an MFCC sampling
  * rate <= 0 or NULL pointers. A band without power gives non-finite
  * coefficients. */

@@ -1,3 +1,4 @@
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -22,6 +23,25 @@ constexpr double kDctPi = 3.1415927;
 
 int32_t Bin(int32_t frequency, int32_t n, int32_t rate) {
   return static_cast<int32_t>(int64_t{n} * frequency / rate);
+}
+
+double DirectDctCosine(int32_t k, int32_t j) {
+  return std::cos(k * (j - 0.5) * kDctPi / kMfccBands);
+}
+
+// The cosines of the usual vector lengths, computed once (the same values).
+constexpr int32_t kTabledCoefficients = 32;
+
+double DctCosine(int32_t k, int32_t j) {
+  using Table = std::array<std::array<double, kMfccBands + 1>, kTabledCoefficients + 1>;
+  static const Table table = [] {
+    Table t{};
+    for (int32_t k = 1; k <= kTabledCoefficients; ++k) {
+      for (int32_t j = 1; j <= kMfccBands; ++j) t[k][j] = DirectDctCosine(k, j);
+    }
+    return t;
+  }();
+  return k <= kTabledCoefficients ? table[k][j] : DirectDctCosine(k, j);
 }
 
 // Triangle-weighted power of one band, bins past n/2 dropped.
@@ -71,7 +91,7 @@ void MfccCoefficients(const int16_t* frame, int32_t n, int32_t rate, int32_t len
   for (int32_t k = 1; k <= length; ++k) {
     float sum = 0.0f;
     for (int32_t j = 1; j <= kMfccBands; ++j) {
-      sum += logEnergy[j - 1] * std::cos(k * (j - 0.5) * kDctPi / kMfccBands);
+      sum += logEnergy[j - 1] * DctCosine(k, j);
     }
     output[k - 1] = sum;
   }

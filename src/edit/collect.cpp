@@ -20,9 +20,7 @@ struct Piece {
   bool silent;
 };
 
-bool IsSilence(const TvxElement& e) {
-  return std::strncmp(e.desc, kSilence, sizeof e.desc) == 0;
-}
+bool IsSilence(const TvxElement& e) { return std::strncmp(e.desc, kSilence, sizeof e.desc) == 0; }
 }  // namespace
 
 int32_t CollectSegments(DocumentState& doc, const WaveBuffer& wave, int32_t channel, int32_t start,

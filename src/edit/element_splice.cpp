@@ -46,8 +46,8 @@ void RemoveElements(ElementList& elements, int32_t from, int32_t to, int32_t len
   Tidy(elements, lengthBefore);
 }
 
-bool InsertElements(ElementList& elements, const TvxElement* clip, int32_t clipCount,
-                    int32_t from, int32_t clipLength, int32_t lengthNow) {
+bool InsertElements(ElementList& elements, const TvxElement* clip, int32_t clipCount, int32_t from,
+                    int32_t clipLength, int32_t lengthNow) {
   const int32_t c = FindIn(elements, from);
   if (c < 0) return false;
   const TvxElement split = elements[static_cast<size_t>(c)];

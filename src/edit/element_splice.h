@@ -25,8 +25,8 @@ void RemoveElements(ElementList& elements, int32_t from, int32_t to, int32_t len
 // Splits the element holding `from` around the clip elements, which are
 // placed end to end from `from`; the split element's second half grows by
 // clipLength. False, with the list unchanged, when no element holds `from`.
-bool InsertElements(ElementList& elements, const TvxElement* clip, int32_t clipCount,
-                    int32_t from, int32_t clipLength, int32_t lengthNow);
+bool InsertElements(ElementList& elements, const TvxElement* clip, int32_t clipCount, int32_t from,
+                    int32_t clipLength, int32_t lengthNow);
 
 // Replaces the document's table; the list fits its capacity.
 void StoreElements(TvxDocument& doc, const ElementList& elements);

@@ -20,7 +20,8 @@ int32_t NextDistance(const int32_t* peaks, int32_t count, int32_t i) {
 }
 
 void MoveValues(int32_t* values, int32_t from, int32_t to, int32_t count) {
-  if (count > 0) std::memmove(values + to, values + from, static_cast<size_t>(count) * sizeof(int32_t));
+  if (count > 0)
+    std::memmove(values + to, values + from, static_cast<size_t>(count) * sizeof(int32_t));
 }
 }  // namespace
 
@@ -54,7 +55,8 @@ void CopyPeaks(const DocumentState& doc, SpeechClipboard& clip, int32_t from, in
   for (int32_t k = 0; k < copied; ++k) {
     const int32_t i = first + k;
     clip.peaks[k] = peaks[i] - from;
-    clip.modifiedPitch[k] = i < defined ? doc.record.modifiedPitch[i] : NextDistance(peaks, count, i);
+    clip.modifiedPitch[k] =
+        i < defined ? doc.record.modifiedPitch[i] : NextDistance(peaks, count, i);
   }
 }
 

@@ -28,7 +28,8 @@ void CopyFrames(const DocumentState& doc, SpeechClipboard& clip, const Selection
   clip.spectrumFrames = copied;
   if (held == 0) return;
   clip.spectrum = Reallocate(clip.spectrum, Bytes(copied + kSpectrumPasteSlack));
-  if (copied > 0) std::memcpy(clip.spectrum, Frame(doc.record.spectrum, selection.firstFrame), Bytes(copied));
+  if (copied > 0)
+    std::memcpy(clip.spectrum, Frame(doc.record.spectrum, selection.firstFrame), Bytes(copied));
 }
 
 void RemoveFrames(DocumentState& doc, const Selection& selection) {
@@ -37,7 +38,8 @@ void RemoveFrames(DocumentState& doc, const Selection& selection) {
   const int32_t f0 = selection.firstFrame;
   const int32_t f1 = selection.lastFrame;
   if (held > f1 + 1) {
-    std::memmove(Frame(doc.record.spectrum, f0), Frame(doc.record.spectrum, f1 + 1), Bytes(held - f1 - 1));
+    std::memmove(Frame(doc.record.spectrum, f0), Frame(doc.record.spectrum, f1 + 1),
+                 Bytes(held - f1 - 1));
     doc.record.spectrumFrames = held - (f1 - f0 + 1);
   } else {
     // The spectrum ends inside the selection: the frames before it stay.
@@ -53,7 +55,8 @@ void InsertFrames(DocumentState& doc, const SpeechClipboard& clip, int32_t from)
   const int32_t room = held + added + kSpectrumPasteSlack;
   doc.record.spectrum = Reallocate(doc.record.spectrum, Bytes(room));
   doc.spectrumRoom = room;
-  std::memmove(Frame(doc.record.spectrum, at + added), Frame(doc.record.spectrum, at), Bytes(held - at));
+  std::memmove(Frame(doc.record.spectrum, at + added), Frame(doc.record.spectrum, at),
+               Bytes(held - at));
   if (added > 0) std::memcpy(Frame(doc.record.spectrum, at), clip.spectrum, Bytes(added));
   doc.record.spectrumFrames = held + added;
 }

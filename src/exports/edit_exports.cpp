@@ -13,7 +13,9 @@ int32_t CopySpeech(int32_t a, int32_t b) {
   return CopySpeechRange(TheDocument(), TheWave(), TheClipboard(), a, b);
 }
 
-int32_t DelSpeech(int32_t a, int32_t b) { return DeleteSpeechRange(TheDocument(), TheWave(), a, b); }
+int32_t DelSpeech(int32_t a, int32_t b) {
+  return DeleteSpeechRange(TheDocument(), TheWave(), a, b);
+}
 
 int32_t CutSpeech(int32_t a, int32_t b) {
   return CutSpeechRange(TheDocument(), TheWave(), TheClipboard(), a, b);

@@ -45,7 +45,8 @@ void FrameSpectrum(const int16_t* samples, int32_t count, int32_t start, const F
     im[j] = 0.0f;
   }
   Fft(re, im, 0, kFrameLength);
-  for (int32_t k = 0; k < kSpectrumBins; ++k) bytes[k] = SpectrumByte(re[k] * re[k] + im[k] * im[k]);
+  for (int32_t k = 0; k < kSpectrumBins; ++k)
+    bytes[k] = SpectrumByte(re[k] * re[k] + im[k] * im[k]);
 }
 }  // namespace
 
@@ -64,7 +65,8 @@ int32_t SpectrogramFrames(const int16_t* samples, int32_t count, uint8_t* output
   const FrameWindow window;
   const int32_t frames = FrameCount(count);
   for (int32_t f = 0; f < frames; ++f) {
-    FrameSpectrum(samples, count, f * kFrameHop, window, output + static_cast<size_t>(f) * kSpectrumBins);
+    FrameSpectrum(samples, count, f * kFrameHop, window,
+                  output + static_cast<size_t>(f) * kSpectrumBins);
   }
   return frames;
 }
@@ -79,8 +81,7 @@ int32_t CalculateSpectrumInto(TvxDocument& doc, const int16_t* samples, int32_t 
 int32_t CalculateDocumentSpectrum(DocumentState& doc, const int16_t* samples, int32_t count) {
   if (samples == nullptr || count <= 0) return 0;
   const int32_t room = count / kFrameHop + kSpectrumSlackFrames;
-  doc.record.spectrum =
-      Reallocate(doc.record.spectrum, static_cast<size_t>(room) * kSpectrumBins);
+  doc.record.spectrum = Reallocate(doc.record.spectrum, static_cast<size_t>(room) * kSpectrumBins);
   doc.spectrumRoom = room;
   return CalculateSpectrumInto(doc.record, samples, count, doc.record.spectrum);
 }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "annotation/element_table.h"
 #include "state/memory.h"
 
 namespace talvox {
@@ -46,7 +47,7 @@ int32_t PeriodAt(const DocumentState& doc, int32_t k, int32_t sourceDistance) {
 int32_t SynthesiseRange(DocumentState& doc, const WaveBuffer& wave, const Synthesiser& synth,
                         int32_t channel, int32_t start, int32_t end) {
   if (start >= end || start < 0 || end >= wave.SafeLength()) return 0;
-  if (doc.record.elementCount < 1) return 0;
+  if (ElementCount(doc.record) < 1) return 0;
   const int16_t* samples = wave.Channel(channel);
   if (samples == nullptr) return 0;
 
@@ -67,15 +68,18 @@ int32_t SynthesiseRange(DocumentState& doc, const WaveBuffer& wave, const Synthe
   for (int32_t i = 0; i < n; ++i) sourceMarks[i] = doc.record.peaks[selection.first + i] - start;
   // Grain i reaches from the previous source mark (the range start for the
   // first) to the next one (the range end for the last).
-  auto before = [&](int32_t i) { return i == 0 ? sourceMarks[0] : sourceMarks[i] - sourceMarks[i - 1]; };
+  auto before = [&](int32_t i) {
+    return i == 0 ? sourceMarks[0] : sourceMarks[i] - sourceMarks[i - 1];
+  };
   auto after = [&](int32_t i) {
     return i == n - 1 ? length - sourceMarks[n - 1] : sourceMarks[i + 1] - sourceMarks[i];
   };
   std::vector<int64_t> placedMarks(static_cast<size_t>(n));
   int32_t longestGrain = 1;
   for (int32_t i = 0; i < n; ++i) {
-    placedMarks[i] = i == 0 ? sourceMarks[0]
-                            : placedMarks[i - 1] + PeriodAt(doc, selection.first + i - 1, before(i));
+    placedMarks[i] = i == 0
+                         ? sourceMarks[0]
+                         : placedMarks[i - 1] + PeriodAt(doc, selection.first + i - 1, before(i));
     longestGrain = std::max(longestGrain, before(i) + after(i));
   }
 

@@ -32,8 +32,8 @@ int32_t Synthesiser::BuildGrain(int16_t* destination, const int16_t* source, int
 }
 
 int32_t Synthesiser::OverlapAddGrains(int16_t* output, int32_t room, const GrainMarks& marks,
-                                      const int16_t* source, int32_t regionLength,
-                                      int16_t* scratch, HalfWindowCache& windows) const {
+                                      const int16_t* source, int32_t regionLength, int16_t* scratch,
+                                      HalfWindowCache& windows) const {
   const int32_t n = marks.count;
   const int32_t* o = marks.source;
   const int64_t* q = marks.placed;

@@ -235,10 +235,10 @@ TEST_F(Mfcc, OtherRatesAndLengths) {
   std::vector<float> out(20);
   ASSERT_EQ(MFCCCalculateParam(x.data(), 256, out.data()), 20);
   EXPECT_EQ(out, PlainMfcc(x, 22050, 20));
-  SetMFCCVecLen(30);  // the DCT has no upper bound on k
-  std::vector<float> longer(30);
-  ASSERT_EQ(MFCCCalculateParam(x.data(), 256, longer.data()), 30);
-  EXPECT_EQ(longer, PlainMfcc(x, 22050, 30));
+  SetMFCCVecLen(40);  // the DCT has no upper bound on k
+  std::vector<float> longer(40);
+  ASSERT_EQ(MFCCCalculateParam(x.data(), 256, longer.data()), 40);
+  EXPECT_EQ(longer, PlainMfcc(x, 22050, 40));
 }
 
 TEST_F(Mfcc, AgreesWithDoublePrecision) {

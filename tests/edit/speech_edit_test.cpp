@@ -82,11 +82,9 @@ TEST_F(SpeechEdit, PasteSplitsTheElementAtTheInsertion) {
 TEST_F(SpeechEdit, PasteAtTheStartAndAtTheEnd) {
   ASSERT_EQ(CopySpeech(150, 250), 1);
   ASSERT_EQ(PasteSpeech(0, 0), 1);
-  EXPECT_EQ(Segments(), (std::vector<Segment>{{"b", 0, 50},
-                                              {"c", 50, 100},
-                                              {"a", 100, 201},
-                                              {"b", 201, 301},
-                                              {"c", 301, 401}}));
+  EXPECT_EQ(Segments(),
+            (std::vector<Segment>{
+                {"b", 0, 50}, {"c", 50, 100}, {"a", 100, 201}, {"b", 201, 301}, {"c", 301, 401}}));
   TearDown();
   SetUp();
   ASSERT_EQ(CopySpeech(150, 250), 1);
@@ -193,7 +191,8 @@ TEST_F(SpeechEdit, RandomCutsPastedBackRestoreSamplesPeaksAndSpectrum) {
     CalculateSpectrum(x.data(), 5000);
     const int32_t frames = GetSpectrumFrameNum();
     const std::vector<uint8_t> spectrum(GetSpectrum(), GetSpectrum() + 64 * frames);
-    const int32_t a = static_cast<int32_t>(random() % 5000), b = static_cast<int32_t>(random() % 5000);
+    const int32_t a = static_cast<int32_t>(random() % 5000),
+                  b = static_cast<int32_t>(random() % 5000);
     if (a == b) continue;
     ASSERT_EQ(CutSpeech(a, b), 1);
     ASSERT_EQ(PasteSpeech(std::min(a, b), std::min(a, b)), 1);

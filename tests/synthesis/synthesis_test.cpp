@@ -35,7 +35,8 @@ std::vector<int16_t> Output() {
 
 // The formulas written out once more: weights by cos each time, grains added
 // with the 32766 / -32767 clamp, samples outside the output dropped.
-std::vector<int16_t> DirectSynthesis(const std::vector<int16_t>& x, const std::vector<int32_t>& peaks,
+std::vector<int16_t> DirectSynthesis(const std::vector<int16_t>& x,
+                                     const std::vector<int32_t>& peaks,
                                      const std::vector<int32_t>& periods, int32_t start,
                                      int32_t end) {
   const int32_t len = end - start;
@@ -93,7 +94,8 @@ TEST_F(Synthesis, TenSampleRangeWithTwoPeaks) {
     EXPECT_EQ(y[0], 0);
     EXPECT_EQ(y[1], static_cast<int16_t>((0.5 - 0.5 * std::cos(3.14159 / 3)) * x[101]));
     // Grain 2 alone at the end: its falling half over samples 107..109.
-    EXPECT_EQ(y.back(), static_cast<int16_t>((0.5 - 0.5 * std::cos((1 - 2.0 / 3) * 3.14159)) * x[109]));
+    EXPECT_EQ(y.back(),
+              static_cast<int16_t>((0.5 - 0.5 * std::cos((1 - 2.0 / 3) * 3.14159)) * x[109]));
   }
 }
 
@@ -203,8 +205,8 @@ TEST_F(Synthesis, SumsAreClampedTo32766AndMinus32767) {
   EXPECT_NE(std::find(y.begin(), y.end(), -32767), y.end());
   EXPECT_EQ(std::find(y.begin(), y.end(), 32767), y.end());
   EXPECT_EQ(std::find(y.begin(), y.end(), -32768), y.end());
-  EXPECT_EQ(y, DirectSynthesis(x, {20, 40, 60, 80, 120, 140, 160, 180}, {1, 1, 1, 40, 1, 1, 1}, 0,
-                               200));
+  EXPECT_EQ(
+      y, DirectSynthesis(x, {20, 40, 60, 80, 120, 140, 160, 180}, {1, 1, 1, 40, 1, 1, 1}, 0, 200));
 }
 
 TEST_F(Synthesis, DoubledPeriodsLengthenByTheMarkSpan) {

@@ -16,8 +16,10 @@ TEST_F(WavReaderMutation, DamagedFilesNeverLeadOutsideTheArrays) {
   stereo.channels = 2;
   std::vector<int16_t> samples(64);
   for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<int16_t>(i * 1001);
-  const std::vector<uint8_t> list = {'I', 'N', 'F', 'O', 'I', 'S', 'F', 'T', 3, 0, 0, 0, 'a', 'b', 'c', 0};
-  const auto original = Riff({Chunk("LIST", list), FmtChunk(stereo), Chunk("data", SampleBytes(samples))});
+  const std::vector<uint8_t> list = {'I', 'N', 'F', 'O', 'I', 'S', 'F', 'T',
+                                     3,   0,   0,   0,   'a', 'b', 'c', 0};
+  const auto original =
+      Riff({Chunk("LIST", list), FmtChunk(stereo), Chunk("data", SampleBytes(samples))});
   TempDir dir;
   const std::string path = dir.File("m.wav");
   std::mt19937 rng(7);
@@ -28,7 +30,8 @@ TEST_F(WavReaderMutation, DamagedFilesNeverLeadOutsideTheArrays) {
       image[std::uniform_int_distribution<std::size_t>(0, image.size() - 1)(rng)] =
           static_cast<uint8_t>(rng());
     }
-    if (rng() % 3 == 0) image.resize(std::uniform_int_distribution<std::size_t>(0, image.size())(rng));
+    if (rng() % 3 == 0)
+      image.resize(std::uniform_int_distribution<std::size_t>(0, image.size())(rng));
     WriteBytes(path, image);
     const TvxWaveHeader before = *GetWaveFileHead();
     int16_t* const channel0 = GetDataBuffer(0);

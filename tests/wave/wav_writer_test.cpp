@@ -73,7 +73,8 @@ TEST_F(WavWriter, ReplacesAnExistingFileAndLeavesNoTemporary) {
   EXPECT_EQ(GetWaveFileHead()->riffSize, 236u);
   EXPECT_EQ(ReadBytes(path).size(), 244u);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
-                          std::filesystem::directory_iterator()), 1);
+                          std::filesystem::directory_iterator()),
+            1);
 }
 
 TEST_F(WavWriter, DevicesAreWrittenInPlaceAndLinksFollowed) {
@@ -140,7 +141,8 @@ TEST_F(WavWriter, FailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
   chmod(dir.path().c_str(), 0755);
   EXPECT_EQ(ReadBytes(path), (std::vector<uint8_t>{9, 9, 9}));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
-                          std::filesystem::directory_iterator()), 1);
+                          std::filesystem::directory_iterator()),
+            1);
 }
 
 TEST_F(WavWriter, WriteErrorFailsAndKeepsTheOldFile) {
@@ -154,7 +156,8 @@ TEST_F(WavWriter, WriteErrorFailsAndKeepsTheOldFile) {
   EXPECT_EQ(SaveWaveFile(1, path.c_str(), 0, 0), 0);
   EXPECT_EQ(ReadBytes(path), (std::vector<uint8_t>{9, 9, 9}));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
-                          std::filesystem::directory_iterator()), 1);
+                          std::filesystem::directory_iterator()),
+            1);
 }
 
 TEST_F(WavWriter, ArraysShorterThanTheHeaderAreZeroFilled) {
