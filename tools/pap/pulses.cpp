@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <utility>
 
 namespace pap {
@@ -35,13 +36,20 @@ class PulseFinder {
     const double period = Period(middle, s);
     const int32_t half = static_cast<int32_t>(period / 2);
     int32_t start = StrongestIn(middle - half, middle + half);
-    if (start < 0) return;
+    // Pulses stay ascending and half a period apart from those of the
+    // stretch before, whose last cycles may have been followed into this one.
+    const int64_t previous = out.empty() ? INT64_MIN / 2 : out.back();
+    if (start < 0 || start <= previous + half) return;
     std::vector<int32_t> before;
     int extra = 0;
     double similarity = 0.0;
     for (int32_t p = start;;) {
-      int32_t q = Next(p, Period(p, s), -1, similarity);
-      if (q < 0 || q >= p || !Continues(q < s.begin, similarity, extra)) break;
+      const double local = Period(p, s);
+      int32_t q = Next(p, local, -1, similarity);
+      if (q < 0 || q >= p || q <= previous + static_cast<int64_t>(local / 2) ||
+          !Continues(q < s.begin, similarity, extra)) {
+        break;
+      }
       before.push_back(q);
       p = q;
     }
