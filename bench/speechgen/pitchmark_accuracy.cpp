@@ -2,7 +2,7 @@
 // marked by _CalculatePeak (pap.exe found on PATH), by pap.exe's own pulses
 // before snapping and, when the library has it, by the internal
 // _CalculatePitch; prints the evaluation of each.
-// Usage: pitchmark_accuracy [seconds-per-condition] [seed]
+// Usage: pitchmark_accuracy [seconds-per-condition] [seed] [peak-level]
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -48,6 +48,7 @@ std::vector<double> ProgramPulses(const speechgen::GeneratedSpeech& s) {
 int main(int argc, char** argv) {
   double seconds = argc > 1 ? std::atof(argv[1]) : 60.0;
   uint32_t seed = argc > 2 ? static_cast<uint32_t>(std::atoi(argv[2])) : 1;
+  double peakLevel = argc > 3 ? std::atof(argv[3]) : 10000.0;
   struct Voice { const char* name; speechgen::VoiceRange range; };
   const Voice voices[] = {{"low 70-125 Hz", speechgen::kLowMaleVoice},
                           {"male 125-200 Hz", speechgen::kMaleVoice},
@@ -63,6 +64,7 @@ int main(int argc, char** argv) {
       settings.addNoise = noise.add;
       settings.snrDb = noise.snr;
       settings.seed = seed;
+      settings.peakLevel = peakLevel;
       speechgen::GeneratedSpeech speech = speechgen::GenerateSpeech(settings);
       speechgen::MarkEvaluation external =
           speechgen::EvaluateMarks(speech.closures, Marks(_CalculatePeak, speech), speech.sampleRate);
