@@ -45,6 +45,10 @@ TEST(CliAnalyze, VoicedElementsCarryTheirF0AndThePeakFileReloads) {
   ASSERT_EQ(reloaded.status, 0) << reloaded.err;
   EXPECT_EQ(reloaded.out, run.out);
 
+  ASSERT_EQ(mkdir(dir.File("folder").c_str(), 0777), 0);
+  ASSERT_EQ(RunTalvox({"analyze", dir.File("in.wav"), "-o", dir.File("folder")}).status, 0);
+  EXPECT_EQ(test::ReadBytes(dir.File("folder/in.peaks")), test::ReadBytes(dir.File("in.peaks")));
+
   RunResult table = RunTalvox({"analyze", dir.File("in.wav")});
   ASSERT_EQ(table.status, 0);
   EXPECT_NE(table.out.find("F0 Hz"), std::string::npos);

@@ -28,8 +28,8 @@ constexpr const char* kHelp =
     "end in seconds, mark count and median F0 in Hz.\n"
     "\n"
     "options:\n"
-    "  -o, --output PATH     write the peak file (with many inputs: a folder that\n"
-    "                        receives NAME.peaks for each NAME.wav)\n"
+    "  -o, --output PATH     write the peak file; a folder (required with many\n"
+    "                        inputs) receives NAME.peaks for each NAME.wav\n"
     "  --marks internal|external\n"
     "                        pitch marks by talvox's own algorithm (default) or by\n"
     "                        the external pitch program pap.exe\n"
@@ -76,6 +76,13 @@ std::string FormatJson(const LoadedWave& wave, const std::vector<ElementSummary>
   return json + "]}\n";
 }
 
+bool IsFolder(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string Stem(const std::string& path);
+
 int AnalyzeOne(const Args& args, const std::string& input) {
   MarkSource source = ParseMarkSource(args);
   int channel = args.Integer("channel", 0, 0, 1);
@@ -83,8 +90,10 @@ int AnalyzeOne(const Args& args, const std::string& input) {
   LibrarySession session;
   LoadedWave wave = LoadWave(input);
   if (channel >= wave.channels) FailFile(input, "has no channel " + std::to_string(channel) + " (it is mono)");
-  if (auto output = args.Value("output")) {
-    OutputFile check(*output);  // an unwritable folder fails before the work
+  std::string peakOutput = args.Value("output").value_or("");
+  if (!peakOutput.empty() && IsFolder(peakOutput)) peakOutput += "/" + Stem(input) + ".peaks";
+  if (!peakOutput.empty()) {
+    OutputFile check(peakOutput);  // an unwritable folder fails before the work
   }
   {
     ProgressBar progress(1, "");
@@ -93,7 +102,7 @@ int AnalyzeOne(const Args& args, const std::string& input) {
   }
   int32_t marks = static_cast<int32_t>(CurrentPeaks().size());
   std::vector<ElementSummary> elements = SummarizeElements(wave.rate);
-  if (auto output = args.Value("output")) SavePeakFile(*output);
+  if (!peakOutput.empty()) SavePeakFile(peakOutput);
   std::string report = args.Has("json") ? FormatJson(wave, elements, marks) : FormatTable(wave, elements, marks);
   std::fputs(report.c_str(), stdout);
   return 0;
@@ -128,8 +137,7 @@ int AnalyzeMany(const Args& args) {
   int parallel = args.Integer("jobs", DefaultJobs(), 1, 1024);
   std::string folder = args.Value("output").value_or("");
   if (!folder.empty()) {
-    struct stat info;
-    if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+    if (!IsFolder(folder))
       FailUsage("analyze", "with several inputs, -o names an existing folder for the peak files");
     std::set<std::string> stems;
     for (const std::string& input : args.Positional())
