@@ -69,8 +69,15 @@ ResynthesisResult Resynthesize(const LoadedWave& wave, const PitchRequest& reque
   std::vector<int32_t> peaks = CurrentPeaks();
   int32_t* periods = nullptr;
   int32_t periodCount = GetFullModifiedPitch(&periods);
-  if (peaks.size() >= 2 && (periodCount < static_cast<int32_t>(peaks.size()) - 1 || !periods))
-    FailFile(wave.path, "the annotation has no period for every mark interval");
+  if (peaks.size() >= 2 && (periodCount < static_cast<int32_t>(peaks.size()) - 1 || !periods)) {
+    // A tag file may bring marks without periods: start from the marks' own.
+    std::vector<int32_t> distances;
+    for (size_t k = 0; k + 1 < peaks.size(); k++) distances.push_back(peaks[k + 1] - peaks[k]);
+    SetModifiedPitch(distances.data());
+    periodCount = GetFullModifiedPitch(&periods);
+    if (periodCount < static_cast<int32_t>(peaks.size()) - 1 || !periods)
+      FailFile(wave.path, "the annotation has no period for every mark interval");
+  }
   std::vector<Run> runs;
   if (peaks.size() >= 2) runs = PlanRuns(peaks, wave.rate, request, span, periods, result.intervals);
   result.voicedRuns = static_cast<int32_t>(runs.size());
