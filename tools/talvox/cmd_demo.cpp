@@ -130,9 +130,7 @@ int RunDemo(int argc, char** argv) {
               MeasureFile(fallingPath, Part::kEnd));
 
   std::printf("\n== pitch marks on generated speech with known pitch\n");
-  std::string knownPath = folder + "/known-pitch.wav";
-  RunKnownPitchCheck(session, knownPath);
-  written.push_back(knownPath);
+  RunKnownPitchCheck(session, folder, written);
 
   std::printf("\nwrote:\n");
   for (const std::string& path : written) std::printf("  %s\n", path.c_str());

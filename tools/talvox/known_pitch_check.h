@@ -9,7 +9,8 @@
 
 namespace tvx {
 
-// Writes the utterance to path, analyses it and prints the agreement.
-void RunKnownPitchCheck(LibrarySession& session, const std::string& path);
+// Writes generated utterances into folder (their names appended to
+// written), analyses each and prints how well the marks agree.
+void RunKnownPitchCheck(LibrarySession& session, const std::string& folder, std::vector<std::string>& written);
 
 }  // namespace tvx
