@@ -33,11 +33,12 @@ TEST(CliDemo, WritesEverythingItLists) {
   RunResult run = RunTalvox({"demo", "--out", dir.File("demo")});
   ASSERT_EQ(run.status, 0) << run.err;
   for (const char* name : {"austen.peaks", "austen.svg", "austen-fifth-up.wav", "austen-falling.wav",
-                           "falling.contour", "known-pitch.wav"}) {
+                           "falling.contour", "known-pitch.wav", "known-pitch-higher.wav"}) {
     EXPECT_TRUE(test::FileExists(dir.File(std::string("demo/") + name))) << name;
     EXPECT_NE(run.out.find(name), std::string::npos) << name;
   }
-  EXPECT_NE(run.out.find("median F0 error"), std::string::npos);
+  EXPECT_NE(run.out.find("exactly one mark"), std::string::npos);
+  EXPECT_NE(run.out.find("median error"), std::string::npos);
 }
 
 }  // namespace
