@@ -14,6 +14,7 @@ namespace {
 // exclude the octave below and above.
 constexpr double kNearest = 0.75;
 constexpr double kFarthest = 1.3;
+constexpr double kLeastSimilarity = 0.15;  // inside a voiced stretch
 constexpr double kEdgeSimilarity = 0.8;  // to follow cycles past a stretch's edge
 constexpr int kEdgeCycles = 4;
 constexpr double kRecentre = 0.3;  // of the period: where a stronger half-wave is preferred
@@ -64,12 +65,13 @@ class PulseFinder {
   }
 
  private:
-  // Inside a voiced stretch every cycle gets its pulse, however noisy (the
-  // pitch path already decided it is voiced). Past its edge, cycles are
-  // followed only while they repeat closely: voicing fading in or out below
-  // the frame grid.
+  // Inside a voiced stretch a cycle needs only a faint likeness to the one
+  // before (the pitch path already found the stretch voiced; noise lowers
+  // the likeness); silence or mere noise after the voicing ends has none.
+  // Past the stretch's edge, cycles are followed only while they repeat
+  // closely: voicing fading in or out below the frame grid.
   static bool Continues(bool outside, double similarity, int& extra) {
-    if (!outside) return true;
+    if (!outside) return similarity >= kLeastSimilarity;
     return similarity >= kEdgeSimilarity && ++extra <= kEdgeCycles;
   }
 
