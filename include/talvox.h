@@ -327,14 +327,30 @@ TVX_API int32_t SegmentSpeech(const int16_t *samples, int32_t length, int32_t sa
 
 /* Pitch marks from the external program pap.exe (found on PATH), run in
  * the current directory with the working files temp.wav, pitch.psc and
- * temp.pointprocess, which are removed afterwards. Fills the document like
- * CalculatePitch; 0 marks when the program is missing or fails. NULL
- * samples, length <= 0 or a rate <= 0: 0 before anything is written or
- * launched, and the document keeps its elements and peaks. */
+ * temp.pointprocess, which are removed afterwards (files of those names are
+ * overwritten, then deleted). The call waits for the program to end. Each
+ * reported time t becomes trunc(sampleRate * t) and moves onto the largest
+ * positive half-wave area of the signal within half a local period; a mark
+ * equal to the one before is dropped, and marks are kept in the order of
+ * the times (not sorted). Fills the document like CalculatePitch: segments
+ * while unsegmented, peak table with room for max(100000, count) entries,
+ * modified pitch from the marks. Returns the peak count.
+ * 0 marks, and no working files left, when pap.exe is missing, fails or
+ * writes nothing, or when temp.wav cannot be created (the program is then
+ * not launched). NULL samples, length <= 0 or sampleRate <= 0: 0 and the
+ * document is left as it was.
+ * Point-process text: every time is kept (no limit of 100000); lines and
+ * words of any length are read whole (an over-long first or third word
+ * simply does not match "t" or "=", so its line is ignored); a time whose
+ * sample position is not a number or does not fit 32 bits is dropped; with
+ * a single time its mark stays at R[0]; times that do not ascend give an
+ * empty window and keep their position. Not reentrant; not safe for two
+ * processes sharing a current directory. */
 TVX_API int32_t CalculatePeak(const int16_t *samples, int32_t length, int32_t sampleRate);
-/* As CalculatePeak into the host's array, which must hold one entry per
- * pulse the program reports; with peaks NULL only the count is returned.
- * The same refusals as CalculatePeak (0, peaks untouched). */
+/* As CalculatePeak into the host's array, leaving the document alone. The
+ * array must hold one entry per pulse the program reports; with peaks NULL
+ * only the count is returned (a second call runs the program again). The
+ * same refusals as CalculatePeak (0, peaks untouched). */
 TVX_API int32_t _CalculatePeak(const int16_t *samples, int32_t length, int32_t sampleRate,
                                int32_t *peaks);
 /* Internal algorithm: segments first while the document is unsegmented,

@@ -1,6 +1,6 @@
 // make_speech: writes generated speech (WAV) and its closure instants.
 // Usage: make_speech out.wav closures.txt [--seconds S] [--voice low|male|female]
-//        [--snr DB] [--rate HZ] [--seed N]
+//        [--snr DB] [--rate HZ] [--seed N] [--level PEAK]
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,7 +13,7 @@ int main(int argc, char** argv) {
   if (argc < 3) {
     std::fprintf(stderr,
                  "usage: make_speech out.wav closures.txt [--seconds S] [--voice low|male|female]"
-                 " [--snr DB] [--rate HZ] [--seed N]\n");
+                 " [--snr DB] [--rate HZ] [--seed N] [--level PEAK]\n");
     return 2;
   }
   speechgen::SpeechSettings settings;
@@ -32,6 +32,8 @@ int main(int argc, char** argv) {
       settings.snrDb = std::atof(value);
     } else if (option == "--rate") {
       settings.sampleRate = std::atoi(value);
+    } else if (option == "--level") {
+      settings.peakLevel = std::atof(value);
     } else if (option == "--seed") {
       settings.seed = static_cast<uint32_t>(std::strtoul(value, nullptr, 10));
     } else {

@@ -17,7 +17,6 @@ constexpr double kRampSeconds = 0.02;   // syllable onset and offset
 // would not show them either.
 constexpr double kFaintestPulse = 0.1;
 constexpr double kBandwidthScale = 1.6;
-constexpr double kPeakLevel = 10000.0;  // loudest sample before noise: -10 dB of full scale
 
 struct Vowel {
   double formant[4];
@@ -145,7 +144,7 @@ GeneratedSpeech GenerateSpeech(const SpeechSettings& settings) {
   }
   double peak = 1e-9;
   for (double v : signal) peak = std::max(peak, std::fabs(v));
-  const double scale = kPeakLevel / peak;
+  const double scale = settings.peakLevel / peak;
   double power = 0.0;
   int64_t voiced = 0;
   for (const Syllable& s : syllables) {

@@ -24,6 +24,7 @@ struct SpeechSettings {
   VoiceRange voice = kMaleVoice;
   double snrDb = 0.0;   // with addNoise: noise power below the voiced speech power
   bool addNoise = false;
+  double peakLevel = 10000.0;  // loudest sample before noise (-10 dB of full scale)
   uint32_t seed = 1;
 };
 

@@ -64,7 +64,7 @@ void TidyElementTable(TvxDocument& doc, int32_t sampleLength) {
 }
 
 void SetDescription(TvxElement& element, const char* desc) {
-  std::size_t length = strnlen(desc, kMaxDescriptionLength);
+  std::size_t length = desc ? strnlen(desc, kMaxDescriptionLength) : 0;
   std::memset(element.desc, 0, sizeof element.desc);
   std::memcpy(element.desc, desc, length);
 }

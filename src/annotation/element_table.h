@@ -22,7 +22,8 @@ int32_t FindElement(const TvxDocument& doc, int32_t position);
 void TidyElementTable(TvxDocument& doc, int32_t sampleLength);
 // One element 0..length, description unchanged.
 void SetFullSegmentationOf(TvxDocument& doc, int32_t sampleLength);
-// Writes desc (cut to 103 characters) into the element's description.
+// Writes desc (cut to 103 characters; null: empty) into the element's
+// description, the bytes after its zero cleared.
 void SetDescription(TvxElement& element, const char* desc);
 
 // 1 and the bounds (null pointers skipped), 0 for an index outside the table.

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <vector>
 
+#include "pitch/peak_file_format.h"
 #include "platform/atomic_file.h"
 #include "platform/input_file.h"
-#include "pitch/peak_file_format.h"
 #include "state/document.h"
 #include "state/memory.h"
 

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace talvox {
@@ -47,6 +48,33 @@ bool ReplaceWith(const std::string& temp, const std::string& path) {
 AtomicFile::AtomicFile(const char* path) {
   if (path == nullptr || *path == '\0') return;
   path_ = path;
+  struct stat existing;
+  const bool replacing = ::stat(path, &existing) == 0;
+  if (replacing) {
+    if (S_ISDIR(existing.st_mode)) return;
+    if (!S_ISREG(existing.st_mode)) {
+      OpenInPlace();
+      return;
+    }
+    // Through a symbolic link the file it names is replaced, not the link.
+    char* resolved = ::realpath(path, nullptr);
+    if (resolved == nullptr) return;
+    path_ = resolved;
+    std::free(resolved);
+  }
+  OpenTemporary();
+  // A replaced file keeps its permissions.
+  if (fd_ >= 0 && replacing && ::fchmod(fd_, existing.st_mode & 07777) != 0) Fail();
+}
+
+void AtomicFile::OpenInPlace() {
+  // A device or pipe (such as /dev/null) is written as it is; it cannot be
+  // replaced, and a pipe without a reader is refused rather than waited on.
+  fd_ = ::open(path_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NONBLOCK);
+  if (fd_ >= 0) ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+}
+
+void AtomicFile::OpenTemporary() {
   static unsigned counter = 0;
   for (int attempt = 0; attempt < kNameAttempts && fd_ < 0; ++attempt) {
     char suffix[48];
@@ -103,6 +131,7 @@ bool AtomicFile::Commit() {
   if (fd_ < 0) return false;
   int closed = ::close(fd_);
   fd_ = -1;
+  if (temp_.empty()) return closed == 0;  // written in place
   if (closed != 0 || !ReplaceWith(temp_, path_)) {
     ::unlink(temp_.c_str());
     temp_.clear();

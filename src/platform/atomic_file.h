@@ -1,7 +1,9 @@
 // Writing a file so that readers never see it half-written: the bytes go to a
 // temporary file in the same folder, which replaces the target only once
 // every write succeeded. On any failure the temporary file is removed and an
-// existing file of that name stays as it was.
+// existing file of that name stays as it was. A path naming a symbolic link
+// replaces the file it points to; a device or pipe is written in place; a
+// folder is refused.
 #pragma once
 
 #include <cstddef>
@@ -25,6 +27,8 @@ class AtomicFile {
   bool Commit();
 
  private:
+  void OpenInPlace();
+  void OpenTemporary();
   void Flush();
   void Fail();
 

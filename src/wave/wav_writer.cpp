@@ -56,7 +56,9 @@ void WriteWholeData(AtomicFile& out, const WaveBuffer& wave, int32_t channels) {
   out.WriteZeros(static_cast<std::size_t>(dataBytes - written));
 }
 
-void WriteHeader(AtomicFile& out, const TvxWaveHeader& header) { out.Write(&header, sizeof header); }
+void WriteHeader(AtomicFile& out, const TvxWaveHeader& header) {
+  out.Write(&header, sizeof header);
+}
 
 }  // namespace
 

@@ -119,7 +119,8 @@ struct Model {
     if (p < slot[0].s) return pick(slot[0].s - int64_t{p}, 1, 0);
     if (p > slot[n - 1].e) return pick(p - int64_t{slot[n - 1].e}, 2, n - 1);
     for (int32_t i = 0; i < n; ++i) {
-      const int64_t ds = std::llabs(int64_t{p} - slot[i].s), de = std::llabs(int64_t{p} - slot[i].e);
+      const int64_t ds = std::llabs(int64_t{p} - slot[i].s),
+                    de = std::llabs(int64_t{p} - slot[i].e);
       if (slot[i].s <= p && p <= slot[i].e) return ds > de ? pick(de, 2, i) : pick(ds, 1, i);
       if (i < n - 1 && slot[i].e <= p && p <= slot[i + 1].s) {
         const int64_t dn = std::llabs(int64_t{p} - slot[i + 1].s);

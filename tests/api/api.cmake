@@ -10,3 +10,8 @@ if(NOT TALVOX_SANITIZE)
   add_test(NAME api.install_and_consume
     COMMAND ${CMAKE_CURRENT_LIST_DIR}/check_install.sh ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR})
 endif()
+
+if(NOT TALVOX_SANITIZE)
+  add_test(NAME api.readme_c_example
+    COMMAND ${CMAKE_CURRENT_LIST_DIR}/check_readme_example.sh ${PROJECT_SOURCE_DIR} $<TARGET_FILE_DIR:talvox>)
+endif()

@@ -133,6 +133,22 @@ TEST_F(PapProgram, PulsesSitOnTheSameWaveformPointEachCycle) {
   for (double t : run.times) EXPECT_EQ(static_cast<int>(t * 16000 - 3200) % period, phase);
 }
 
+TEST_F(PapProgram, PulsesAscendAcrossShortGaps) {
+  // Voiced stretches of different periods with gaps of 5 to 40 ms.
+  std::vector<int16_t> x;
+  const int periods[] = {70, 90, 50, 110, 64};
+  const int gaps[] = {80, 160, 320, 640, 4000};
+  for (int k = 0; k < 5; ++k) {
+    std::vector<int16_t> part = VoicedSignal(gaps[k], 3200, 0, periods[k], 7000);
+    x.insert(x.end(), part.begin(), part.end());
+  }
+  PutWav(Wav(x, 1, 16000));
+  ProgramRun run = Execute(kScript);
+  ASSERT_EQ(run.status, 0) << run.error;
+  EXPECT_GT(run.times.size(), 200u);
+  for (double p : Periods(run, 16000)) EXPECT_GT(p, 20.0);
+}
+
 TEST_F(PapProgram, SilenceGivesAnEmptyPointProcess) {
   PutWav(Wav(std::vector<int16_t>(16000, 0), 1, 16000));
   ProgramRun run = Execute(kScript);

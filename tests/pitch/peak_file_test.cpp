@@ -31,8 +31,8 @@ struct DocumentSnapshot {
     EXPECT_EQ(pitch, now.pitch);
     EXPECT_EQ(peakRoom, now.peakRoom);
     EXPECT_EQ(pitchRoom, now.pitchRoom);
-    EXPECT_EQ(std::memcmp(elements.data(), now.elements.data(),
-                          elements.size() * sizeof(TvxElement)), 0);
+    EXPECT_EQ(
+        std::memcmp(elements.data(), now.elements.data(), elements.size() * sizeof(TvxElement)), 0);
   }
 };
 

@@ -13,7 +13,7 @@ struct FmtFields {
   uint16_t channels = 1;
   uint32_t rate = 16000;
   uint16_t bits = 16;
-  uint32_t size = 16;  // 16, 18 or 40 bytes of fmt body
+  uint32_t size = 16;        // 16, 18 or 40 bytes of fmt body
   bool pcmSubFormat = true;  // for the extensible tag
 };
 
@@ -30,7 +30,7 @@ inline std::vector<uint8_t> FmtChunk(const FmtFields& f) {
   PutU16(out, f.bits);
   if (f.size >= 18) PutU16(out, static_cast<uint16_t>(f.size - 18));
   if (f.size == 40) {
-    PutU16(out, f.bits);   // valid bits
+    PutU16(out, f.bits);                   // valid bits
     PutU32(out, f.channels == 1 ? 4 : 3);  // speaker mask
     const uint8_t pcm[16] = {1, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
     const uint8_t other[16] = {3, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};

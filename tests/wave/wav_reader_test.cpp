@@ -30,7 +30,8 @@ struct WaveSnapshot {
     for (int c = 0; c < 2; ++c) {
       EXPECT_EQ(channel[c], wave.channel[c]);
       if (wave.channel[c]) {
-        EXPECT_EQ(samples[c], std::vector<int16_t>(wave.channel[c], wave.channel[c] + wave.room[c]));
+        EXPECT_EQ(samples[c],
+                  std::vector<int16_t>(wave.channel[c], wave.channel[c] + wave.room[c]));
       }
     }
   }
@@ -121,6 +122,16 @@ TEST_F(WavReader, DataClaimingMoreThanTheFileIsCutToWholeFrames) {
   EXPECT_EQ(Channel(1), (std::vector<int16_t>{-1, -2, -3}));
 }
 
+TEST_F(WavReader, HeaderOnlyFileGivesAnEmptySignal) {
+  auto image = CanonicalWav({}, 1, 16000);
+  ASSERT_EQ(image.size(), 44u);
+  image[40] = 0xE8;  // claims 1000 bytes that are not there
+  image[41] = 0x03;
+  ASSERT_EQ(Read(image), 1);
+  EXPECT_EQ(GetWaveLength(), 0);
+  EXPECT_EQ(GetWaveFileHead()->riffSize, 36u);
+}
+
 TEST_F(WavReader, UnsupportedFilesAreRefusedAndTheSignalKept) {
   const auto data = Chunk("data", SampleBytes(kMono));
   auto withFmt = [&](FmtFields f) { return Riff({FmtChunk(f), data}); };
@@ -139,9 +150,17 @@ TEST_F(WavReader, UnsupportedFilesAreRefusedAndTheSignalKept) {
   auto notWave = canonical;
   std::memcpy(notWave.data() + 8, "AVI ", 4);
   const std::vector<std::vector<uint8_t>> refused = {
-      withFmt(eight), withFmt(twentyFour), withFmt(thirtyTwo), withFmt(floating),
-      withFmt(none), withFmt(three), withFmt(extensibleFloat), Riff({data}),
-      Riff({FmtChunk(FmtFields{})}), notWave, std::vector<uint8_t>(44, 0),
+      withFmt(eight),
+      withFmt(twentyFour),
+      withFmt(thirtyTwo),
+      withFmt(floating),
+      withFmt(none),
+      withFmt(three),
+      withFmt(extensibleFloat),
+      Riff({data}),
+      Riff({FmtChunk(FmtFields{})}),
+      notWave,
+      std::vector<uint8_t>(44, 0),
       std::vector<uint8_t>(canonical.begin(), canonical.begin() + 30),
   };
   for (std::size_t i = 0; i < refused.size(); ++i) {
@@ -158,7 +177,7 @@ TEST_F(WavReader, EmptyAndMissingFilesAreRefused) {
   EXPECT_EQ(ReadWaveFile(1, dir.File("missing.wav").c_str(), 0, 0), 0);
   EXPECT_EQ(ReadWaveFile(0, dir.File("missing.raw").c_str(), 8000, 16), 0);
   EXPECT_EQ(ReadWaveFile(0, dir.File("in.wav").c_str(), 8000, 16), 0);  // 0 bytes
-  EXPECT_EQ(ReadWaveFile(1, dir.path().c_str(), 0, 0), 0);  // a folder
+  EXPECT_EQ(ReadWaveFile(1, dir.path().c_str(), 0, 0), 0);              // a folder
   const std::string fifo = dir.File("pipe");
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_EQ(ReadWaveFile(1, fifo.c_str(), 0, 0), 0);  // refused, not waited on
@@ -188,6 +207,16 @@ TEST_F(WavReader, RawFileOfOddLengthKeepsItsByteCount) {
   const std::string out = dir.File("odd-out.raw");
   ASSERT_EQ(SaveWaveFile(2, out.c_str(), 0, 0), 1);
   EXPECT_EQ(ReadBytes(out), (std::vector<uint8_t>{1, 0, 2, 0, 3}));
+}
+
+TEST_F(WavReader, RecordedSpeechRoundTripsByteForByte) {
+  const std::string speech = std::string(TALVOX_SOURCE_DIR) + "/data/librivox-austen-0870.wav";
+  ASSERT_EQ(ReadWaveFile(1, speech.c_str(), 0, 0), 1);
+  EXPECT_EQ(GetWaveLength(), 113600);
+  EXPECT_EQ(GetSamplesPerSec(), 16000);
+  const std::string out = dir.File("copy.wav");
+  ASSERT_EQ(SaveWaveFile(1, out.c_str(), 0, 0), 1);
+  EXPECT_EQ(ReadBytes(out), ReadBytes(speech));
 }
 
 TEST_F(WavReader, FileWrittenBySoxLoadsWithItsSamples) {

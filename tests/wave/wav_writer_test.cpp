@@ -73,7 +73,28 @@ TEST_F(WavWriter, ReplacesAnExistingFileAndLeavesNoTemporary) {
   EXPECT_EQ(GetWaveFileHead()->riffSize, 236u);
   EXPECT_EQ(ReadBytes(path).size(), 244u);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
-                          std::filesystem::directory_iterator()), 1);
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+TEST_F(WavWriter, DevicesAreWrittenInPlaceAndLinksFollowed) {
+  LoadRamp(100, 1);
+  // /dev/null stays the device; a temporary beside it would need /dev.
+  EXPECT_EQ(SaveWaveFile(1, "/dev/null", 0, 0), 1);
+  struct stat info;
+  ASSERT_EQ(stat("/dev/null", &info), 0);
+  EXPECT_TRUE(S_ISCHR(info.st_mode));
+  const std::string target = dir.File("target.wav");
+  const std::string link = dir.File("link.wav");
+  WriteBytes(target, {1});
+  chmod(target.c_str(), 0640);
+  ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+  ASSERT_EQ(SaveWaveFile(1, link.c_str(), 0, 0), 1);
+  ASSERT_EQ(lstat(link.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISLNK(info.st_mode));
+  EXPECT_EQ(ReadBytes(target).size(), 244u);
+  ASSERT_EQ(stat(target.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
 }
 
 TEST_F(WavWriter, OtherModesCreateAnEmptyFile) {
@@ -120,7 +141,8 @@ TEST_F(WavWriter, FailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
   chmod(dir.path().c_str(), 0755);
   EXPECT_EQ(ReadBytes(path), (std::vector<uint8_t>{9, 9, 9}));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
-                          std::filesystem::directory_iterator()), 1);
+                          std::filesystem::directory_iterator()),
+            1);
 }
 
 TEST_F(WavWriter, WriteErrorFailsAndKeepsTheOldFile) {
@@ -134,7 +156,8 @@ TEST_F(WavWriter, WriteErrorFailsAndKeepsTheOldFile) {
   EXPECT_EQ(SaveWaveFile(1, path.c_str(), 0, 0), 0);
   EXPECT_EQ(ReadBytes(path), (std::vector<uint8_t>{9, 9, 9}));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
-                          std::filesystem::directory_iterator()), 1);
+                          std::filesystem::directory_iterator()),
+            1);
 }
 
 TEST_F(WavWriter, ArraysShorterThanTheHeaderAreZeroFilled) {

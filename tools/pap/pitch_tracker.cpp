@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace pap {
 
@@ -17,6 +19,10 @@ constexpr float kSilenceThreshold = 0.03f;  // frame peak relative to the loudes
 constexpr float kOctaveCost = 0.01f;        // per octave, favours the higher of equal candidates
 constexpr float kOctaveJumpCost = 0.35f;    // per octave between neighbouring frames
 constexpr float kVoicingChangeCost = 0.14f; // per change between voiced and unvoiced
+// Band of the periodicity measure: full weight below kBandFull, tapering to
+// nothing at kBandTop (Hz).
+constexpr double kBandFull = 900.0;
+constexpr double kBandTop = 1800.0;
 // Frames quieter than this (relative to the loudest) can never be voiced on
 // the path, so their autocorrelation is not computed.
 constexpr float kSkipBelow = 0.02f;
@@ -51,6 +57,8 @@ class Autocorrelator {
   Autocorrelator& operator=(const Autocorrelator&) = delete;
 
   float* input() { return time_.get(); }
+  // Weights of the power spectrum per bin (empty: all 1).
+  void SetWeights(std::vector<float> weights) { weights_ = std::move(weights); }
   // Replaces the input (zero-padded past the window) by its autocorrelation.
   const float* Run() {
     fftwf_execute(forward_);
@@ -59,12 +67,16 @@ class Autocorrelator {
       s[k][0] = s[k][0] * s[k][0] + s[k][1] * s[k][1];
       s[k][1] = 0.0f;
     }
+    if (!weights_.empty()) {
+      for (int k = 0; k <= nfft_ / 2; ++k) s[k][0] *= weights_[static_cast<std::size_t>(k)];
+    }
     fftwf_execute(backward_);
     return time_.get();
   }
 
  private:
   int nfft_;
+  std::vector<float> weights_;
   std::unique_ptr<float, FftDeleter> time_;
   std::unique_ptr<fftwf_complex, ComplexDeleter> spectrum_;
   fftwf_plan forward_;
@@ -105,6 +117,18 @@ void PrepareWindow(FrameAnalyser& a, int nfft) {
   for (int lag = 0; lag <= a.maxLag + 1; ++lag) {
     a.windowCorrelation[static_cast<std::size_t>(lag)] = r[lag] / r[0];
   }
+  // From here on, frames are weighed towards the band where voices keep their
+  // periodicity, so that broadband noise counts less.
+  std::vector<float> weights(static_cast<std::size_t>(nfft / 2 + 1));
+  const double kPi = 3.141592653589793;
+  for (int k = 0; k <= nfft / 2; ++k) {
+    double f = static_cast<double>(k) * a.sampleRate / nfft;
+    double w = 1.0;
+    if (f >= kBandTop) w = 0.0;
+    else if (f > kBandFull) w = 0.5 + 0.5 * std::cos(kPi * (f - kBandFull) / (kBandTop - kBandFull));
+    weights[static_cast<std::size_t>(k)] = static_cast<float>(w);
+  }
+  a.correlator.SetWeights(std::move(weights));
 }
 
 // Voiced candidates of one frame, strongest first, appended to out.
@@ -161,14 +185,19 @@ float TransitionCost(const Candidate& from, const Candidate& to, float stepScale
 PitchTrack TrackPitch(const std::vector<int16_t>& samples, int sampleRate,
                       const PitchSettings& settings) {
   PitchTrack track;
-  track.timeStep = settings.timeStep;
   const int n = static_cast<int>(samples.size());
-  const int window = static_cast<int>(std::ceil(kPeriodsPerWindow * sampleRate / settings.floor));
+  const double windowLength = std::ceil(kPeriodsPerWindow * sampleRate / settings.floor);
+  // A window longer than the sound gives no frame at all (and keeps the
+  // sizes below within int).
+  if (sampleRate <= 0 || !(windowLength <= n)) return track;
+  const int window = static_cast<int>(windowLength);
   const int minLag = std::max(2, static_cast<int>(std::floor(sampleRate / settings.ceiling)));
   const int maxLag = static_cast<int>(std::ceil(sampleRate / settings.floor));
-  if (sampleRate <= 0 || n < window || maxLag + 2 >= window) return track;
-  const double hop = settings.timeStep * sampleRate;
+  if (maxLag + 2 >= window || minLag > maxLag) return track;
+  // At most one frame per sample.
+  const double hop = std::max(1.0, settings.timeStep * sampleRate);
   const int frames = static_cast<int>(std::floor((n - window) / hop)) + 1;
+  track.timeStep = hop / sampleRate;
   track.firstTime = 0.5 * window / sampleRate;
 
   const int nfft = NextPowerOfTwo(window + maxLag + 2);
@@ -207,7 +236,7 @@ PitchTrack TrackPitch(const std::vector<int16_t>& samples, int sampleRate,
   offsets[static_cast<std::size_t>(frames)] = static_cast<uint32_t>(candidates.size());
 
   // Viterbi: best score of a path ending in each candidate, with back links.
-  const float stepScale = static_cast<float>(0.01 / settings.timeStep);
+  const float stepScale = static_cast<float>(0.01 * sampleRate / hop);
   std::vector<float> score(candidates.size());
   std::vector<uint8_t> back(candidates.size(), 0);
   for (uint32_t c = offsets[0]; c < offsets[1]; ++c) score[c] = candidates[c].strength;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <utility>
 
 namespace pap {
@@ -13,7 +14,7 @@ namespace {
 // exclude the octave below and above.
 constexpr double kNearest = 0.75;
 constexpr double kFarthest = 1.3;
-constexpr double kLeastSimilarity = 0.3;  // below: the voicing has ended
+constexpr double kLeastSimilarity = 0.15;  // inside a voiced stretch
 constexpr double kEdgeSimilarity = 0.8;  // to follow cycles past a stretch's edge
 constexpr int kEdgeCycles = 4;
 constexpr double kRecentre = 0.3;  // of the period: where a stronger half-wave is preferred
@@ -35,13 +36,20 @@ class PulseFinder {
     const double period = Period(middle, s);
     const int32_t half = static_cast<int32_t>(period / 2);
     int32_t start = StrongestIn(middle - half, middle + half);
-    if (start < 0) return;
+    // Pulses stay ascending and half a period apart from those of the
+    // stretch before, whose last cycles may have been followed into this one.
+    const int64_t previous = out.empty() ? INT64_MIN / 2 : out.back();
+    if (start < 0 || start <= previous + half) return;
     std::vector<int32_t> before;
     int extra = 0;
     double similarity = 0.0;
     for (int32_t p = start;;) {
-      int32_t q = Next(p, Period(p, s), -1, similarity);
-      if (q < 0 || q >= p || !Continues(q < s.begin, similarity, extra)) break;
+      const double local = Period(p, s);
+      int32_t q = Next(p, local, -1, similarity);
+      if (q < 0 || q >= p || q <= previous + static_cast<int64_t>(local / 2) ||
+          !Continues(q < s.begin, similarity, extra)) {
+        break;
+      }
       before.push_back(q);
       p = q;
     }
@@ -57,10 +65,13 @@ class PulseFinder {
   }
 
  private:
-  // Past the edge of the voiced stretch, cycles are followed only while
-  // they repeat closely (voicing fading in or out below the frame grid).
+  // Inside a voiced stretch a cycle needs only a faint likeness to the one
+  // before (the pitch path already found the stretch voiced; noise lowers
+  // the likeness); silence or mere noise after the voicing ends has none.
+  // Past the stretch's edge, cycles are followed only while they repeat
+  // closely: voicing fading in or out below the frame grid.
   static bool Continues(bool outside, double similarity, int& extra) {
-    if (!outside) return true;
+    if (!outside) return similarity >= kLeastSimilarity;
     return similarity >= kEdgeSimilarity && ++extra <= kEdgeCycles;
   }
 
@@ -170,7 +181,6 @@ class PulseFinder {
     if (near > far) return -1;
     const int32_t half = static_cast<int32_t>(period / 2);
     int32_t lag = BestLag(p, near, far, half, similarity);
-    if (similarity < kLeastSimilarity) return -1;
     const int32_t reach = static_cast<int32_t>(kRecentre * period);
     int32_t at = p + lag;
     int32_t strongest = StrongestIn(at - reach, at + reach);

@@ -1,7 +1,11 @@
-// Glottal pulses from a pitch track: one per period in every voiced stretch,
-// each on the waveform's highest peak where the previous cycle, shifted by
-// about one local period, matches the signal best. Working cycle by cycle,
-// the pulses follow the waveform rather than the frame grid.
+// Glottal pulses from a pitch track: one per period in every voiced stretch.
+// From the strongest positive half-wave (largest area) near the stretch's
+// middle, each next pulse is found cycle by cycle in both directions: the
+// shift (0.75 to 1.3 local periods) at which the current cycle best matches
+// the signal says where the next cycle lies, and the pulse goes on the top of
+// the strongest positive half-wave near there. The pulses thus follow the
+// waveform rather than the frame grid, and sit where the library's snapping
+// onto hump areas looks for them.
 #pragma once
 
 #include <cstdint>
