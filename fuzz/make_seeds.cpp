@@ -226,5 +226,6 @@ int main(int argc, char** argv) {
   ScriptSeeds("pap_script");
   PapWavSeeds("pap_wav");
   RoadSeeds("wave_road");
+  PeakSeeds("peak_road");
   return 0;
 }
