@@ -5,6 +5,7 @@
 #include <climits>
 #include <iterator>
 #include <cmath>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -480,6 +481,53 @@ TEST_P(HostileArguments, FilterDesigns) {
     SetMFCCVecLen(value);
     EXPECT_EQ(GetMFCCVecLen(), value);
   }
+}
+
+TEST_P(HostileArguments, PeakFilesOnHostRecords) {
+  Load(GetParam());
+  TempDir dir;
+  const std::string path = dir.File("doc.peaks");
+  ASSERT_EQ(SavePeaks(path.c_str()), 1);
+  const int32_t elements = GetElementNum();
+  TvxElement table[4] = {};
+  int32_t peaks[2] = {10, 20};
+  // Records the writer refuses: negative counts, more elements than the
+  // capacity, a count without its table.
+  const TvxDocument bad[] = {
+      {table, -1, nullptr, nullptr, 0, 16000, 4, 0, nullptr, 0},
+      {table, 0, peaks, nullptr, -1, 16000, 4, 0, nullptr, 0},
+      {table, 5, nullptr, nullptr, 0, 16000, 4, 0, nullptr, 0},
+      {nullptr, 1, nullptr, nullptr, 0, 16000, 4, 0, nullptr, 0},
+      {table, 0, nullptr, nullptr, 2, 16000, 4, 0, nullptr, 0},
+  };
+  for (const TvxDocument& record : bad) {
+    TvxDocument copy = record;
+    EXPECT_EQ(_SavePeaks(dir.File("bad.peaks").c_str(), &copy), 0);
+    EXPECT_FALSE(FileExists(dir.File("bad.peaks")));
+  }
+  // Without modified pitch the periods are written as 0.
+  TvxDocument plain{table, 0, peaks, nullptr, 2, 16000, 4, 0, nullptr, 0};
+  EXPECT_EQ(_SavePeaks(dir.File("plain.peaks").c_str(), &plain), 1);
+  // A host record too small for the file's elements refuses it unchanged;
+  // one without a table refuses any element.
+  TvxDocument small{table, 0, nullptr, nullptr, 0, 0, elements > 0 ? elements - 1 : 0, 0, nullptr, 0};
+  TvxDocument none{nullptr, 0, nullptr, nullptr, 0, 0, 10000, 0, nullptr, 0};
+  if (elements > 0) {
+    EXPECT_EQ(_ReadPeaks(path.c_str(), &small), 0);
+    EXPECT_EQ(small.peaks, nullptr);
+    EXPECT_EQ(_ReadPeaks(path.c_str(), &none), 0);
+  }
+  TvxDocument roomy{nullptr, 0, nullptr, nullptr, 0, 0, 0, 0, nullptr, 0};
+  std::vector<TvxElement> room(10000);
+  roomy.elements = room.data();
+  roomy.elementCapacity = 10000;
+  EXPECT_EQ(_ReadPeaks(path.c_str(), &roomy), 1);
+  EXPECT_EQ(roomy.elementCount, elements);
+  int32_t* own = nullptr;
+  EXPECT_EQ(roomy.peakCount, GetFullPeaks(&own));
+  std::free(roomy.peaks);
+  std::free(roomy.modifiedPitch);
+  EXPECT_EQ(_ReadPeaks(path.c_str(), nullptr), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Documents, HostileArguments, ::testing::Values(Doc::kEmpty, Doc::kLoaded),
