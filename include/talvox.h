@@ -171,25 +171,38 @@ TVX_API int32_t PasteWave(int32_t position, int16_t **channels, int32_t count);
  * fmt chunk may be 16, 18 or 40 bytes, PCM (tag 1) or extensible with the PCM
  * sub-format, 16 bits, 1 or 2 channels; the data chunk may stand anywhere.
  * The in-memory header is filled as the canonical 44-byte header of what was
- * found. A data chunk claiming more bytes than the file holds is cut to the
- * whole frames present. Anything else (not RIFF/WAVE, not 16-bit PCM, 0 or
- * more than 2 channels, no data chunk) returns 0 with the wave buffer
- * exactly as it was.
+ * found (RIFF size = data size + 36), so a canonical file saved with mode 1
+ * comes back byte for byte. The data size is cut to the whole frames the
+ * file really holds (a data chunk claiming more bytes is read as far as the
+ * file goes). Anything else (not RIFF/WAVE, not 16-bit PCM, 0 or more than 2
+ * channels, no fmt or data chunk) returns 0 with the wave buffer exactly as
+ * it was. New channel arrays replace the old ones: earlier GetDataBuffer
+ * pointers become invalid.
  * Any other mode: a headerless file of 16-bit little-endian mono samples,
- * described with rate and bits. Returns 0 for a file that cannot be opened,
- * is empty, or is 2 GiB or larger. */
+ * described with rate and bits (data size = file length; channel 1 is left
+ * as it was).
+ * Both return 0, with nothing changed, for a file that cannot be opened or
+ * read, is empty, or is 2 GiB or larger. */
 TVX_API int32_t ReadWaveFile(int32_t mode, const char *path, int32_t rate, int32_t bits);
 /* mode 1: header + whole signal; 2: whole signal raw (interleaved frames for
  * two channels); 3: header + samples start..start+count-1; 4: channel 0's
  * samples start..start+count-1 raw; other modes: an empty file.
+ * Mode 1 sets the in-memory RIFF size to data size + 36; mode 3 writes a
+ * copy of the header with its own sizes. Samples the header counts but the
+ * channel arrays do not hold (after SetWaveLength) are written as zeros.
+ * The file is written to a temporary file in the same folder and renamed
+ * into place (a new file replaces an existing one of that name).
  * Returns 1 when the file was written completely, 0 when it cannot be
- * created or a write fails (no partial file is left), and 0 without creating
- * anything for modes 3 and 4 when start < 0, count < 0 or the range runs
- * past the signal. */
+ * created or a write fails (no partial file is left, an existing file keeps
+ * its contents), 0 for modes 1-4 when the channel count is not 1 or 2, and 0
+ * without creating anything for modes 3 and 4 when start < 0, count < 0 or
+ * the range runs past the signal. */
 TVX_API int32_t SaveWaveFile(int32_t mode, const char *path, int32_t start, int32_t count);
 
 /* ---------------------------------------------------------------- elements */
 
+/* Element count. Without a document (before InitTalvox, after FreeTalvox)
+ * every element function behaves as on an empty table. */
 TVX_API int32_t GetElementNum(void);
 /* 1 and the element's bounds (each pointer may be NULL); 0 for an index
  * outside 0..count-1. */
@@ -210,7 +223,8 @@ TVX_API int32_t AddBoundary(int32_t position);
 TVX_API int32_t DelBoundary(int32_t index, int32_t which);
 /* The element whose boundary lies within 5 pixels (5.0 / scale samples,
  * truncated) of position, its side (1 start, 2 end) written through side
- * (which may be NULL). -1 when none, and for scale <= 0 or not a number. */
+ * (which may be NULL; written only when a boundary is found). -1 when none,
+ * and for scale <= 0 or not a number. */
 TVX_API int32_t GetNearestElementBoundary(int32_t position, int32_t *side, float scale);
 /* Index of the element holding position (the last element also holds its
  * end), or -1. */
@@ -226,10 +240,14 @@ TVX_API int32_t SetElementDesc(int32_t index, const char *text);
 
 /* Reads a peak or tag file (kinds 2 and 3) into the host's buffers without
  * touching the document. peaks must hold the file's peak count and elements
- * its element count; elements and elementCount may be NULL. Returns 0, and
- * writes nothing at all, for NULL peaks or peakCount, a file that cannot be
- * opened, a wrong type text, another kind, negative counts, more than 100000
- * peaks or 10000 elements, or a file shorter than its header announces. */
+ * its element count; elements and elementCount may be NULL (records are
+ * written only when both are given). Kind 3 writes whole records (a
+ * description without its zero is cut to 103 characters); kind 2 writes only
+ * start and end, the host's texts stay. Returns 0, and writes nothing at
+ * all, for NULL peaks or peakCount, a file that cannot be opened, a wrong
+ * type text ("Tag File" or "Peaks File", zero-terminated within 20 bytes),
+ * another kind, negative counts, more than 100000 peaks or 10000 elements,
+ * or a file shorter than its header announces. */
 TVX_API int32_t LoadTag(const char *path, int32_t *peaks, int32_t *peakCount,
                         TvxElement *elements, int32_t *elementCount);
 
@@ -343,9 +361,13 @@ TVX_API int32_t _CalculatePitch(const int16_t *samples, int32_t length, int32_t 
 
 /* ------------------------------------------------------------- peak files */
 
-/* Stores peaks, modified pitch and elements (kind 3, the wave buffer's rate)
- * through a temporary file renamed into place: 1, or 0 when it cannot be
- * written (an existing file is then left as it was). */
+/* Stores peaks, modified pitch and elements (kind 3; SavePeaks first sets
+ * the document's peak rate to the wave buffer's rate) through a temporary
+ * file renamed into place: 1, or 0 when it cannot be written (an existing
+ * file is then left as it was). Periods the record does not hold (no
+ * modified pitch) are written as 0. _SavePeaks: 0 for a NULL record,
+ * negative counts, more elements than elementCapacity, or a count without
+ * its table. */
 TVX_API int32_t SavePeaks(const char *path);
 TVX_API int32_t _SavePeaks(const char *path, TvxDocument *state);
 /* Loads a kind 3 or kind 2 file into the document. The whole file is checked
@@ -353,16 +375,23 @@ TVX_API int32_t _SavePeaks(const char *path, TvxDocument *state);
  * type text (it must be zero-terminated within its 20 bytes), negative
  * counts, more elements than the table holds, or a file shorter than its
  * header announces. Another kind returns 0 after replacing only the peak
- * sampling rate. */
+ * sampling rate. On success the peak table holds exactly the peak count
+ * (none for 0), the modified pitch as many entries with the last one 0 (kind
+ * 2: the distances between the peaks), elements 0..count-1 are replaced
+ * (kind 2: bounds only; descriptions without a zero are cut to 103
+ * characters) and the segmentation flag is set. Pointers into the peak
+ * table and modified pitch are invalidated. _ReadPeaks on a host record
+ * reallocates its peaks and modifiedPitch with realloc. */
 TVX_API int32_t ReadPeaks(const char *path);
 TVX_API int32_t _ReadPeaks(const char *path, TvxDocument *state);
 
 /* -------------------------------------------------------- point filtering */
 
-/* Centred moving average of window values (sum of 2*(window/2)+1 values
- * divided by window, low 16 bits kept); the first and last window/2 values
- * are copied. src and dst must not overlap. 0 for NULL arrays, window <= 0
- * or count < 0 (nothing written). */
+/* Centred moving average of window values (the exact sum of 2*(window/2)+1
+ * values divided by window, truncated, low 16 bits kept as a signed value);
+ * the first and last window/2 values are copied. src and dst hold count
+ * values each and must not overlap. Returns 1 (also for count 0); 0 for
+ * NULL arrays, window <= 0 or count < 0 (nothing written). */
 TVX_API int32_t FilterInPoints(const int32_t *src, int32_t *dst, int32_t count, int32_t window);
 /* FilterInPoints on every run of values above 50; gaps become 0. Same
  * refusals. */
@@ -375,8 +404,10 @@ TVX_API int32_t FilterPitch(const int32_t *src, int32_t *dst, int32_t count, int
  * 0 and nothing changed when a = b, a position lies outside the signal or the
  * segmentation, a paste would exceed 10000 elements, or the clipboard's
  * channel count differs from the signal's. PasteSpeech: 0 for an empty
- * clipboard. Pointers into the peak table, modified pitch, spectrum and
- * channel arrays are invalidated. */
+ * clipboard. The whole edit is checked before anything changes. The
+ * modified pitch keeps room for the peak count; spectrum frames are moved
+ * only where the spectrum buffer holds them. Pointers into the peak table,
+ * modified pitch, spectrum and channel arrays are invalidated. */
 TVX_API int32_t CopySpeech(int32_t a, int32_t b);
 TVX_API int32_t DelSpeech(int32_t a, int32_t b);
 TVX_API int32_t CutSpeech(int32_t a, int32_t b);
@@ -397,9 +428,11 @@ TVX_API int32_t GetCollectSegmentedSpeechLength(void);
 /* Pitch-synchronous overlap-add of samples start..end-1 of a channel with
  * the modified pitch. 0 and nothing changed for start >= end, start < 0,
  * end >= length, no elements, a channel other than 0 or 1 or one without
- * samples. Grain samples that would land before the output's start or past
- * its room are dropped. Without a period for a selected interval (the
- * modified pitch shorter than the peak table) the source distance is used. */
+ * samples. The output length is the last new mark plus the stretch after
+ * the last source mark, clipped to 0..(end - start + 100000); grain samples
+ * that would land outside it are dropped. Without a period for a selected
+ * interval (the modified pitch shorter than the peak table) the source
+ * distance is used. Selection stops at a peak below its predecessor. */
 TVX_API int32_t SynthesisSpeech(int32_t channel, int32_t start, int32_t end);
 /* The output signal; valid until the next synthesis, collection or
  * FreeTalvox. NULL before the first. */
@@ -433,19 +466,25 @@ TVX_API void filter(int16_t *samples, int32_t count, int32_t order, double gain,
 /* -------------------------------------------------------------- prediction */
 
 /* Burg lattice LPC of the current order (SetLPCNum; orders above 100 are
- * taken as 100, below 1 as 1): writes coefficients[1..order].
- * An all-zero frame gives zero coefficients. 0 for NULL pointers or
- * length <= 0. */
+ * taken as 100, below 1 as 1): writes coefficients[1..order] (the array
+ * holds order + 1 floats; entry 0 is not written). A stage whose error
+ * energies are both 0 has reflection 0, so an all-zero frame gives zero
+ * coefficients instead of 0/0. Returns 1; 0 for NULL pointers or
+ * length <= 0 (nothing written). */
 TVX_API int32_t Lpc_Lattice(float *coefficients, const int16_t *frame, int32_t length);
-/* Prediction-error filter with coefficients[1..12]. */
+/* Prediction-error filter with coefficients[1..12] (the array holds 13
+ * entries whatever the order). 0 for NULL pointers or length <= 0 (nothing
+ * written). Non-finite products count as 0. */
 TVX_API int32_t AntiFilterFromLPC(const float *coefficients, const int16_t *input, int16_t *residual,
                                   int32_t length);
-/* All-pole synthesis with coefficients[1..12]; output[0] is 0. */
+/* All-pole synthesis with coefficients[1..12]; output[0] is 0. 0 for NULL
+ * pointers or length <= 0 (nothing written). Non-finite sums store 0. */
 TVX_API int32_t SynthFromLPC(const float *coefficients, const int16_t *excitation, int16_t *output,
                              int32_t length);
 /* Normalised cross-correlation in percent, one value per lag 0..signalLength-1
- * into output; samples past signalLength count as 0. 0 when the signal is
- * shorter than the template. */
+ * into output; samples past signalLength count as 0. 0 (nothing written)
+ * when the signal is shorter than the template, the template length is
+ * negative or a pointer is NULL. */
 TVX_API int32_t Correlation(const int16_t *signal, int32_t signalLength, const int16_t *templ,
                             int32_t templateLength, float *output);
 TVX_API void SetLPCNum(int32_t order);
@@ -453,13 +492,19 @@ TVX_API int32_t GetLPCNum(void);
 
 /* -------------------------------------------------------- cepstrum, MFCC */
 
-/* Real cepstrum magnitudes: writes the cepstrum length (GetCeplen) values;
- * values past the transform size are 0. 0 for n < 13 or n > 65536. */
+/* Real cepstrum magnitudes: writes the cepstrum length (GetCeplen) values
+ * and returns that length; values past the transform size (16 for n up to
+ * 16, 256 up to 256, else 65536) are 0. A zero magnitude gives non-finite
+ * values. 0 (nothing written) for n < 13,
+ * n > 65536, a cepstrum length <= 0 or NULL pointers. */
 TVX_API int32_t CalculateCepstral(const int16_t *frame, int32_t n, float *output);
 TVX_API void SetCeplen(int32_t length);
 TVX_API int32_t GetCeplen(void);
-/* Critical-band cepstral coefficients 1..GetMFCCVecLen(). 0 for n < 20,
- * n > 65536 or a vector length <= 0. */
+/* Critical-band cepstral coefficients 1..GetMFCCVecLen() into output (that
+ * many floats); returns the vector length. 0 (nothing
+ * written) for n < 20, n > 65536, a vector length <= 0, an MFCC sampling
+ * rate <= 0 or NULL pointers. A band without power gives non-finite
+ * coefficients. */
 TVX_API int32_t MFCCCalculateParam(const int16_t *frame, int32_t n, float *output);
 TVX_API void MFCCSetSampleingRate(int32_t rate);
 TVX_API void SetMFCCVecLen(int32_t length);
@@ -468,20 +513,23 @@ TVX_API int32_t GetMFCCVecLen(void);
 /* ------------------------------------------------------- spectrum, energy */
 
 /* Spectrogram, 64 bytes per frame of 128 samples every 16 samples, into the
- * document's buffer; returns the frame count. NULL samples or count <= 0:
- * 0 frames. */
+ * document's buffer of (count / 16 + 50) frames; returns the frame count.
+ * NULL samples or count <= 0: 0, the buffer and frame count unchanged. */
 TVX_API int32_t CalculateSpectrum(const int16_t *samples, int32_t count);
 /* Into the host's buffer of ceil(count/16) x 64 bytes; also stores the
- * frame count in the document. 0 for NULL output or samples, or count <= 0. */
+ * frame count in the document. 0 for NULL output or samples, or count <= 0
+ * (nothing written, the frame count unchanged). */
 TVX_API int32_t _CalculateSpectrum(const int16_t *samples, int32_t count, uint8_t *output);
 /* The spectrum buffer; valid until the next CalculateSpectrum, speech edit
  * or FreeTalvox. */
 TVX_API uint8_t *GetSpectrum(void);
 TVX_API int32_t GetSpectrumFrameNum(void);
-/* Energy contour in dB, one value per frame of 128 samples every 16. 0 for
- * NULL samples or count <= 0. */
+/* Energy contour in dB, one value per frame of 128 samples every 16, into
+ * the document's buffer of count / 16 + 100 values: 1, or 0 for NULL samples
+ * or count <= 0 (contour and length unchanged). */
 TVX_API int32_t CalculateEnergy(const int16_t *samples, int32_t count);
-/* energy holds ceil(count/16) values. */
+/* energy holds ceil(count/16) values. 1, or 0 and nothing written for NULL
+ * samples, energy or length, or count <= 0. */
 TVX_API int32_t _CalculateEnergy(const int16_t *samples, int32_t count, int32_t *energy,
                                  int32_t *length);
 /* The energy contour; valid until the next CalculateEnergy or FreeTalvox. */

@@ -28,6 +28,7 @@ void FreeDocument(DocumentState& doc) {
   doc.record = TvxDocument{};
   doc.peakRoom = 0;
   doc.pitchRoom = 0;
+  doc.spectrumRoom = 0;
   Release(doc.output);
   doc.outputLength = 0;
   Release(doc.energy);

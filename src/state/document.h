@@ -18,6 +18,9 @@ struct DocumentState {
   // or reads past a table whatever the counts say.
   int32_t peakRoom = 0;
   int32_t pitchRoom = 0;
+  // Frames allocated in record.spectrum (the frame count may be set by the
+  // underscore spectrum function without the buffer growing).
+  int32_t spectrumRoom = 0;
   // Output signal shared by resynthesis and segment collection.
   int16_t* output = nullptr;
   int32_t outputLength = 0;

@@ -11,7 +11,7 @@ typedef char start_at_104[offsetof(TvxElement, start) == 104 ? 1 : -1];
 int main(void) {
   InitWaveFileProc();
   InitTalvox();
-  int ok = GetWaveLength() == 0 && GetSamplesPerSec() == 16000;
+  int ok = GetElementNum() == 0 && GetWaveLength() == 0 && GetSamplesPerSec() == 16000;
   FreeTalvox();
   FreeWaveFileProc();
   return ok ? 0 : 1;

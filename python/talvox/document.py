@@ -1,0 +1,531 @@
+"""WAV files and the speech document.
+
+The library keeps ONE document per process: one wave buffer (the signal),
+one document state (elements, pitch marks, modified pitch, spectrum, energy,
+output signal) and one speech clipboard. `Document` owns all three while it
+is open, so only one Document can be open at a time, and `load`/`save` (which
+borrow the wave buffer) refuse to run while one is. None of this is
+thread-safe: use the library from one thread at a time.
+"""
+
+import collections
+import ctypes
+import os
+
+import numpy as np
+
+from . import _checks
+from ._checks import TalvoxError, refused
+from ._lib import ELEMENT_TEXT_BYTES, i16, i32, raw
+
+Wave = collections.namedtuple("Wave", "samples rate")
+Wave.__doc__ = """A signal: samples (int16, shape (n,) mono or (n, 2) stereo) and rate in Hz."""
+
+Element = collections.namedtuple("Element", "description start end")
+Element.__doc__ = """One element: description text, start sample, end sample (one past the last)."""
+
+# Highest rate whose byte rate (4 bytes per stereo frame) still fits the header.
+_MAX_RATE = 2**30 - 1
+_MAX_DESCRIPTION = ELEMENT_TEXT_BYTES - 1
+_SEMITONES_PER_OCTAVE = 12.0
+
+_open_document = None  # the one open Document, if any
+
+
+def _refuse_while_open(operation):
+    if _open_document is not None:
+        raise TalvoxError(
+            "talvox.%s needs the library's single wave buffer, which the open Document "
+            "uses; close the Document first, or use its methods" % operation
+        )
+
+
+def _signal(samples, rate):
+    """Checks a signal the host passes in: int16 (n,) or (n, 2), n >= 1."""
+    if isinstance(samples, np.ndarray) and samples.ndim == 2:
+        frames = _checks.array(samples, np.int16, "samples", ndim=2, min_length=1)
+        if frames.shape[1] != 2:
+            raise ValueError(
+                "two-dimensional samples must have shape (n, 2), not %s" % (frames.shape,)
+            )
+    else:
+        frames = _checks.array(samples, np.int16, "samples", min_length=1)
+    rate = _checks.integer(rate, "rate", 1, _MAX_RATE)
+    return frames, rate
+
+
+def _put_signal(frames, rate):
+    """Makes frames the wave buffer's signal, with a header describing them."""
+    channels = 1 if frames.ndim == 1 else 2
+    raw.SetChannels(channels)
+    header = raw.GetWaveFileHead().contents
+    header.samplesPerSec = rate
+    header.blockAlign = 2 * channels
+    header.avgBytesPerSec = rate * 2 * channels
+    header.bitsPerSample = 16
+    index = 0 if channels == 1 else 2  # 2: both channels from interleaved frames
+    if not raw.SetDataBuffer(index, _checks.pointer(frames, i16), frames.shape[0]):
+        raise refused("SetDataBuffer")
+
+
+def _get_signal():
+    """A copy of the wave buffer's signal, (n,) or (n, 2)."""
+    length = raw.GetWaveLength()
+    channels = raw.GetChannels()
+    left = _checks.copy_out(raw.GetDataBuffer(0), length, np.int16)
+    if channels != 2:
+        return left
+    right = _checks.copy_out(raw.GetDataBuffer(1), length, np.int16)
+    return np.ascontiguousarray(np.stack([left, right], axis=1))
+
+
+def load(path):
+    """Reads a 16-bit PCM WAV file (one or two channels): returns Wave(samples, rate).
+
+    Raises TalvoxError when the library refuses the file. Uses the library's
+    single wave buffer, so it refuses to run while a Document is open.
+    """
+    encoded = _checks.path(path)
+    _refuse_while_open("load")
+    raw.InitWaveFileProc()
+    try:
+        if not raw.ReadWaveFile(1, encoded, 0, 0):
+            raise refused("ReadWaveFile", "%r is not a readable 16-bit PCM WAV file" % (path,))
+        return Wave(_get_signal(), raw.GetSamplesPerSec())
+    finally:
+        raw.FreeWaveFileProc()
+
+
+def save(path, samples, rate):
+    """Writes samples (int16, (n,) or (n, 2)) at rate Hz as a WAV file.
+
+    The file is written completely or not at all. Uses the library's single
+    wave buffer, so it refuses to run while a Document is open.
+    """
+    encoded = _checks.path(path)
+    frames, rate = _signal(samples, rate)
+    _refuse_while_open("save")
+    raw.InitWaveFileProc()
+    try:
+        _put_signal(frames, rate)
+        if not raw.SaveWaveFile(1, encoded, 0, 0):
+            raise refused("SaveWaveFile", "cannot write %r" % (path,))
+    finally:
+        raw.FreeWaveFileProc()
+
+
+class Document:
+    """The library's speech document: a signal with its annotation.
+
+    The library keeps ONE document per process, so at most one Document can
+    be open at a time; opening a second raises TalvoxError. Use it as a
+    context manager::
+
+        with talvox.Document("speech.wav") as doc:
+            doc.analyze()
+            higher = doc.resynthesize(0, doc.length - 1, semitones=7)
+
+    source is a WAV file path, or int16 samples ((n,) or (n, 2)) with their
+    rate, or None for an empty document. Entering (or open()) runs
+    InitWaveFileProc, InitTalvox and InitSpeechBackup and loads the source;
+    leaving (or close()) runs FreeSpeechBackup, FreeTalvox and
+    FreeWaveFileProc. Everything read from the document (samples, elements,
+    peaks, ...) is a copy: the library's buffers move when it reallocates.
+    """
+
+    def __init__(self, source=None, rate=None):
+        self._path = None
+        self._frames = None
+        self._rate = None
+        self._open = False
+        if source is None:
+            if rate is not None:
+                raise ValueError("rate is only used with samples")
+        elif isinstance(source, np.ndarray) or isinstance(source, (list, tuple)):
+            if rate is None:
+                raise ValueError("samples need their rate in Hz")
+            self._frames, self._rate = _signal(source, rate)
+        else:
+            self._path = _checks.path(source, "source")
+            if rate is not None:
+                raise ValueError("rate is taken from the WAV file; do not pass one")
+
+    # ------------------------------------------------------------ lifecycle
+
+    def open(self):
+        """Sets up the library's document and loads the source."""
+        global _open_document
+        if self._open:
+            raise TalvoxError("this Document is already open")
+        if _open_document is not None:
+            raise TalvoxError(
+                "the library keeps one document per process and another Document is "
+                "open; close it first"
+            )
+        raw.InitWaveFileProc()
+        raw.InitTalvox()
+        raw.InitSpeechBackup()
+        _open_document = self
+        self._open = True
+        try:
+            if self._path is not None:
+                if not raw.ReadWaveFile(1, self._path, 0, 0):
+                    raise refused("ReadWaveFile", "%r is not a readable 16-bit PCM WAV file"
+                                  % os.fsdecode(self._path))
+            elif self._frames is not None:
+                _put_signal(self._frames, self._rate)
+        except BaseException:
+            self.close()
+            raise
+        return self
+
+    def close(self):
+        """Releases the library's document; safe to call twice."""
+        global _open_document
+        if not self._open:
+            return
+        raw.FreeSpeechBackup()
+        raw.FreeTalvox()
+        raw.FreeWaveFileProc()
+        self._open = False
+        _open_document = None
+
+    def __enter__(self):
+        return self.open()
+
+    def __exit__(self, *exception):
+        self.close()
+        return False
+
+    @property
+    def is_open(self):
+        return self._open
+
+    def _require_open(self):
+        if not self._open:
+            raise TalvoxError("the Document is not open (use it in a with statement)")
+
+    # --------------------------------------------------------------- signal
+
+    @property
+    def rate(self):
+        """Sampling rate in Hz."""
+        self._require_open()
+        return raw.GetSamplesPerSec()
+
+    @property
+    def length(self):
+        """Samples per channel."""
+        self._require_open()
+        return raw.GetWaveLength()
+
+    @property
+    def channels(self):
+        self._require_open()
+        return raw.GetChannels()
+
+    @property
+    def samples(self):
+        """A copy of the signal: int16, (n,) mono or (n, 2) stereo."""
+        self._require_open()
+        return _get_signal()
+
+    def save(self, path):
+        """Writes the document's signal as a WAV file."""
+        encoded = _checks.path(path)
+        self._require_open()
+        if not raw.SaveWaveFile(1, encoded, 0, 0):
+            raise refused("SaveWaveFile", "cannot write %r" % (path,))
+
+    def _channel(self, channel):
+        channel = _checks.integer(channel, "channel", 0, 1)
+        if channel >= self.channels:
+            raise ValueError("channel %d does not exist in a one-channel signal" % channel)
+        if self.length <= 0:
+            raise TalvoxError("the document holds no signal")
+        return channel
+
+    # ------------------------------------------------------------- elements
+
+    @property
+    def elements(self):
+        """The segmentation: a list of Element(description, start, end)."""
+        self._require_open()
+        text = ctypes.create_string_buffer(ELEMENT_TEXT_BYTES)
+        start, end = i32(), i32()
+        result = []
+        for index in range(raw.GetElementNum()):
+            raw.GetElementSegment(index, ctypes.byref(start), ctypes.byref(end))
+            raw.GetElementDesc(index, text)
+            result.append(Element(text.value.decode("utf-8", "replace"), start.value, end.value))
+        return result
+
+    def set_description(self, index, text):
+        """Sets the description of element index (at most 103 bytes in UTF-8)."""
+        self._require_open()
+        index = _checks.integer(index, "index", 0, raw.GetElementNum() - 1)
+        if not isinstance(text, str):
+            raise ValueError("text must be a str")
+        encoded = text.encode("utf-8")
+        if len(encoded) > _MAX_DESCRIPTION or b"\0" in encoded:
+            raise ValueError(
+                "text must be at most %d bytes in UTF-8 without NUL" % _MAX_DESCRIPTION
+            )
+        if not raw.SetElementDesc(index, encoded):
+            raise refused("SetElementDesc")
+
+    def segment(self, channel=0):
+        """Automatic segmentation into "SIL" and voiced elements; returns the count."""
+        self._require_open()
+        channel = self._channel(channel)
+        count = raw.SegmentSpeech(raw.GetDataBuffer(channel), self.length, self.rate)
+        if count == 0:
+            raise refused("SegmentSpeech", "no voiced region found")
+        return count
+
+    def segment_whole(self):
+        """One element covering the whole signal (description unchanged)."""
+        self._require_open()
+        raw.SetFullSegmentation()
+
+    # -------------------------------------------------------- pitch marks
+
+    @property
+    def peaks(self):
+        """The pitch marks: a copy as int32 sample positions, ascending."""
+        self._require_open()
+        table = ctypes.POINTER(i32)()
+        count = raw.GetFullPeaks(ctypes.byref(table))
+        return _checks.copy_out(table, count, np.int32)
+
+    @property
+    def modified_pitch(self):
+        """The wanted periods in samples, one per pair of neighbouring peaks (copy)."""
+        self._require_open()
+        periods = ctypes.POINTER(i32)()
+        count = raw.GetFullModifiedPitch(ctypes.byref(periods))
+        return _checks.copy_out(periods, count, np.int32)
+
+    def analyze(self, marks="internal", channel=0):
+        """Places pitch marks (and segments the document if it is not yet).
+
+        marks='internal' uses the library's own algorithm (CalculatePitch);
+        'external' runs the external pitch program pap.exe found on PATH
+        (CalculatePeak) in the current directory, which must be writable: it
+        exchanges temp.wav, pitch.psc and temp.pointprocess with it. Returns the number of marks; none raises TalvoxError.
+        """
+        self._require_open()
+        if marks not in ("internal", "external"):
+            raise ValueError("marks must be 'internal' or 'external', not %r" % (marks,))
+        channel = self._channel(channel)
+        samples = raw.GetDataBuffer(channel)
+        if marks == "internal":
+            count = raw.CalculatePitch(samples, self.length, self.rate)
+            if count == 0:
+                raise refused("CalculatePitch", "no pitch marks found in the signal")
+        else:
+            count = raw.CalculatePeak(samples, self.length, self.rate)
+            if count == 0:
+                raise refused(
+                    "CalculatePeak",
+                    "no pitch marks (is pap.exe on PATH, and is the signal voiced?)",
+                )
+        return count
+
+    def set_peaks(self, positions):
+        """Replaces the pitch marks by hand: int32 positions, strictly
+        ascending, inside the signal. The modified pitch becomes their
+        distances."""
+        self._require_open()
+        positions = _checks.array(positions, np.int32, "positions")
+        if positions.shape[0] and (positions.min() < 0 or positions.max() >= self.length):
+            raise ValueError("positions must lie in 0..%d" % (self.length - 1))
+        if np.any(np.diff(positions) <= 0):
+            raise ValueError("positions must be strictly ascending")
+        raw.DeleteAllPeak()
+        added = i32()
+        for position in positions.tolist():
+            if not raw.AddPeak(position, ctypes.byref(added)):
+                raise refused("AddPeak", "position %d" % position)
+        self.set_modified_pitch(np.diff(positions).astype(np.int32))
+
+    def set_modified_pitch(self, periods):
+        """Sets the wanted periods: int32, one per pair of peaks, each >= 1."""
+        self._require_open()
+        periods = _checks.array(periods, np.int32, "periods")
+        wanted = max(self.peaks.shape[0] - 1, 0)
+        if periods.shape[0] != wanted:
+            raise ValueError(
+                "periods must hold one value per pair of neighbouring peaks: %d, not %d"
+                % (wanted, periods.shape[0])
+            )
+        if wanted == 0:
+            return  # nothing to set; the library refuses an empty array's pointer
+        if periods.min() < 1:
+            raise ValueError("periods must be at least 1 sample")
+        if not raw.SetModifiedPitch(_checks.pointer(periods, i32)):
+            raise refused("SetModifiedPitch")
+
+    def save_peaks(self, path):
+        """Stores peaks, modified pitch and elements in a peak file."""
+        encoded = _checks.path(path)
+        self._require_open()
+        if not raw.SavePeaks(encoded):
+            raise refused("SavePeaks", "cannot write %r" % (path,))
+
+    def load_peaks(self, path):
+        """Loads peaks, modified pitch and elements from a peak file."""
+        encoded = _checks.path(path)
+        self._require_open()
+        if not raw.ReadPeaks(encoded):
+            raise refused("ReadPeaks", "%r is not a readable peak file" % (path,))
+
+    # ---------------------------------------------------------- resynthesis
+
+    def _range(self, start, end):
+        length = self.length
+        if length < 2:
+            raise TalvoxError("the document holds no signal to work on")
+        start = _checks.integer(start, "start", 0, length - 2)
+        end = length - 1 if end is None else end
+        end = _checks.integer(end, "end", start + 1, length - 1)
+        return start, end
+
+    def _scaled_periods(self, pitch_scale, semitones, f0):
+        chosen = [v is not None for v in (pitch_scale, semitones, f0)]
+        if sum(chosen) > 1:
+            raise ValueError("give at most one of pitch_scale, semitones and f0")
+        if not any(chosen):
+            return None
+        peaks = self.peaks
+        if peaks.shape[0] < 2:
+            raise TalvoxError("changing the pitch needs pitch marks: call analyze() first")
+        source = np.diff(peaks).astype(np.float64)
+        if f0 is not None:
+            if np.isscalar(f0):
+                hertz = _checks.real(f0, "f0")
+            else:
+                hertz = np.asarray(f0, dtype=np.float64)
+                if hertz.shape != source.shape:
+                    raise ValueError(
+                        "f0 must be a number or hold one value per pair of peaks (%d)"
+                        % source.shape[0]
+                    )
+            if np.any(~np.isfinite(hertz)) or np.any(np.asarray(hertz) <= 0):
+                raise ValueError("f0 must be positive and finite")
+            wanted = self.rate / np.broadcast_to(hertz, source.shape)
+        else:
+            if semitones is not None:
+                scale = 2.0 ** (_checks.real(semitones, "semitones") / _SEMITONES_PER_OCTAVE)
+            else:
+                scale = _checks.real(pitch_scale, "pitch_scale")
+            if scale <= 0:
+                raise ValueError("pitch_scale must be positive")
+            wanted = source / scale
+        wanted = np.rint(wanted)
+        if wanted.max() > np.iinfo(np.int32).max:
+            raise ValueError("the requested pitch is too low: periods overflow")
+        return np.ascontiguousarray(np.maximum(wanted, 1), dtype=np.int32)
+
+    def resynthesize(self, start=0, end=None, pitch_scale=None, semitones=None, f0=None,
+                     channel=0):
+        """Pitch-synchronous overlap-add of samples start..end-1 (end defaults
+        to the last sample, which the library never includes).
+
+        With none of pitch_scale, semitones and f0 the current modified pitch
+        is used. pitch_scale multiplies the pitch (1.5: periods / 1.5),
+        semitones shifts it, f0 sets it in Hz (a number, or one value per
+        pair of peaks); each is applied to the measured peak distances for
+        this call only: the modified pitch is restored afterwards. Needs a
+        segmentation (analyze() or segment()). Returns int16 samples.
+        """
+        self._require_open()
+        channel = self._channel(channel)
+        start, end = self._range(start, end)
+        periods = self._scaled_periods(pitch_scale, semitones, f0)
+        if raw.GetElementNum() == 0:
+            raise TalvoxError("resynthesis needs a segmentation: call analyze() or segment()")
+        kept = self.modified_pitch
+        if periods is not None:
+            raw.SetModifiedPitch(_checks.pointer(periods, i32))
+        try:
+            if not raw.SynthesisSpeech(channel, start, end):
+                raise refused("SynthesisSpeech")
+        finally:
+            if periods is not None and kept.shape[0] == periods.shape[0]:
+                raw.SetModifiedPitch(_checks.pointer(kept, i32))
+        return _checks.copy_out(raw.GetSynthesisSpeech(), raw.GetSynthesisLength(), np.int16)
+
+    def collect(self, start=0, end=None, channel=0):
+        """The elements overlapping start..end concatenated, each "SIL" element
+        shortened to half its length. Returns int16 samples."""
+        self._require_open()
+        channel = self._channel(channel)
+        start, end = self._range(start, end)
+        if raw.GetElementNum() == 0:
+            raise TalvoxError("collecting needs a segmentation: call analyze() or segment()")
+        if not raw.CollectSegmentedSpeech(channel, start, end):
+            raise refused("CollectSegmentedSpeech")
+        return _checks.copy_out(
+            raw.GetCollectSegmentedSpeech(), raw.GetCollectSegmentedSpeechLength(), np.int16
+        )
+
+    # ------------------------------------------------------------- features
+
+    def spectrogram(self, channel=0):
+        """Spectrogram: frames x 64 uint8 (0.25 dB steps above 60 dB), frames
+        of 128 samples every 16. Also kept in the document, in step with edits."""
+        self._require_open()
+        channel = self._channel(channel)
+        frames = raw.CalculateSpectrum(raw.GetDataBuffer(channel), self.length)
+        if frames == 0:
+            raise refused("CalculateSpectrum")
+        return _checks.copy_out(raw.GetSpectrum(), frames * 64, np.uint8).reshape(frames, 64)
+
+    def energy(self, channel=0):
+        """Energy contour in dB (int32), one value per frame of 128 samples every 16."""
+        self._require_open()
+        channel = self._channel(channel)
+        if not raw.CalculateEnergy(raw.GetDataBuffer(channel), self.length):
+            raise refused("CalculateEnergy")
+        return _checks.copy_out(raw.GetEnergy(), raw.GetEnergyLength(), np.int32)
+
+    # -------------------------------------------------------------- editing
+
+    def _selection(self, a, b, last):
+        a = _checks.integer(a, "a", 0, last)
+        b = _checks.integer(b, "b", 0, last)
+        return a, b
+
+    def _edit(self, operation, a, b):
+        self._require_open()
+        a, b = self._selection(a, b, self.length - 1)
+        if a == b:
+            raise ValueError("the selection a..b must hold more than one sample (a != b)")
+        if raw.GetElementNum() == 0:
+            raise TalvoxError("editing needs a segmentation: call analyze() or segment()")
+        if not getattr(raw, operation)(a, b):
+            raise refused(operation)
+
+    def copy(self, a, b):
+        """Copies samples a..b (both included, either order) with their
+        annotation into the library's speech clipboard."""
+        self._edit("CopySpeech", a, b)
+
+    def cut(self, a, b):
+        """copy(a, b), then delete(a, b)."""
+        self._edit("CutSpeech", a, b)
+
+    def delete(self, a, b):
+        """Removes samples a..b (both included) with their annotation."""
+        self._edit("DelSpeech", a, b)
+
+    def paste(self, a, b=None):
+        """Inserts the clipboard at a (a may be the length: appends); with b,
+        the selection a..b is replaced."""
+        self._require_open()
+        a, b = self._selection(a, a if b is None else b, self.length)
+        if raw.GetElementNum() == 0:
+            raise TalvoxError("editing needs a segmentation: call analyze() or segment()")
+        if not raw.PasteSpeech(a, b):
+            raise refused("PasteSpeech", "is the clipboard empty?")

@@ -1,0 +1,323 @@
+"""The document: analysis, resynthesis, features, peak files and edits."""
+
+import os
+
+import numpy as np
+import pytest
+
+import talvox
+from conftest import ELEMENTS, PEAKS, dominant_period, requires, skip_unless, voiced_signal
+
+RATE = 16000
+PERIOD = 160  # 100 Hz
+BEFORE, VOICED, AFTER = 4000, 16000, 4000
+
+
+@pytest.fixture
+def speech(no_document):
+    """An open document holding 1.5 s of generated speech: silence, 100 Hz
+    pulses, silence."""
+    samples = voiced_signal(BEFORE, VOICED, AFTER, PERIOD, 8000)
+    with talvox.Document(samples, RATE) as doc:
+        yield doc
+
+
+def hand_marks():
+    """One mark per generated period, at the same phase of each."""
+    return (BEFORE + 40 + PERIOD * np.arange(VOICED // PERIOD)).astype(np.int32)
+
+
+# ------------------------------------------------------------- analysis
+
+
+@requires("CalculatePitch", ELEMENTS, PEAKS)
+def test_analysis_of_generated_speech_finds_its_periods(speech):
+    count = speech.analyze()
+    peaks = speech.peaks
+    assert count == peaks.size and peaks.dtype == np.int32
+    assert np.all(peaks >= BEFORE) and np.all(peaks < BEFORE + VOICED)
+    periods = np.diff(peaks)
+    # one mark per period, after the low-pass filter's transient
+    assert abs(peaks.size - VOICED // PERIOD) <= 2
+    assert np.all(np.abs(periods[2:] - PERIOD) <= 2)
+    assert np.median(periods) == PERIOD
+    np.testing.assert_array_equal(speech.modified_pitch, periods)
+    elements = speech.elements
+    assert elements[0].description == "SIL" and elements[0].start == 0
+    voiced = [e for e in elements if e.description != "SIL"]
+    # the 20 ms energy window sees the voicing up to one window early
+    window = RATE // 50
+    assert voiced and all(BEFORE - window <= e.start and e.end <= BEFORE + VOICED + window
+                          for e in voiced)
+    assert elements[-1].end == BEFORE + VOICED + AFTER
+
+
+@requires("CalculatePitch", "SynthesisSpeech", ELEMENTS, PEAKS)
+def test_analysis_then_resynthesis_a_fifth_higher(speech):
+    speech.analyze()
+    output = speech.resynthesize(0, speech.length - 1, pitch_scale=1.5)
+    middle = output[output.size // 2 - 2000:output.size // 2 + 2000]
+    assert abs(dominant_period(middle, 60, 200) - PERIOD / 1.5) <= 1
+
+
+def test_analyze_argument_errors(speech):
+    with pytest.raises(ValueError, match="internal"):
+        speech.analyze(marks="psychic")
+    with pytest.raises(ValueError, match="channel"):
+        speech.analyze(channel=1)
+
+
+@requires("CalculatePeak")
+def test_external_marks_without_the_program_name_the_operation(speech, monkeypatch, tmp_path):
+    monkeypatch.setenv("PATH", str(tmp_path))
+    monkeypatch.chdir(tmp_path)
+    with pytest.raises(talvox.TalvoxError, match="CalculatePeak"):
+        speech.analyze(marks="external")
+
+
+# ---------------------------------------------------------- resynthesis
+
+
+@requires("SynthesisSpeech", ELEMENTS, PEAKS)
+@pytest.mark.parametrize("option,value,expected", [
+    ("pitch_scale", 1.5, 107), ("semitones", 12, 80), ("f0", 200.0, 80), ("pitch_scale", 0.8, 200),
+])
+def test_resynthesis_pitch_measured_by_autocorrelation(speech, option, value, expected):
+    speech.segment_whole()
+    speech.set_peaks(hand_marks())
+    kept = speech.modified_pitch
+    output = speech.resynthesize(3000, 21000, **{option: value})
+    assert output.dtype == np.int16
+    # the stretch from the last mark to the range end keeps its length
+    marks = hand_marks() - 3000
+    assert output.size == marks[0] + expected * (marks.size - 1) + 18000 - marks[-1]
+    middle = output[output.size // 2 - 2000:output.size // 2 + 2000]
+    assert abs(dominant_period(middle, 60, 240) - expected) <= 1
+    np.testing.assert_array_equal(speech.modified_pitch, kept)  # restored
+
+
+@requires("SynthesisSpeech", ELEMENTS, PEAKS)
+def test_resynthesis_with_source_periods_gives_the_source_back(speech):
+    speech.segment_whole()
+    marks = hand_marks()
+    speech.set_peaks(marks)
+    output = speech.resynthesize(3000, 21000)
+    source = speech.samples[3000:21000]
+    assert output.size == source.size
+    inside = slice(marks[0] - 3000, marks[-1] - 3000)
+    assert np.all(np.abs(output[inside].astype(int) - source[inside]) <= 2)
+
+
+@requires("SynthesisSpeech", ELEMENTS, PEAKS)
+def test_resynthesis_with_per_interval_f0(speech):
+    speech.segment_whole()
+    speech.set_peaks(hand_marks())
+    f0 = np.full(hand_marks().size - 1, 125.0)
+    output = speech.resynthesize(3000, 21000, f0=f0)
+    middle = output[output.size // 2 - 2000:output.size // 2 + 2000]
+    assert dominant_period(middle, 60, 240) == 128
+
+
+@requires(ELEMENTS, PEAKS)
+def test_resynthesis_argument_errors(speech):
+    with pytest.raises(talvox.TalvoxError, match="segmentation"):
+        speech.resynthesize(0, 100)
+    speech.segment_whole()
+    with pytest.raises(ValueError, match="end"):
+        speech.resynthesize(0, speech.length)
+    with pytest.raises(ValueError, match="end"):
+        speech.resynthesize(100, 100)
+    with pytest.raises(ValueError, match="start"):
+        speech.resynthesize(-1, 100)
+    with pytest.raises(ValueError, match="at most one"):
+        speech.resynthesize(0, 100, pitch_scale=1.5, semitones=2)
+    with pytest.raises(talvox.TalvoxError, match="analyze"):
+        speech.resynthesize(0, 100, pitch_scale=1.5)
+    speech.set_peaks(hand_marks())
+    with pytest.raises(ValueError, match="positive"):
+        speech.resynthesize(0, 100, pitch_scale=-1)
+    with pytest.raises(ValueError, match="f0"):
+        speech.resynthesize(0, 100, f0=[100.0, 200.0])
+    with pytest.raises(ValueError, match="channel"):
+        speech.resynthesize(0, 100, channel=1)
+
+
+@requires(PEAKS)
+def test_pitch_setting_argument_errors(speech):
+    speech.set_peaks(hand_marks())
+    count = hand_marks().size
+    with pytest.raises(ValueError, match="one value per pair"):
+        speech.set_modified_pitch(np.full(count, 100, np.int32))
+    with pytest.raises(ValueError, match="dtype int32"):
+        speech.set_modified_pitch(np.full(count - 1, 100, np.int64))
+    with pytest.raises(ValueError, match="at least 1"):
+        speech.set_modified_pitch(np.zeros(count - 1, np.int32))
+    with pytest.raises(ValueError, match="ascending"):
+        speech.set_peaks([500, 400])
+    with pytest.raises(ValueError, match="positions"):
+        speech.set_peaks([speech.length])
+    speech.set_modified_pitch(np.full(count - 1, 99, np.int32))
+    assert speech.modified_pitch.tolist() == [99] * (count - 1)
+
+
+# ------------------------------------------------------------- features
+
+
+@requires("CalculateSpectrum", "CalculateEnergy")
+def test_spectrogram_and_energy_worked_values(no_document):
+    with talvox.Document(np.full(1000, 1000, np.int16), RATE) as doc:
+        spectrum = doc.spectrogram()
+        assert spectrum.shape == (63, 64) and spectrum.dtype == np.uint8
+        assert spectrum[0, 0] == 144 and spectrum[0, 1] == 120
+        assert np.all(spectrum[0, 2:] == 0)
+        energy = doc.energy()
+        assert energy.shape == (63,) and energy.dtype == np.int32
+        assert np.all(energy[:(1000 - 128) // 16 + 1] == 77)
+
+
+@requires("CalculateSpectrum")
+def test_spectrogram_shows_the_harmonics(speech):
+    spectrum = speech.spectrogram()
+    frame = spectrum[(BEFORE + VOICED // 2) // 16]
+    # 100 Hz harmonics fall on bin k * 100 / 125: the loud bins are low ones
+    assert frame[:8].max() > 100 and frame[40:].max() == 0
+    assert np.all(spectrum[:BEFORE // 16 - 8] == 0)
+
+
+# ----------------------------------------------------------- peak files
+
+
+@requires("SavePeaks", "ReadPeaks", ELEMENTS, PEAKS)
+def test_peak_file_round_trip(speech, tmp_path):
+    speech.segment_whole()
+    talvox.raw.AddBoundary(BEFORE)
+    speech.set_description(0, "SIL")
+    speech.set_description(1, "ma3")
+    speech.set_peaks(hand_marks())
+    pitch = (np.diff(hand_marks()) * 2 // 3).astype(np.int32)
+    speech.set_modified_pitch(pitch)
+    speech.save_peaks(tmp_path / "speech.peaks")
+    elements = speech.elements
+    speech.set_peaks([10, 20, 30])
+    speech.load_peaks(str(tmp_path / "speech.peaks"))
+    np.testing.assert_array_equal(speech.peaks, hand_marks())
+    np.testing.assert_array_equal(speech.modified_pitch, pitch)
+    assert speech.elements == elements
+    assert elements == [("SIL", 0, BEFORE), ("ma3", BEFORE, BEFORE + VOICED + AFTER)]
+    with pytest.raises(talvox.TalvoxError, match="ReadPeaks"):
+        speech.load_peaks(tmp_path / "missing.peaks")
+    with pytest.raises(ValueError, match="103 bytes"):
+        speech.set_description(0, "x" * 104)
+
+
+# -------------------------------------------------------------- editing
+
+
+@pytest.fixture
+def three_elements(no_document):
+    """300 samples with elements a 0-100, b 100-200, c 200-300."""
+    skip_unless(ELEMENTS)
+    with talvox.Document(np.arange(300, dtype=np.int16), RATE) as doc:
+        doc.segment_whole()
+        talvox.raw.AddBoundary(100)
+        talvox.raw.AddBoundary(200)
+        for index, text in enumerate("abc"):
+            doc.set_description(index, text)
+        yield doc
+
+
+@requires("DelSpeech")
+def test_delete_keeps_the_annotation_in_step(three_elements):
+    three_elements.delete(150, 250)
+    assert three_elements.length == 199
+    assert three_elements.elements == [("a", 0, 100), ("c", 100, 199)]
+    np.testing.assert_array_equal(three_elements.samples,
+                                  np.concatenate([np.arange(150), np.arange(251, 300)]))
+
+
+@requires("CutSpeech", "PasteSpeech")
+def test_cut_and_paste(three_elements):
+    three_elements.cut(120, 130)
+    assert three_elements.length == 289
+    assert three_elements.elements == [("a", 0, 100), ("b", 100, 189), ("c", 189, 289)]
+    three_elements.paste(0)
+    assert three_elements.length == 300
+    np.testing.assert_array_equal(three_elements.samples[:11], np.arange(120, 131))
+
+
+@requires("CopySpeech", "PasteSpeech")
+def test_copy_and_paste(three_elements):
+    three_elements.copy(250, 150)
+    three_elements.paste(50)
+    assert three_elements.length == 401
+    assert three_elements.elements == [("a", 0, 50), ("b", 50, 100), ("c", 100, 150),
+                                       ("a", 150, 201), ("b", 201, 301), ("c", 301, 401)]
+
+
+@requires("PasteSpeech")
+def test_paste_of_an_empty_clipboard_names_the_operation(three_elements):
+    with pytest.raises(talvox.TalvoxError, match="PasteSpeech"):
+        three_elements.paste(10)
+
+
+def test_edit_argument_errors(three_elements):
+    with pytest.raises(ValueError, match="a != b"):
+        three_elements.delete(10, 10)
+    with pytest.raises(ValueError, match="b must be at most 299"):
+        three_elements.copy(10, 300)
+    with pytest.raises(ValueError, match="a must be at most 300"):
+        three_elements.paste(301)
+    with pytest.raises(ValueError, match="integer"):
+        three_elements.cut(1.5, 20)
+
+
+@requires(PEAKS)
+def test_marks_can_be_cleared(speech):
+    speech.set_peaks(hand_marks())
+    speech.set_peaks([])
+    assert speech.peaks.size == 0 and speech.modified_pitch.size == 0
+    speech.set_peaks([1000])
+    assert speech.peaks.tolist() == [1000] and speech.modified_pitch.size == 0
+
+
+def built_pitch_program():
+    """pap.exe of the build tree the library comes from, if it was built."""
+    folder = os.path.join(os.path.dirname(os.path.abspath(talvox.raw.path)), "bin")
+    return folder if os.path.isfile(os.path.join(folder, "pap.exe")) else None
+
+
+@requires("CalculatePeak", PEAKS)
+@pytest.mark.skipif(built_pitch_program() is None, reason="pap.exe not built beside the library")
+def test_external_marks_find_the_periods(monkeypatch, tmp_path, no_document):
+    monkeypatch.setenv("PATH", built_pitch_program() + os.pathsep + os.environ.get("PATH", ""))
+    monkeypatch.chdir(tmp_path)
+    period = 80  # 200 Hz: the program's pitch floor is 125 Hz
+    with talvox.Document(voiced_signal(BEFORE, VOICED, AFTER, period, 8000), RATE) as doc:
+        count = doc.analyze(marks="external")
+        peaks = doc.peaks
+    assert count == peaks.size
+    assert abs(peaks.size - VOICED // period) <= 4
+    assert np.median(np.diff(peaks)) == period
+    assert sorted(os.listdir(tmp_path)) == []  # the working files are removed
+
+
+@requires("CollectSegmentedSpeech")
+def test_collect_halves_the_silences(three_elements):
+    three_elements.set_description(1, "SIL")
+    output = three_elements.collect(0, 299)
+    samples = three_elements.samples
+    np.testing.assert_array_equal(
+        output, np.concatenate([samples[:100], np.zeros(50, np.int16), samples[200:299]]))
+
+
+@requires("SegmentSpeech", ELEMENTS)
+def test_segmentation(speech, no_document):
+    count = speech.segment()
+    elements = speech.elements
+    assert count == len(elements) == 3
+    assert [e.description for e in elements] == ["SIL", "", "SIL"]
+    assert elements[0].start == 0 and elements[-1].end == speech.length
+    speech.close()
+    with talvox.Document(np.zeros(4000, np.int16), RATE) as silent:
+        with pytest.raises(talvox.TalvoxError, match="SegmentSpeech"):
+            silent.segment()

@@ -1,0 +1,10 @@
+#include "dsp/settings.h"
+
+namespace talvox {
+
+DspSettings& TheDspSettings() {
+  static DspSettings settings;
+  return settings;
+}
+
+}  // namespace talvox

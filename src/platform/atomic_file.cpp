@@ -1,0 +1,144 @@
+#include "platform/atomic_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace talvox {
+
+namespace {
+// Small writes are gathered into blocks this large; larger ones go straight
+// to the file.
+constexpr std::size_t kBlockBytes = 1 << 20;
+// Attempts at a free temporary name before giving up.
+constexpr int kNameAttempts = 100;
+
+bool WriteAll(int fd, const char* data, std::size_t bytes) {
+  while (bytes > 0) {
+    ssize_t done = ::write(fd, data, bytes < kBlockBytes ? bytes : kBlockBytes);
+    if (done < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (done == 0) return false;
+    data += done;
+    bytes -= static_cast<std::size_t>(done);
+  }
+  return true;
+}
+// Puts temp in path's place. An existing regular file is swapped out and
+// then removed: a plain rename over it makes ext4 allocate and flush the new
+// file's blocks inside the rename, which doubles the time of a large save.
+bool ReplaceWith(const std::string& temp, const std::string& path) {
+  struct stat target;
+  if (::lstat(path.c_str(), &target) == 0 && S_ISREG(target.st_mode) &&
+      ::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_EXCHANGE) == 0) {
+    ::unlink(temp.c_str());
+    return true;
+  }
+  return ::rename(temp.c_str(), path.c_str()) == 0;
+}
+}  // namespace
+
+AtomicFile::AtomicFile(const char* path) {
+  if (path == nullptr || *path == '\0') return;
+  path_ = path;
+  struct stat existing;
+  const bool replacing = ::stat(path, &existing) == 0;
+  if (replacing) {
+    if (S_ISDIR(existing.st_mode)) return;
+    if (!S_ISREG(existing.st_mode)) {
+      OpenInPlace();
+      return;
+    }
+    // Through a symbolic link the file it names is replaced, not the link.
+    char* resolved = ::realpath(path, nullptr);
+    if (resolved == nullptr) return;
+    path_ = resolved;
+    std::free(resolved);
+  }
+  OpenTemporary();
+  // A replaced file keeps its permissions.
+  if (fd_ >= 0 && replacing && ::fchmod(fd_, existing.st_mode & 07777) != 0) Fail();
+}
+
+void AtomicFile::OpenInPlace() {
+  // A device or pipe (such as /dev/null) is written as it is; it cannot be
+  // replaced, and a pipe without a reader is refused rather than waited on.
+  fd_ = ::open(path_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC | O_NONBLOCK);
+  if (fd_ >= 0) ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+}
+
+void AtomicFile::OpenTemporary() {
+  static unsigned counter = 0;
+  for (int attempt = 0; attempt < kNameAttempts && fd_ < 0; ++attempt) {
+    char suffix[48];
+    std::snprintf(suffix, sizeof suffix, ".tmp-%ld-%u", static_cast<long>(::getpid()), counter++);
+    temp_ = path_ + suffix;
+    // 0666 like any newly created file: the process's umask applies.
+    fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd_ < 0 && errno != EEXIST) break;
+  }
+  if (fd_ < 0) temp_.clear();
+}
+
+AtomicFile::~AtomicFile() {
+  if (fd_ >= 0) Fail();
+}
+
+void AtomicFile::Fail() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (!temp_.empty()) ::unlink(temp_.c_str());
+  temp_.clear();
+}
+
+void AtomicFile::Flush() {
+  if (fd_ < 0 || used_ == 0) return;
+  if (!WriteAll(fd_, buffer_.data(), used_)) Fail();
+  used_ = 0;
+}
+
+void AtomicFile::Write(const void* data, std::size_t bytes) {
+  if (fd_ < 0 || bytes == 0) return;
+  const char* from = static_cast<const char*>(data);
+  if (used_ + bytes <= kBlockBytes) {
+    if (buffer_.empty()) buffer_.resize(kBlockBytes);
+    std::memcpy(buffer_.data() + used_, from, bytes);
+    used_ += bytes;
+    return;
+  }
+  Flush();
+  if (fd_ >= 0 && !WriteAll(fd_, from, bytes)) Fail();
+}
+
+void AtomicFile::WriteZeros(std::size_t bytes) {
+  static const char kZeros[4096] = {};
+  while (bytes > 0 && fd_ >= 0) {
+    std::size_t part = bytes < sizeof kZeros ? bytes : sizeof kZeros;
+    Write(kZeros, part);
+    bytes -= part;
+  }
+}
+
+bool AtomicFile::Commit() {
+  Flush();
+  if (fd_ < 0) return false;
+  int closed = ::close(fd_);
+  fd_ = -1;
+  if (temp_.empty()) return closed == 0;  // written in place
+  if (closed != 0 || !ReplaceWith(temp_, path_)) {
+    ::unlink(temp_.c_str());
+    temp_.clear();
+    return false;
+  }
+  temp_.clear();
+  return true;
+}
+
+}  // namespace talvox

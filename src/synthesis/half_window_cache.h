@@ -1,0 +1,33 @@
+// Weights of the two half Hann windows, kept per length for the grains of one
+// synthesis call. Each weight is computed by the same expression as in
+// HanningRise/HanningFall, so weighing with the table gives the same bits;
+// pitch periods repeat a few hundred lengths, so the cosines are paid once.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace talvox {
+
+class HalfWindowCache {
+ public:
+  // Longer stretches (the lead-in before the first mark, the tail after the
+  // last) are weighed directly rather than kept, to bound the memory.
+  static constexpr int32_t kLongestKept = 4096;
+
+  // Weights for the samples 0..n-1 of a rising / falling half of length n;
+  // null when n is beyond kLongestKept or not positive.
+  const double* Rise(int32_t n);
+  const double* Fall(int32_t n);
+
+ private:
+  std::vector<std::vector<double>> rise_;
+  std::vector<std::vector<double>> fall_;
+};
+
+// In-place weighing with the cached weights when there are any, else with
+// HanningRise/HanningFall.
+void WeighRise(int16_t* samples, int32_t n, HalfWindowCache& cache);
+void WeighFall(int16_t* samples, int32_t n, HalfWindowCache& cache);
+
+}  // namespace talvox

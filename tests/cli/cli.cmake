@@ -1,0 +1,7 @@
+# The end-to-end tests run the built talvox binary (and, through it, pap.exe).
+if(TARGET test_cli AND TARGET talvox_cli)
+  add_dependencies(test_cli talvox_cli)
+  if(TARGET pap)
+    add_dependencies(test_cli pap)
+  endif()
+endif()

@@ -1,0 +1,211 @@
+// talvox analyze: segmentation and pitch marks of one file, or of many files
+// with one worker process each.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <set>
+
+#include "analysis.h"
+#include "args.h"
+#include "cli_error.h"
+#include "commands.h"
+#include "corpus_runner.h"
+#include "json_writer.h"
+#include "output.h"
+#include "paths.h"
+#include "progress.h"
+#include "talvox.h"
+
+namespace tvx {
+namespace {
+
+constexpr const char* kHelp =
+    "usage: talvox analyze IN.wav... [options]\n"
+    "\n"
+    "Segments each file into voiced elements and silences (\"SIL\"), places one\n"
+    "pitch mark per period and prints the element table: description, start and\n"
+    "end in seconds, mark count and median F0 in Hz.\n"
+    "\n"
+    "options:\n"
+    "  -o, --output PATH     write the peak file; a folder (required with many\n"
+    "                        inputs) receives NAME.peaks for each NAME.wav\n"
+    "  --marks internal|external\n"
+    "                        pitch marks by talvox's own algorithm (default) or by\n"
+    "                        the external pitch program pap.exe\n"
+    "  --channel N           analyse channel N (0 or 1) of a stereo file (default 0)\n"
+    "  --peaks IN.peaks      load this peak file instead of analysing (one input)\n"
+    "  --json                the same as JSON (an array for many inputs)\n"
+    "  -j, --jobs N          worker processes for many inputs (default: cores)\n";
+
+const std::vector<OptionSpec> kOptions = {
+    {"output", 'o', true}, {"marks", 0, true}, {"channel", 0, true},
+    {"peaks", 0, true},    {"json", 0, false}, {"jobs", 'j', true},
+};
+
+std::string FormatTable(const LoadedWave& wave, const std::vector<ElementSummary>& elements, int32_t marks) {
+  std::string text;
+  char line[512];
+  std::snprintf(line, sizeof line, "%s: %d Hz, %s, %.3f s; %zu elements, %d pitch marks\n", wave.path.c_str(),
+                wave.rate, wave.channels == 1 ? "mono" : "stereo", wave.Seconds(), elements.size(), marks);
+  text += line;
+  text += "    #  element            start s     end s  marks   F0 Hz\n";
+  for (const ElementSummary& element : elements) {
+    std::string f0 = element.medianF0 > 0 ? JsonNumber(element.medianF0, 1) : "-";
+    std::snprintf(line, sizeof line, "%5d  %-16.16s %9.3f %9.3f %6d %7s\n", element.index, element.desc.empty() ? "-" : element.desc.c_str(),
+                  double(element.start) / wave.rate, double(element.end) / wave.rate, element.marks, f0.c_str());
+    text += line;
+  }
+  return text;
+}
+
+std::string FormatJson(const LoadedWave& wave, const std::vector<ElementSummary>& elements, int32_t marks) {
+  std::string json = "{\"file\": " + JsonString(wave.path) + ", \"rate\": " + std::to_string(wave.rate) +
+                     ", \"channels\": " + std::to_string(wave.channels) + ", \"samples\": " +
+                     std::to_string(wave.length) + ", \"seconds\": " + JsonNumber(wave.Seconds(), 4) +
+                     ", \"marks\": " + std::to_string(marks) + ", \"elements\": [";
+  for (size_t i = 0; i < elements.size(); i++) {
+    const ElementSummary& e = elements[i];
+    json += std::string(i ? ",\n  " : "\n  ") + "{\"index\": " + std::to_string(e.index) +
+            ", \"desc\": " + JsonString(e.desc) + ", \"start\": " + JsonNumber(double(e.start) / wave.rate, 4) +
+            ", \"end\": " + JsonNumber(double(e.end) / wave.rate, 4) + ", \"start_sample\": " +
+            std::to_string(e.start) + ", \"end_sample\": " + std::to_string(e.end) +
+            ", \"marks\": " + std::to_string(e.marks) + ", \"f0\": " +
+            (e.medianF0 > 0 ? JsonNumber(e.medianF0, 2) : "null") + "}";
+  }
+  return json + "]}\n";
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string Stem(const std::string& path);
+
+int AnalyzeOne(const Args& args, const std::string& input) {
+  MarkSource source = ParseMarkSource(args);
+  int channel = args.Integer("channel", 0, 0, 1);
+  std::string peakFile = args.Value("peaks").value_or("");
+  LibrarySession session;
+  LoadedWave wave = LoadWave(input);
+  if (channel >= wave.channels) FailFile(input, "has no channel " + std::to_string(channel) + " (it is mono)");
+  std::string peakOutput = args.Value("output").value_or("");
+  if (!peakOutput.empty() && IsFolder(peakOutput)) peakOutput += "/" + Stem(input) + ".peaks";
+  if (!peakOutput.empty()) {
+    OutputFile check(peakOutput);  // an unwritable folder fails before the work
+  }
+  {
+    ProgressBar progress(1, "");
+    progress.Update(0, peakFile.empty() ? "segmenting and placing pitch marks" : "reading the peak file");
+    Annotate(wave, channel, source, peakFile);
+  }
+  int32_t marks = static_cast<int32_t>(CurrentPeaks().size());
+  std::vector<ElementSummary> elements = SummarizeElements(wave.rate);
+  if (!peakOutput.empty()) SavePeakFile(peakOutput);
+  std::string report = args.Has("json") ? FormatJson(wave, elements, marks) : FormatTable(wave, elements, marks);
+  std::fputs(report.c_str(), stdout);
+  return 0;
+}
+
+std::string Stem(const std::string& path) {
+  size_t slash = path.rfind('/');
+  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  size_t dot = base.rfind('.');
+  return dot == std::string::npos || dot == 0 ? base : base.substr(0, dot);
+}
+
+int DefaultJobs() {
+  long cores = sysconf(_SC_NPROCESSORS_ONLN);
+  return cores > 0 ? static_cast<int>(cores) : 1;
+}
+
+double AudioSeconds(const std::string& path) {
+  try {
+    WavFormat format = ProbeWav(path);
+    uint64_t frameBytes = uint64_t(format.channels) * ((format.bits + 7u) / 8u);
+    return format.rate && frameBytes ? double(format.dataBytes / frameBytes) / format.rate : 0.0;
+  } catch (const CliError&) {
+    return 0.0;
+  }
+}
+
+int AnalyzeMany(const Args& args) {
+  if (args.Has("peaks")) FailUsage("analyze", "--peaks belongs to a single input file");
+  ParseMarkSource(args);
+  args.Integer("channel", 0, 0, 1);
+  int parallel = args.Integer("jobs", DefaultJobs(), 1, 1024);
+  std::string folder = args.Value("output").value_or("");
+  if (!folder.empty()) {
+    if (!IsFolder(folder))
+      FailUsage("analyze", "with several inputs, -o names an existing folder for the peak files");
+    std::set<std::string> stems;
+    for (const std::string& input : args.Positional())
+      if (!stems.insert(Stem(input)).second)
+        FailUsage("analyze", "two inputs are named " + Stem(input) + ": their peak files would collide");
+  }
+
+  // Each worker is this program on one file with the same options.
+  std::vector<std::string> shared;
+  for (const char* name : {"marks", "channel"})
+    if (auto value = args.Value(name)) shared.insert(shared.end(), {std::string("--") + name, *value});
+  if (args.Has("json")) shared.push_back("--json");
+  std::string self = ExecutablePath();
+  std::vector<WorkerJob> jobs;
+  std::vector<double> seconds;
+  for (const std::string& input : args.Positional()) {
+    WorkerJob job;
+    job.argv = {self, "analyze"};
+    job.argv.insert(job.argv.end(), shared.begin(), shared.end());
+    if (!folder.empty()) job.argv.insert(job.argv.end(), {"-o", folder + "/" + Stem(input) + ".peaks"});
+    job.argv.insert(job.argv.end(), {"--", input});
+    jobs.push_back(job);
+    seconds.push_back(AudioSeconds(input));
+  }
+
+  bool json = args.Has("json");
+  size_t failures = 0;
+  double audioSeconds = 0;  // of the files analysed
+  ProgressBar clock(0, "");
+  if (json) std::fputs("[\n", stdout);
+  RunWorkers(jobs, parallel, [&](size_t i, const WorkerResult& result) {
+    const std::string& input = args.Positional()[i];
+    if (result.status != 0) {
+      failures++;
+      std::string message = result.err.empty() ? "talvox: " + input + ": analysis failed (status " +
+                                                     std::to_string(result.status) + ")\n"
+                                               : result.err;
+      std::fputs(message.c_str(), stderr);
+      if (json) {
+        std::string line = message.substr(0, message.find('\n'));
+        std::printf("%s{\"file\": %s, \"error\": %s}\n", i ? "," : "", JsonString(input).c_str(),
+                    JsonString(line).c_str());
+      }
+    } else {
+      audioSeconds += seconds[i];
+      if (json) std::fputs(i ? "," : "", stdout);
+      std::fputs(result.out.c_str(), stdout);
+      if (!json) std::fputs("\n", stdout);
+      std::fputs(result.err.c_str(), stderr);
+    }
+    std::fflush(stdout);
+  });
+  if (json) std::fputs("]\n", stdout);
+  double elapsed = clock.ElapsedSeconds();
+  std::fprintf(stderr, "talvox: analysed %zu of %zu files (%zu failed), %s of audio in %s (%.0fx real time)\n",
+               jobs.size() - failures, jobs.size(), failures, FormatDuration(audioSeconds).c_str(),
+               FormatDuration(elapsed).c_str(), elapsed > 0 ? audioSeconds / elapsed : 0.0);
+  return failures ? kExitFailure : 0;
+}
+
+}  // namespace
+
+int RunAnalyze(int argc, char** argv) {
+  Args args("analyze", argc, argv, kOptions);
+  if (args.WantsHelp()) return PrintHelp(kHelp);
+  if (args.Positional().empty()) FailUsage("analyze", "no input file given");
+  if (args.Positional().size() == 1) return AnalyzeOne(args, args.Positional()[0]);
+  return AnalyzeMany(args);
+}
+
+}  // namespace tvx

@@ -1,0 +1,89 @@
+// talvox collect: the speech of a file or range with every silence halved.
+#include <cstdio>
+#include <utility>
+
+#include "analysis.h"
+#include "args.h"
+#include "cli_error.h"
+#include "commands.h"
+#include "output.h"
+#include "talvox.h"
+
+namespace tvx {
+namespace {
+
+constexpr const char* kHelp =
+    "usage: talvox collect IN.wav -o OUT.wav [options]\n"
+    "\n"
+    "Joins the elements of the file (or of a range) end to end, each silence\n"
+    "(\"SIL\") replaced by digital silence of half its length.\n"
+    "\n"
+    "options:\n"
+    "  -o, --output OUT.wav  the result (required)\n"
+    "  --range START:END     only this range (seconds, or samples with an s suffix)\n"
+    "  --peaks IN.peaks      use this annotation instead of segmenting\n"
+    "  --channel N           segment channel N (0 or 1); both channels are collected\n";
+
+const std::vector<OptionSpec> kOptions = {
+    {"output", 'o', true}, {"range", 0, true}, {"peaks", 0, true}, {"channel", 0, true},
+};
+
+// The library collects up to, not including, its end position, and that
+// position must lie inside the signal; a range that reaches the end of the
+// file gets its last sample added as the collection would have treated it.
+std::vector<int16_t> CollectChannel(const LoadedWave& wave, int channel, Span span) {
+  int32_t end = static_cast<int32_t>(span.end);
+  bool toFileEnd = end == wave.length;
+  if (toFileEnd) end--;
+  std::vector<int16_t> out;
+  if (span.begin < end) {
+    if (!CollectSegmentedSpeech(channel, static_cast<int32_t>(span.begin), end))
+      FailFile(wave.path, "the collection was refused");
+    const int16_t* made = GetCollectSegmentedSpeech();
+    out.assign(made, made + GetCollectSegmentedSpeechLength());
+  }
+  if (!toFileEnd) return out;
+  std::vector<ElementRecord> elements = CurrentElements();
+  for (const ElementRecord& element : elements) {
+    if (element.start > wave.length - 1 || element.end <= wave.length - 1) continue;
+    if (!element.IsSilence()) {
+      out.push_back(GetDataBuffer(channel)[wave.length - 1]);
+    } else {
+      int64_t piece = element.end - std::max<int64_t>(element.start, span.begin);
+      if (piece / 2 > (piece - 1) / 2) out.push_back(0);
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+int RunCollect(int argc, char** argv) {
+  Args args("collect", argc, argv, kOptions);
+  if (args.WantsHelp()) return PrintHelp(kHelp);
+  if (args.Positional().size() != 1) FailUsage("collect", "give exactly one input file");
+  std::string outputPath = args.Required("output");
+  int channel = args.Integer("channel", 0, 0, 1);
+
+  LibrarySession session;
+  LoadedWave wave = LoadWave(args.Positional()[0]);
+  if (channel >= wave.channels) FailFile(wave.path, "has no channel " + std::to_string(channel));
+  Span span{0, wave.length};
+  if (auto range = args.Value("range")) span = ParseSpan("collect", *range, wave.rate, wave.length);
+  { OutputFile check(outputPath); }
+  std::string peakFile = args.Value("peaks").value_or("");
+  if (!peakFile.empty()) {
+    LoadPeakFile(peakFile, wave);
+  } else if (SegmentSpeech(GetDataBuffer(channel), wave.length, wave.rate) <= 0) {
+    SetFullSegmentation();  // nothing loud enough: one element, kept whole
+  }
+  std::vector<std::vector<int16_t>> channels;
+  for (int c = 0; c < wave.channels; c++) channels.push_back(CollectChannel(wave, c, span));
+  double outputSeconds = double(channels[0].size()) / wave.rate;
+  WriteWave(outputPath, std::move(channels));
+  std::fprintf(stderr, "talvox: %s: %.3f s -> %.3f s\n", outputPath.c_str(), double(span.end - span.begin) / wave.rate,
+               outputSeconds);
+  return 0;
+}
+
+}  // namespace tvx

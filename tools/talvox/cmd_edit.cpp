@@ -1,0 +1,141 @@
+// talvox edit: cut, copy, paste and delete with the annotation kept in step.
+#include <cstdio>
+#include <memory>
+#include <sstream>
+
+#include "analysis.h"
+#include "args.h"
+#include "cli_error.h"
+#include "commands.h"
+#include "output.h"
+#include "talvox.h"
+
+namespace tvx {
+namespace {
+
+constexpr const char* kHelp =
+    "usage: talvox edit IN.wav -o OUT.wav [options] OPERATION...\n"
+    "\n"
+    "Applies the operations in order, like a text editor on the signal; the\n"
+    "elements and pitch marks move with the samples.\n"
+    "\n"
+    "operations (A, B, AT: seconds, or samples with an s suffix; A:B is the\n"
+    "stretch from A up to, not including, B):\n"
+    "  cut A:B       copy the stretch, then delete it\n"
+    "  copy A:B      copy the stretch with its annotation\n"
+    "  paste AT      insert the last copy at AT ('end' appends it)\n"
+    "  delete A:B    remove the stretch\n"
+    "\n"
+    "options:\n"
+    "  -o, --output OUT.wav       the edited signal (required)\n"
+    "  --peaks IN.peaks           the annotation to edit (default: analyse first)\n"
+    "  --out-peaks OUT.peaks      write the edited annotation\n"
+    "  --marks internal|external, --channel N   as for analyze\n"
+    "\n"
+    "example: talvox edit in.wav -o out.wav cut 1.0:1.5 paste 3.2 delete 0:0.25\n";
+
+const std::vector<OptionSpec> kOptions = {
+    {"output", 'o', true}, {"peaks", 0, true}, {"out-peaks", 0, true}, {"marks", 0, true}, {"channel", 0, true},
+};
+
+struct Operation {
+  std::string name;
+  std::string argument;
+};
+
+std::vector<Operation> ParseOperations(const std::vector<std::string>& words) {
+  std::vector<std::string> tokens;
+  for (const std::string& word : words) {  // "cut 1:2" may come as one word
+    std::istringstream split(word);
+    for (std::string token; split >> token;) tokens.push_back(token);
+  }
+  std::vector<Operation> operations;
+  for (size_t i = 0; i < tokens.size(); i += 2) {
+    const std::string& name = tokens[i];
+    if (name != "cut" && name != "copy" && name != "paste" && name != "delete")
+      FailUsage("edit", "unknown operation '" + name + "' (cut, copy, paste or delete)");
+    if (i + 1 >= tokens.size()) FailUsage("edit", name + " needs " + (name == "paste" ? "a position" : "a range A:B"));
+    operations.push_back({name, tokens[i + 1]});
+  }
+  if (operations.empty()) FailUsage("edit", "no operation given");
+  bool copied = false;
+  for (const Operation& op : operations) {
+    if (op.name == "paste" && !copied) FailUsage("edit", "paste " + op.argument + " comes before any copy or cut");
+    copied = copied || op.name == "copy" || op.name == "cut";
+  }
+  return operations;
+}
+
+int64_t PastePosition(const std::string& text, int rate, int32_t length) {
+  int64_t at = text == "end" ? length : ParsePosition("edit", text, rate);
+  if (at > length) FailUsage("edit", "paste " + text + " lies past the end of the signal");
+  return at;
+}
+
+void RequireElement(int64_t position, const std::string& what) {
+  if (GetElement(static_cast<int32_t>(position)) < 0)
+    throw CliError(kExitFailure, what + ": the position lies outside the elements of the annotation");
+}
+
+void Apply(const Operation& op, int rate, const std::string& input) {
+  int32_t length = GetWaveLength();
+  std::string what = input + ": " + op.name + " " + op.argument;
+  if (op.name == "paste") {
+    int64_t at = PastePosition(op.argument, rate, length);
+    RequireElement(at, what);
+    if (!PasteSpeech(static_cast<int32_t>(at), static_cast<int32_t>(at)))
+      throw CliError(kExitFailure, what + ": refused (too many elements, or the copy does not fit the signal)");
+    return;
+  }
+  Span span = ParseSpan("edit", op.argument, rate, length);
+  if (span.end - span.begin < 2)
+    FailUsage("edit", what + ": the stretch must hold at least two samples");
+  int32_t a = static_cast<int32_t>(span.begin), b = static_cast<int32_t>(span.end - 1);
+  RequireElement(a, what);
+  RequireElement(b, what);
+  int32_t done = 0;
+  if (op.name == "copy") done = CopySpeech(a, b);
+  if (op.name == "cut") done = CutSpeech(a, b);
+  if (op.name == "delete") {
+    if (b - a + 1 >= length) FailUsage("edit", what + ": deleting the whole signal leaves nothing to write");
+    done = DelSpeech(a, b);
+  }
+  if (!done) throw CliError(kExitFailure, what + ": refused by the library");
+}
+
+}  // namespace
+
+int RunEdit(int argc, char** argv) {
+  Args args("edit", argc, argv, kOptions);
+  if (args.WantsHelp()) return PrintHelp(kHelp);
+  if (args.Positional().empty()) FailUsage("edit", "no input file given");
+  std::string outputPath = args.Required("output");
+  std::vector<std::string> words(args.Positional().begin() + 1, args.Positional().end());
+  std::vector<Operation> operations = ParseOperations(words);
+  MarkSource source = ParseMarkSource(args);
+  int channel = args.Integer("channel", 0, 0, 1);
+
+  LibrarySession session;
+  LoadedWave wave = LoadWave(args.Positional()[0]);
+  if (channel >= wave.channels) FailFile(wave.path, "has no channel " + std::to_string(channel));
+  OutputFile output(outputPath);
+  std::unique_ptr<OutputFile> peaksOutput;
+  if (auto path = args.Value("out-peaks")) peaksOutput = std::make_unique<OutputFile>(*path);
+  Annotate(wave, channel, source, args.Value("peaks").value_or(""));
+  for (const Operation& op : operations) {
+    if (GetWaveLength() < 2 && op.name != "paste")
+      FailFile(wave.path, op.name + " " + op.argument + ": the signal is empty");
+    Apply(op, wave.rate, wave.path);
+    CheckInterrupted();
+  }
+  if (!SaveWaveFile(1, output.temp().c_str(), 0, 0)) FailFile(outputPath, "cannot be written (disk full?)");
+  if (peaksOutput && !SavePeaks(peaksOutput->temp().c_str())) FailFile(peaksOutput->target(), "cannot be written");
+  output.Commit();
+  if (peaksOutput) peaksOutput->Commit();
+  std::fprintf(stderr, "talvox: %s: %zu operation%s; %.3f s -> %.3f s, %d elements, %d pitch marks\n",
+               outputPath.c_str(), operations.size(), operations.size() == 1 ? "" : "s", wave.Seconds(), double(GetWaveLength()) / wave.rate,
+               GetElementNum(), static_cast<int>(CurrentPeaks().size()));
+  return 0;
+}
+
+}  // namespace tvx

@@ -1,0 +1,53 @@
+// talvox plot: an SVG picture of the annotated speech.
+#include <cstdio>
+
+#include "analysis.h"
+#include "args.h"
+#include "cli_error.h"
+#include "commands.h"
+#include "output.h"
+#include "plot_file.h"
+#include "talvox.h"
+
+namespace tvx {
+namespace {
+
+constexpr const char* kHelp =
+    "usage: talvox plot IN.wav -o OUT.svg [options]\n"
+    "\n"
+    "Draws the spectrogram, the waveform with the element boundaries and their\n"
+    "descriptions, the pitch marks (red ticks), and the F0 contour on its own\n"
+    "axis in Hz, over a time axis in seconds. Any web browser shows the file.\n"
+    "\n"
+    "options:\n"
+    "  -o, --output OUT.svg  the picture (required)\n"
+    "  --range START:END     only this range (seconds, or samples with an s suffix)\n"
+    "  --peaks IN.peaks      use this annotation instead of analysing\n"
+    "  --marks internal|external, --channel N   as for analyze\n";
+
+const std::vector<OptionSpec> kOptions = {
+    {"output", 'o', true}, {"range", 0, true}, {"peaks", 0, true}, {"marks", 0, true}, {"channel", 0, true},
+};
+
+}  // namespace
+
+int RunPlot(int argc, char** argv) {
+  Args args("plot", argc, argv, kOptions);
+  if (args.WantsHelp()) return PrintHelp(kHelp);
+  if (args.Positional().size() != 1) FailUsage("plot", "give exactly one input file");
+  std::string outputPath = args.Required("output");
+  MarkSource source = ParseMarkSource(args);
+  int channel = args.Integer("channel", 0, 0, 1);
+
+  LibrarySession session;
+  LoadedWave wave = LoadWave(args.Positional()[0]);
+  if (channel >= wave.channels) FailFile(wave.path, "has no channel " + std::to_string(channel));
+  Span span{0, wave.length};
+  if (auto range = args.Value("range")) span = ParseSpan("plot", *range, wave.rate, wave.length);
+  { OutputFile check(outputPath); }
+  Annotate(wave, channel, source, args.Value("peaks").value_or(""));
+  WritePlot(outputPath, wave, channel, span);
+  return 0;
+}
+
+}  // namespace tvx

@@ -1,0 +1,36 @@
+#include "plot_file.h"
+
+#include <cstdio>
+
+#include "analysis.h"
+#include "cli_error.h"
+#include "output.h"
+#include "talvox.h"
+
+namespace tvx {
+
+void WritePlot(const std::string& path, const LoadedWave& wave, int channel, Span span) {
+  OutputFile output(path);
+  PlotInput input;
+  std::string name = wave.path.substr(wave.path.rfind('/') == std::string::npos ? 0 : wave.path.rfind('/') + 1);
+  char title[512];
+  std::snprintf(title, sizeof title, "%s  (%d Hz, channel %d, %.3f to %.3f s)", name.c_str(), wave.rate, channel,
+                double(span.begin) / wave.rate, double(span.end) / wave.rate);
+  input.title = title;
+  input.rate = wave.rate;
+  input.begin = span.begin;
+  input.end = span.end;
+  input.samples = GetDataBuffer(channel);
+  input.elements = CurrentElements();
+  input.peaks = CurrentPeaks();
+  input.intervalF0 = IntervalF0(input.peaks, wave.rate);
+  ComputeSpectrogram(input, kMaxSpectrogramColumns);
+  std::string svg = RenderSvg(input);
+  FILE* file = std::fopen(output.temp().c_str(), "wb");
+  bool written = file && std::fwrite(svg.data(), 1, svg.size(), file) == svg.size();
+  if (file) written = (std::fclose(file) == 0) && written;
+  if (!written) FailFile(path, "cannot be written (disk full?)");
+  output.Commit();
+}
+
+}  // namespace tvx
