@@ -131,7 +131,8 @@ TVX_API int32_t NewWave(void);
 TVX_API TvxWaveHeader *GetWaveFileHead(void);
 /* data size / (2 x channel count); 0 when the channel count is 0. */
 TVX_API int32_t GetWaveLength(void);
-/* Sets data size := length x 2 x channels. Only the header changes: the
+/* Sets data size := length x 2 x channels, in 32 unsigned bits (a negative
+ * or huge length wraps). Only the header changes: the
  * library never reads or writes channel arrays beyond the samples they
  * really hold, whatever length the header claims. */
 TVX_API void SetWaveLength(int32_t length);
@@ -139,7 +140,9 @@ TVX_API int32_t GetSamplesPerSec(void);
 TVX_API int32_t GetAvgBytesPerSec(void);
 TVX_API uint16_t GetBlockAlign(void);
 TVX_API uint16_t GetChannels(void);
-/* Changes only the channel-count field. */
+/* Changes only the channel-count field. With 0 channels the length reads 0;
+ * with 3 or more the files refuse to be written (SaveWaveFile gives 0) and
+ * nothing reads past the two channel arrays. */
 TVX_API void SetChannels(uint16_t count);
 TVX_API uint16_t GetBitsPerSample(void);
 /* index 0 or 1: that channel array (NULL if absent), writable in place up to
@@ -286,7 +289,8 @@ TVX_API void AdjustPeakToZerocross(const int16_t *samples, int32_t count);
  * modified pitch. Same argument rules as AdjustPeakToZerocross. */
 TVX_API void AdjustZerocrossToPeak(const int16_t *samples, int32_t count);
 /* Peaks with start <= p < end of the element; *peaks points into the peak
- * table at the first of them, or NULL when none. */
+ * table at the first of them, or NULL when none (0 and NULL also for an
+ * element index outside 0..count-1). peaks may be NULL. */
 TVX_API int32_t GetElementPeak(int32_t element, int32_t **peaks);
 /* Peaks in the element minus 1; *periods points into the modified pitch at
  * the element's first peak, or NULL (result 0) when the element holds no
@@ -345,7 +349,8 @@ TVX_API int32_t SegmentSpeech(const int16_t *samples, int32_t length, int32_t sa
 TVX_API int32_t CalculatePeak(const int16_t *samples, int32_t length, int32_t sampleRate);
 /* As CalculatePeak into the host's array, leaving the document alone. The
  * array must hold one entry per pulse the program reports; with peaks NULL
- * only the count is returned (a second call runs the program again). */
+ * only the count is returned (a second call runs the program again). The
+ * same refusals as CalculatePeak (0, peaks untouched). */
 TVX_API int32_t _CalculatePeak(const int16_t *samples, int32_t length, int32_t sampleRate,
                                int32_t *peaks);
 /* Internal algorithm: segments first while the document is unsegmented,
@@ -406,8 +411,10 @@ TVX_API int32_t FilterPitch(const int32_t *src, int32_t *dst, int32_t count, int
  * channel count differs from the signal's. PasteSpeech: 0 for an empty
  * clipboard. The whole edit is checked before anything changes. The
  * modified pitch keeps room for the peak count; spectrum frames are moved
- * only where the spectrum buffer holds them. Pointers into the peak table,
- * modified pitch, spectrum and channel arrays are invalidated. */
+ * only where the spectrum buffer holds them. Peaks moved by an edit wrap in
+ * 32 bits and element bounds saturate, so extreme values read from a file
+ * never overflow. Pointers into the peak table, modified pitch, spectrum and
+ * channel arrays are invalidated. */
 TVX_API int32_t CopySpeech(int32_t a, int32_t b);
 TVX_API int32_t DelSpeech(int32_t a, int32_t b);
 TVX_API int32_t CutSpeech(int32_t a, int32_t b);
@@ -443,7 +450,8 @@ TVX_API int32_t GetSynthesisLength(void);
 
 /* In-place radix-2 complex FFT, direction 0 forward (unscaled), anything
  * else inverse (scaled by 1/n). Returns 1; n <= 0 leaves the arrays alone
- * and returns 1; n not a power of two leaves them alone and returns 0. */
+ * and returns 1; n not a power of two, or a NULL array with n > 0, leaves
+ * them alone and returns 0. */
 TVX_API int32_t fft(float *re, float *im, int32_t direction, int32_t n);
 /* Hann window in place: x[i] = trunc((0.5 - 0.5 cos(6.28318 i / n)) x[i]).
  * n <= 0 or NULL does nothing. */
@@ -452,14 +460,21 @@ TVX_API void Hanning(int16_t *samples, int32_t n);
 /* ---------------------------------------------------------------- filters */
 
 /* Butterworth low-pass as order/2 second-order sections (a, b hold at least
- * order/2 entries); returns the input gain. */
+ * order/2 entries); returns the input gain. Orders below 2 write nothing
+ * and return 1; NULL a or b: 0.0, nothing written. A rate <= 0 or a cutoff
+ * at or beyond rate/2 gives non-finite or unstable coefficients, never a
+ * write past order/2 entries. */
 TVX_API double butt_low_pass(int32_t rate, int32_t order, double cutoff, double *a, double *b);
-/* Chebyshev type I low-pass, ripple in dB (0 < ripple <= 3.0103). */
+/* Chebyshev type I low-pass, ripple in dB (0 < ripple <= 3.0103). Same
+ * rules as butt_low_pass; orders below 2 return the ripple's gain, and a
+ * ripple outside that range gives non-finite values. */
 TVX_API double cheby_low_pass(int32_t rate, int32_t order, double rippleDb, double cutoff,
                               double *a, double *b);
 /* Runs the cascade in place. The delay state is process-wide and carries
  * over from one call to the next (it is never reset). Orders above 19 use
- * the first 9 sections; count <= 0 or NULL samples does nothing. */
+ * the first 9 sections; orders below 2 only scale by gain; count <= 0, NULL
+ * samples, or NULL a or b with an order of 2 or more does nothing.
+ * Non-finite results store 0. */
 TVX_API void filter(int16_t *samples, int32_t count, int32_t order, double gain, const double *a,
                     const double *b);
 
@@ -559,7 +574,7 @@ TVX_API int32_t GetEnergyLength(void);
  * play or record, not both at once, and hand over one buffer at a time.
  *
  * Opens the output device in PCM format (8, 16, 24 or 32 bits play; other
- * sizes fail to open). Returns 1, or 0 after the message when the device
+ * sizes, 0 channels and a rate of 0 fail to open). Returns 1, or 0 after the message when the device
  * cannot be opened. An output device that is already open is reset and
  * closed first; the pause flag starts at 0. */
 TVX_API int32_t PlayOpen(uint32_t window, int32_t rate, int32_t channels, int32_t bits);

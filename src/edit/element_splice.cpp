@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "annotation/element_table.h"
+#include "edit/position_arithmetic.h"
 
 namespace talvox {
 
@@ -40,7 +41,7 @@ void RemoveElements(ElementList& elements, int32_t from, int32_t to, int32_t len
   for (size_t i = static_cast<size_t>(first); i < elements.size(); ++i) {
     TvxElement& e = elements[i];
     e.start = i == 0 ? 0 : elements[i - 1].end;
-    e.end -= removed;
+    e.end = Saturated(int64_t{e.end} - removed);
     if (e.end < e.start) e.end = e.start;
   }
   Tidy(elements, lengthBefore);
@@ -58,7 +59,8 @@ bool InsertElements(ElementList& elements, const TvxElement* clip, int32_t clipC
     TvxElement& e = elements[i];
     const bool pasted = i <= static_cast<size_t>(c + clipCount);
     e.start = elements[i - 1].end;
-    e.end = pasted ? clip[i - static_cast<size_t>(c) - 1].end + from : e.end + clipLength;
+    e.end = Saturated(pasted ? int64_t{clip[i - static_cast<size_t>(c) - 1].end} + from
+                             : int64_t{e.end} + clipLength);
   }
   Tidy(elements, lengthNow);
   return true;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "edit/position_arithmetic.h"
 #include "state/memory.h"
 
 namespace talvox {
@@ -16,7 +17,7 @@ int32_t FirstPeakFrom(const int32_t* peaks, int32_t count, int32_t position) {
 }
 
 int32_t NextDistance(const int32_t* peaks, int32_t count, int32_t i) {
-  return i + 1 < count ? peaks[i + 1] - peaks[i] : 0;
+  return i + 1 < count ? Distance(peaks[i + 1], peaks[i]) : 0;
 }
 
 void MoveValues(int32_t* values, int32_t from, int32_t to, int32_t count) {
@@ -54,7 +55,7 @@ void CopyPeaks(const DocumentState& doc, SpeechClipboard& clip, int32_t from, in
   const int32_t defined = doc.record.modifiedPitch ? std::min(doc.pitchRoom, count - 1) : 0;
   for (int32_t k = 0; k < copied; ++k) {
     const int32_t i = first + k;
-    clip.peaks[k] = peaks[i] - from;
+    clip.peaks[k] = Distance(peaks[i], from);
     clip.modifiedPitch[k] =
         i < defined ? doc.record.modifiedPitch[i] : NextDistance(peaks, count, i);
   }
@@ -73,8 +74,9 @@ void RemovePeaks(DocumentState& doc, int32_t from, int32_t to) {
   MoveValues(periods, l + m, l, count - 1 - l - m);
   count -= m;
   doc.record.peakCount = count;
-  for (int32_t j = l; j < count; ++j) peaks[j] -= to - from + 1;
-  if (l > 0 && l < count) periods[l - 1] = peaks[l] - peaks[l - 1];
+  const int64_t removed = int64_t{to} - from + 1;
+  for (int32_t j = l; j < count; ++j) peaks[j] = Wrapped(peaks[j] - removed);
+  if (l > 0 && l < count) periods[l - 1] = Distance(peaks[l], peaks[l - 1]);
 }
 
 void InsertPeaks(DocumentState& doc, const SpeechClipboard& clip, int32_t from) {
@@ -90,14 +92,14 @@ void InsertPeaks(DocumentState& doc, const SpeechClipboard& clip, int32_t from) 
   MoveValues(peaks, i, i + added, count - i);
   MoveValues(periods, i, i + added, count - i);
   for (int32_t k = 0; k < added; ++k) {
-    peaks[i + k] = clip.peaks[k] + from;
+    peaks[i + k] = Wrapped(int64_t{clip.peaks[k]} + from);
     periods[i + k] = clip.modifiedPitch[k];
   }
-  for (int32_t j = i + added; j < total; ++j) peaks[j] += clip.sampleCount;
+  for (int32_t j = i + added; j < total; ++j) peaks[j] = Wrapped(int64_t{peaks[j]} + clip.sampleCount);
   doc.record.peakCount = total;
-  if (i > 0 && i < total) periods[i - 1] = peaks[i] - peaks[i - 1];
+  if (i > 0 && i < total) periods[i - 1] = Distance(peaks[i], peaks[i - 1]);
   if (i + added > 0 && i + added < total) {
-    periods[i + added - 1] = peaks[i + added] - peaks[i + added - 1];
+    periods[i + added - 1] = Distance(peaks[i + added], peaks[i + added - 1]);
   }
 }
 

@@ -6,6 +6,7 @@
 #include "annotation/element_table.h"
 #include "edit/element_splice.h"
 #include "edit/peak_splice.h"
+#include "edit/position_arithmetic.h"
 #include "edit/selection.h"
 #include "edit/spectrum_splice.h"
 #include "state/memory.h"
@@ -28,8 +29,9 @@ void CopyElements(const TvxDocument& doc, SpeechClipboard& clip, const Selection
     const TvxElement& source = doc.elements[first + k];
     TvxElement& e = clip.elements[k];
     std::memcpy(e.desc, source.desc, sizeof e.desc);
-    e.start = k == 0 ? 0 : source.start - selection.from;
-    e.end = k == count - 1 ? selection.to - selection.from : source.end - selection.from;
+    e.start = k == 0 ? 0 : Saturated(int64_t{source.start} - selection.from);
+    e.end = k == count - 1 ? selection.to - selection.from
+                           : Saturated(int64_t{source.end} - selection.from);
   }
 }
 
