@@ -45,7 +45,7 @@ Args::Args(const std::string& command, int argc, char** argv,
       help_ = true;
       continue;
     }
-    const OptionSpec* spec = nullptr;
+    const OptionSpec* option = nullptr;
     std::optional<std::string> inlineValue;
     if (word.compare(0, 2, "--") == 0) {
       std::string name = word.substr(2);
@@ -54,22 +54,22 @@ Args::Args(const std::string& command, int argc, char** argv,
         inlineValue = name.substr(equals + 1);
         name = name.substr(0, equals);
       }
-      spec = FindLong(options, name);
+      option = FindLong(options, name);
     } else if (word.size() >= 2) {
-      spec = FindShort(options, word[1]);
-      if (spec && word.size() > 2) inlineValue = word.substr(2);
+      option = FindShort(options, word[1]);
+      if (option && word.size() > 2) inlineValue = word.substr(2);
     }
-    if (!spec) FailUsage(command, "unknown option " + word);
-    if (!spec->takesValue) {
-      if (inlineValue) FailUsage(command, "option --" + std::string(spec->longName) + " takes no value");
-      values_[spec->longName] = "";
+    if (!option) FailUsage(command, "unknown option " + word);
+    if (!option->takesValue) {
+      if (inlineValue) FailUsage(command, "option --" + std::string(option->longName) + " takes no value");
+      values_[option->longName] = "";
       continue;
     }
     if (!inlineValue) {
       if (i + 1 >= argc) FailUsage(command, "option " + word + " needs a value");
       inlineValue = argv[++i];
     }
-    values_[spec->longName] = *inlineValue;
+    values_[option->longName] = *inlineValue;
   }
 }
 
