@@ -18,9 +18,14 @@ namespace {
 struct PrivateFolder {
   std::string path;
   PrivateFolder() {
-    // Memory-backed when the system has it: on ext4 every rewrite of a file
-    // flushes it to disk at close, which slows a run down some fiftyfold.
-    const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    // fuzz/run.sh names a folder it removes afterwards (libFuzzer ends the
+    // process without running destructors). Otherwise memory-backed when the
+    // system has it: on ext4 every rewrite of a file flushes it to disk at
+    // close, which slows a run down some fiftyfold.
+    const char* given = std::getenv("TALVOX_FUZZ_TMP");
+    const char* base = given               ? given
+                       : access("/dev/shm", W_OK) == 0 ? "/dev/shm"
+                                                      : "/tmp";
     std::string pattern = std::string(base) + "/talvox-fuzz-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) std::abort();
     path = pattern;

@@ -17,6 +17,10 @@ mkdir -p fuzz/crashes
 if [ $# -gt 0 ]; then names=("$@"); else
   names=(); for t in "$build"/fuzz/fuzz_*; do [ -x "$t" ] && names+=("$(basename "$t")"); done
 fi
+# The targets' private folders go here and are removed at the end.
+base=/tmp; [ -w /dev/shm ] && base=/dev/shm
+scratch=$(mktemp -d "$base/talvox-fuzz-run-XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
 status=0
 for name in "${names[@]}"; do
   name=fuzz_${name#fuzz_}
@@ -28,7 +32,7 @@ for name in "${names[@]}"; do
   dict=fuzz/tags.dict
   [ -f "fuzz/$short.dict" ] && dict="fuzz/$short.dict"
   echo "-- $name: ${seconds}s"
-  if ! ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  if ! TALVOX_FUZZ_TMP="$scratch" ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
       "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -dict="$dict" \
       -max_len=65536 -artifact_prefix="fuzz/crashes/$name-" -print_final_stats=1 "$work" \
       >"$build/$name.log" 2>&1; then
