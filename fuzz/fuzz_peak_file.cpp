@@ -39,10 +39,12 @@ void CheckAgreesWithLoadTag(const std::string& path, int32_t kind) {
   static std::vector<int32_t> tagPeaks(kTagPeaks);
   static std::vector<TvxElement> tagElements(kTagElements);
   int32_t tagPeakCount = -1, tagElementCount = -1;
-  Check(LoadTag(path.c_str(), tagPeaks.data(), &tagPeakCount, tagElements.data(), &tagElementCount) == 1,
+  Check(LoadTag(path.c_str(), tagPeaks.data(), &tagPeakCount, tagElements.data(),
+                &tagElementCount) == 1,
         "LoadTag refused a file ReadPeaks accepted");
   Check(tagPeakCount == peakCount && tagElementCount == elementCount, "LoadTag counts differ");
-  Check(peakCount == 0 || std::memcmp(tagPeaks.data(), peaks, 4 * static_cast<size_t>(peakCount)) == 0,
+  Check(peakCount == 0 ||
+            std::memcmp(tagPeaks.data(), peaks, 4 * static_cast<size_t>(peakCount)) == 0,
         "LoadTag peaks differ");
   for (int32_t i = 0; i < elementCount; ++i) {
     int32_t start = 0, end = 0;
@@ -62,7 +64,8 @@ void CheckRoundTrip() {
   talvox::fuzz::SnapshotDocument(read);
   const std::string copy = talvox::fuzz::PrivatePath("copy.peaks");
   const int32_t rate = read.record.peakRate;
-  Check(_SavePeaks(copy.c_str(), &talvox::fuzz::DocumentRecord()) == 1, "saving what was read failed");
+  Check(_SavePeaks(copy.c_str(), &talvox::fuzz::DocumentRecord()) == 1,
+        "saving what was read failed");
   Check(ReadPeaks(copy.c_str()) == 1, "reading back a saved file failed");
   talvox::fuzz::SnapshotDocument(again);
   Check(again.record.peakRate == rate && again.record.peakCount == read.record.peakCount &&
@@ -87,8 +90,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     talvox::fuzz::CheckDocumentInvariants();
     const TvxDocument& r = talvox::fuzz::DocumentRecord();
     Check(r.segmented == 1, "segmentation flag not set");
-    Check(r.peakCount == HeaderField(data, size, 32) && r.elementCount == HeaderField(data, size, 28),
-          "counts differ from the header");
+    Check(
+        r.peakCount == HeaderField(data, size, 32) && r.elementCount == HeaderField(data, size, 28),
+        "counts differ from the header");
     Check(talvox::fuzz::PeakRoom() == r.peakCount && talvox::fuzz::PitchRoom() == r.peakCount,
           "tables not sized to the peak count");
     Check(r.peakCount == 0 || r.modifiedPitch[r.peakCount - 1] == 0, "last period not 0");

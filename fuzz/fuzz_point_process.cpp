@@ -48,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<float> again;
   talvox::ParsePointProcess(reinterpret_cast<const char*>(data), size, again);
   Check(again.size() == times.size() &&
-            (times.empty() || std::memcmp(again.data(), times.data(), times.size() * sizeof(float)) == 0),
+            (times.empty() ||
+             std::memcmp(again.data(), times.data(), times.size() * sizeof(float)) == 0),
         "parsing the text in memory differs from reading the file");
 
   const std::vector<int16_t>& signal = Signal();
@@ -58,7 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<int32_t> marks =
       talvox::SnapToHumps(positions, talvox::RawHumpAreas(signal.data(), length));
   Check(marks.size() <= positions.size(), "more marks than positions");
-  for (size_t i = 1; i < marks.size(); ++i) Check(marks[i] != marks[i - 1], "a repeated mark was kept");
+  for (size_t i = 1; i < marks.size(); ++i)
+    Check(marks[i] != marks[i - 1], "a repeated mark was kept");
   for (int32_t mark : marks) {
     bool inside = mark >= 0 && mark < length;
     bool unsnapped = std::find(positions.begin(), positions.end(), mark) != positions.end();

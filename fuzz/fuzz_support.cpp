@@ -23,9 +23,7 @@ struct PrivateFolder {
     // system has it: on ext4 every rewrite of a file flushes it to disk at
     // close, which slows a run down some fiftyfold.
     const char* given = std::getenv("TALVOX_FUZZ_TMP");
-    const char* base = given               ? given
-                       : access("/dev/shm", W_OK) == 0 ? "/dev/shm"
-                                                      : "/tmp";
+    const char* base = given ? given : access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
     std::string pattern = std::string(base) + "/talvox-fuzz-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) std::abort();
     path = pattern;
@@ -86,14 +84,14 @@ void CheckDocumentUnchanged(const DocumentSnapshot& before, bool rateMayChange) 
         "refusal changed a room");
   // The record is unchanged, so its pointers and counts are the snapshot's.
   const TvxDocument& r = doc.record;
-  Check(before.elements.empty() ||
-            std::memcmp(r.elements, before.elements.data(), before.elements.size() * sizeof(TvxElement)) == 0,
+  Check(before.elements.empty() || std::memcmp(r.elements, before.elements.data(),
+                                               before.elements.size() * sizeof(TvxElement)) == 0,
         "refusal changed an element slot");
   Check(before.peaks.empty() ||
             std::memcmp(r.peaks, before.peaks.data(), before.peaks.size() * sizeof(int32_t)) == 0,
         "refusal changed the peaks");
-  Check(before.pitch.empty() ||
-            std::memcmp(r.modifiedPitch, before.pitch.data(), before.pitch.size() * sizeof(int32_t)) == 0,
+  Check(before.pitch.empty() || std::memcmp(r.modifiedPitch, before.pitch.data(),
+                                            before.pitch.size() * sizeof(int32_t)) == 0,
         "refusal changed the modified pitch");
 }
 
@@ -111,7 +109,8 @@ WaveSnapshot SnapshotWave() {
 
 void CheckWaveUnchanged(const WaveSnapshot& before) {
   WaveSnapshot now = SnapshotWave();
-  Check(std::memcmp(&now.header, &before.header, sizeof now.header) == 0, "refusal changed the header");
+  Check(std::memcmp(&now.header, &before.header, sizeof now.header) == 0,
+        "refusal changed the header");
   for (int c = 0; c < 2; ++c) {
     Check(now.channel[c] == before.channel[c] && now.room[c] == before.room[c],
           "refusal replaced a channel array");
@@ -126,7 +125,9 @@ void CheckWaveInvariants() {
   const int32_t length = wave.Length();
   Check(length >= 0, "negative length");
   for (int c = 0; c < channels; ++c) {
-    if (length > 0) Check(wave.channel[c] != nullptr && wave.room[c] >= length, "channel shorter than the length");
+    if (length > 0)
+      Check(wave.channel[c] != nullptr && wave.room[c] >= length,
+            "channel shorter than the length");
   }
   Check(wave.SafeLength() == length, "safe length differs from the header's");
 }

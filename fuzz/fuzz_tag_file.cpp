@@ -71,7 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(result == 0, "result neither 0 nor 1");
     Check(peakCount == kUntouched && elementCount == kUntouched, "a refusal wrote a counter");
     Check(AllFill(peaks.data(), peaks.size() * sizeof(int32_t)), "a refusal wrote peaks");
-    Check(AllFill(elements.data(), elements.size() * sizeof(TvxElement)), "a refusal wrote elements");
+    Check(AllFill(elements.data(), elements.size() * sizeof(TvxElement)),
+          "a refusal wrote elements");
   }
 
   // Without the element buffers only the peaks and counts come back.

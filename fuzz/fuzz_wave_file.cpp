@@ -23,7 +23,8 @@ void CheckRoundTrip() {
   const std::string copy = talvox::fuzz::PrivatePath("copy.wav");
   Check(SaveWaveFile(1, copy.c_str(), 0, 0) == 1, "saving what was read failed");
   Check(ReadWaveFile(1, copy.c_str(), 0, 0) == 1, "reading back a saved file failed");
-  Check(std::memcmp(GetWaveFileHead(), &header, sizeof header) == 0, "header changed by a round trip");
+  Check(std::memcmp(GetWaveFileHead(), &header, sizeof header) == 0,
+        "header changed by a round trip");
   for (int c = 0; c < channels && length > 0; ++c) {
     Check(std::memcmp(GetDataBuffer(c), before[c].data(), before[c].size() * 2) == 0,
           "samples changed by a round trip");
@@ -43,7 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(GetWaveFileHead()->riffSize == GetWaveFileHead()->dataSize + 36, "RIFF size");
     Check(GetChannels() == 2 || GetDataBuffer(1) == nullptr, "a mono read kept channel 1");
     int16_t* interleaved = GetDataBuffer(2);
-    Check(GetChannels() == 2 ? interleaved != nullptr || GetWaveLength() == 0 : interleaved == nullptr,
+    Check(GetChannels() == 2 ? interleaved != nullptr || GetWaveLength() == 0
+                             : interleaved == nullptr,
           "interleaved copy");
     CheckRoundTrip();
   } else {

@@ -48,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Invariants();
     SegmentSpeech(GetDataBuffer(0), GetWaveLength(), rate);
     Invariants();
-    SaveWaveFile(3, talvox::fuzz::PrivatePath("piece.wav").c_str(), 0, std::min(GetWaveLength(), 100));
+    SaveWaveFile(3, talvox::fuzz::PrivatePath("piece.wav").c_str(), 0,
+                 std::min(GetWaveLength(), 100));
     SavePeaks(talvox::fuzz::PrivatePath("road.peaks").c_str());
   }
   FreeSpeechBackup();

@@ -34,8 +34,9 @@ Bytes Load(const std::string& path) {
 }
 
 void Store(const std::string& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                              static_cast<std::streamsize>(bytes.size()));
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 void Put32(Bytes& b, size_t at, uint32_t v) {
@@ -51,7 +52,8 @@ std::vector<int16_t> Voice(int n, int period) {
   std::vector<int16_t> s(static_cast<size_t>(n));
   for (int i = 0; i < n; ++i) {
     double phase = 6.2831854 * (i % period) / period;
-    s[static_cast<size_t>(i)] = static_cast<int16_t>(8000 * std::sin(phase) + 3000 * std::sin(2 * phase));
+    s[static_cast<size_t>(i)] =
+        static_cast<int16_t>(8000 * std::sin(phase) + 3000 * std::sin(2 * phase));
   }
   return s;
 }
@@ -107,7 +109,8 @@ void WaveSeeds(const std::string& target) {
   extensible[0] = 0xFE;
   extensible[1] = 0xFF;
   extensible[16] = 22;  // extra bytes
-  const uint8_t tail[22] = {16, 0, 4, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
+  const uint8_t tail[22] = {16, 0,    4, 0,    0, 0, 1,    0, 0,    0,    0,
+                            0,  0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71};
   extensible.insert(extensible.end(), tail, tail + sizeof tail);
   Store(PathOf(target, "extensible.wav"), build(extensible, false, false));
 }

@@ -95,7 +95,8 @@ void InsertPeaks(DocumentState& doc, const SpeechClipboard& clip, int32_t from) 
     peaks[i + k] = Wrapped(int64_t{clip.peaks[k]} + from);
     periods[i + k] = clip.modifiedPitch[k];
   }
-  for (int32_t j = i + added; j < total; ++j) peaks[j] = Wrapped(int64_t{peaks[j]} + clip.sampleCount);
+  for (int32_t j = i + added; j < total; ++j)
+    peaks[j] = Wrapped(int64_t{peaks[j]} + clip.sampleCount);
   doc.record.peakCount = total;
   if (i > 0 && i < total) periods[i - 1] = Distance(peaks[i], peaks[i - 1]);
   if (i + added > 0 && i + added < total) {

@@ -3,10 +3,10 @@
 // sanitizer builds check that) and give the result the header documents.
 #include <algorithm>
 #include <climits>
-#include <iterator>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -230,7 +230,8 @@ TEST_P(HostileArguments, EditingAndOutput) {
   int32_t* table = nullptr;
   int32_t n = GetFullPeaks(&table);
   if (n > 1) {
-    std::vector<int32_t> tiny(static_cast<size_t>(n - 1), 1), vast(static_cast<size_t>(n - 1), 100000);
+    std::vector<int32_t> tiny(static_cast<size_t>(n - 1), 1),
+        vast(static_cast<size_t>(n - 1), 100000);
     SetModifiedPitch(tiny.data());
     EXPECT_EQ(SynthesisSpeech(0, 0, length - 1), 1);
     SetModifiedPitch(vast.data());
@@ -510,7 +511,8 @@ TEST_P(HostileArguments, PeakFilesOnHostRecords) {
   EXPECT_EQ(_SavePeaks(dir.File("plain.peaks").c_str(), &plain), 1);
   // A host record too small for the file's elements refuses it unchanged;
   // one without a table refuses any element.
-  TvxDocument small{table, 0, nullptr, nullptr, 0, 0, elements > 0 ? elements - 1 : 0, 0, nullptr, 0};
+  TvxDocument small{table, 0,       nullptr, nullptr, 0, 0, elements > 0 ? elements - 1 : 0,
+                    0,     nullptr, 0};
   TvxDocument none{nullptr, 0, nullptr, nullptr, 0, 0, 10000, 0, nullptr, 0};
   if (elements > 0) {
     EXPECT_EQ(_ReadPeaks(path.c_str(), &small), 0);

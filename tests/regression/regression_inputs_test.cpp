@@ -188,8 +188,9 @@ TEST_F(RegressionInputs, PeakFilesIntoHostBuffers) {
     std::vector<TvxElement> elements(4);
     std::strcpy(elements[0].desc, "host");
     int32_t peakCount = -1, elementCount = -1;
-    ASSERT_EQ(LoadTag(Input(c.file).c_str(), peaks.data(), &peakCount, elements.data(), &elementCount),
-              c.result);
+    ASSERT_EQ(
+        LoadTag(Input(c.file).c_str(), peaks.data(), &peakCount, elements.data(), &elementCount),
+        c.result);
     if (c.result == 0) {
       EXPECT_EQ(peakCount, -1);
       EXPECT_EQ(elementCount, -1);
@@ -226,9 +227,9 @@ TEST_F(RegressionInputs, PeaksPastTheLimitsWrapWhenMoved) {
   std::vector<uint8_t> file;
   const char type[20] = "Peaks File";
   file.insert(file.end(), type, type + 20);
-  for (uint32_t v : {3u, 16000u, 2u, 2u}) PutU32(file, v);   // kind, rate, E, P
-  for (uint32_t v : {500u, 0x80000000u}) PutU32(file, v);     // peaks
-  PutU32(file, 0);                                            // one period
+  for (uint32_t v : {3u, 16000u, 2u, 2u}) PutU32(file, v);  // kind, rate, E, P
+  for (uint32_t v : {500u, 0x80000000u}) PutU32(file, v);   // peaks
+  PutU32(file, 0);                                          // one period
   const auto element = [&](const char* desc, uint32_t start, uint32_t end) {
     std::vector<uint8_t> record(104, 0);
     std::memcpy(record.data(), desc, std::strlen(desc));
@@ -266,9 +267,7 @@ TEST(RegressionPointProcess, HostileTexts) {
       {"pp_long_index_word.pointprocess", {0.5f, 0.25f}, {8000, 4000}},
       {"pp_long_number.pointprocess", {0.5555555555f}, {8888}},
       // Numbers that give no sample position are dropped before snapping.
-      {"pp_not_numbers.pointprocess",
-       {NAN, INFINITY, 1e30f, -0.5f, 0.125f},
-       {-8000, 2000}},
+      {"pp_not_numbers.pointprocess", {NAN, INFINITY, 1e30f, -0.5f, 0.125f}, {-8000, 2000}},
       // The text ends at its first zero byte.
       {"pp_zero_byte.pointprocess", {0.5f}, {8000}},
       // Runs of CR and LF end one line; the last line needs no break.
