@@ -61,16 +61,11 @@ std::vector<int16_t> CollectChannel(const LoadedWave& wave, int channel, Span sp
 int RunCollect(int argc, char** argv) {
   Args args("collect", argc, argv, kOptions);
   if (args.WantsHelp()) return PrintHelp(kHelp);
-  if (args.Positional().size() != 1) FailUsage("collect", "give exactly one input file");
   std::string outputPath = args.Required("output");
   int channel = args.Integer("channel", 0, 0, 1);
 
   LibrarySession session;
-  LoadedWave wave = LoadWave(args.Positional()[0]);
-  if (channel >= wave.channels) FailFile(wave.path, "has no channel " + std::to_string(channel));
-  Span span{0, wave.length};
-  if (auto range = args.Value("range")) span = ParseSpan("collect", *range, wave.rate, wave.length);
-  { OutputFile check(outputPath); }
+  auto [wave, span] = LoadSingleInput(args, "collect", channel, outputPath);
   std::string peakFile = args.Value("peaks").value_or("");
   if (!peakFile.empty()) {
     LoadPeakFile(peakFile, wave);

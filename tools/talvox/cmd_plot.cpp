@@ -34,17 +34,12 @@ const std::vector<OptionSpec> kOptions = {
 int RunPlot(int argc, char** argv) {
   Args args("plot", argc, argv, kOptions);
   if (args.WantsHelp()) return PrintHelp(kHelp);
-  if (args.Positional().size() != 1) FailUsage("plot", "give exactly one input file");
   std::string outputPath = args.Required("output");
   MarkSource source = ParseMarkSource(args);
   int channel = args.Integer("channel", 0, 0, 1);
 
   LibrarySession session;
-  LoadedWave wave = LoadWave(args.Positional()[0]);
-  if (channel >= wave.channels) FailFile(wave.path, "has no channel " + std::to_string(channel));
-  Span span{0, wave.length};
-  if (auto range = args.Value("range")) span = ParseSpan("plot", *range, wave.rate, wave.length);
-  { OutputFile check(outputPath); }
+  auto [wave, span] = LoadSingleInput(args, "plot", channel, outputPath);
   Annotate(wave, channel, source, args.Value("peaks").value_or(""));
   WritePlot(outputPath, wave, channel, span);
   return 0;

@@ -46,18 +46,13 @@ const std::vector<OptionSpec> kOptions = {
 int RunResynth(int argc, char** argv) {
   Args args("resynth", argc, argv, kOptions);
   if (args.WantsHelp()) return PrintHelp(kHelp);
-  if (args.Positional().size() != 1) FailUsage("resynth", "give exactly one input file");
   std::string outputPath = args.Required("output");
   PitchRequest request = ParsePitchRequest(args);
   MarkSource source = ParseMarkSource(args);
   int channel = args.Integer("channel", 0, 0, 1);
 
   LibrarySession session;
-  LoadedWave wave = LoadWave(args.Positional()[0]);
-  if (channel >= wave.channels) FailFile(wave.path, "has no channel " + std::to_string(channel));
-  Span span{0, wave.length};
-  if (auto range = args.Value("range")) span = ParseSpan("resynth", *range, wave.rate, wave.length);
-  { OutputFile check(outputPath); }
+  auto [wave, span] = LoadSingleInput(args, "resynth", channel, outputPath);
   ProgressBar progress(1, "");
   progress.Update(0, "analysing");
   Annotate(wave, channel, source, args.Value("peaks").value_or(""));

@@ -38,6 +38,18 @@ LoadedWave LoadWave(const std::string& path) {
   return wave;
 }
 
+SingleInput LoadSingleInput(const Args& args, const std::string& command, int channel,
+                            const std::string& outputPath) {
+  if (args.Positional().size() != 1) FailUsage(command, "give exactly one input file");
+  SingleInput input{LoadWave(args.Positional()[0]), Span{0, 0}};
+  const LoadedWave& wave = input.wave;
+  if (channel >= wave.channels) FailFile(wave.path, "has no channel " + std::to_string(channel));
+  input.span = Span{0, wave.length};
+  if (auto range = args.Value("range")) input.span = ParseSpan(command, *range, wave.rate, wave.length);
+  { OutputFile check(outputPath); }
+  return input;
+}
+
 std::vector<std::vector<int16_t>> CopyChannels(const LoadedWave& wave) {
   std::vector<std::vector<int16_t>> channels;
   for (int c = 0; c < wave.channels; c++) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "args.h"
 #include "wav_probe.h"
 
 namespace tvx {
@@ -31,6 +32,16 @@ struct LoadedWave {
 
 // Reads path into the wave buffer; fails with a one-line reason.
 LoadedWave LoadWave(const std::string& path);
+
+// The one input of a command that writes one output: loads it, checks that
+// it has the channel, takes the span from --range (the whole file when none
+// is given) and fails before any work when outputPath cannot be written.
+struct SingleInput {
+  LoadedWave wave;
+  Span span;
+};
+SingleInput LoadSingleInput(const Args& args, const std::string& command, int channel,
+                            const std::string& outputPath);
 
 // Copies of the channels of the wave buffer (1 or 2).
 std::vector<std::vector<int16_t>> CopyChannels(const LoadedWave& wave);
