@@ -15,7 +15,8 @@ int32_t SegmentVoice(const int16_t* samples, int32_t length, int32_t sampleRate,
   DocumentState& doc = TheDocument();
   if (doc.record.elements == nullptr) return 0;
   const VoiceTrack track = TrackVoice(samples, length, sampleRate, floorHz, ceilingHz);
-  return SegmentDocumentByVoice(doc, track, length);
+  return SegmentDocumentByVoice(doc, VoiceMarks(samples, length, sampleRate, track), length,
+                                sampleRate);
 }
 
 int32_t CalculateVoiceMarks(const int16_t* samples, int32_t length, int32_t sampleRate,
@@ -23,8 +24,9 @@ int32_t CalculateVoiceMarks(const int16_t* samples, int32_t length, int32_t samp
   if (!VoiceArgumentsValid(samples, length, sampleRate, floorHz, ceilingHz)) return 0;
   DocumentState& doc = TheDocument();
   const VoiceTrack track = TrackVoice(samples, length, sampleRate, floorHz, ceilingHz);
-  if (doc.record.segmented == 0) SegmentDocumentByVoice(doc, track, length);
-  StoreVoiceMarks(doc, VoiceMarks(samples, length, sampleRate, track), sampleRate);
+  const std::vector<int32_t> marks = VoiceMarks(samples, length, sampleRate, track);
+  if (doc.record.segmented == 0) SegmentDocumentByVoice(doc, marks, length, sampleRate);
+  StoreVoiceMarks(doc, marks, sampleRate);
   return doc.record.peakCount;
 }
 

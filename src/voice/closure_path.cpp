@@ -7,8 +7,10 @@
 namespace talvox {
 
 namespace {
-// Two pulses closer than this are one candidate (the larger).
+// Two pulses closer than this, or than this share of the period, are one
+// candidate (the larger).
 constexpr double kCandidateSpacingSeconds = 0.0004;
+constexpr double kCandidateSpacingPeriods = 1.0 / 6;
 // A candidate's strength is relative to the largest pulse within this many
 // periods on either side, so the choice does not depend on the level.
 constexpr double kStrengthReachPeriods = 1.5;
@@ -21,7 +23,7 @@ constexpr double kShortestStep = 0.5;
 constexpr double kLongestStep = 2.5;
 // Candidates weaker than this share of their neighbourhood's largest pulse
 // take no part.
-constexpr double kWeakestShare = 0.05;
+constexpr double kWeakestShare = 0.1;
 
 struct Candidate {
   double position = 0;
@@ -34,10 +36,12 @@ std::vector<Candidate> FindCandidates(const ClosureSearch& s) {
   std::vector<Candidate> found;
   const float* e = s.residual;
   const double sign = s.polarity >= 0 ? 1.0 : -1.0;
-  const int32_t reach = std::max(1, static_cast<int32_t>(kCandidateSpacingSeconds * s.rate));
+  const int32_t shortest = std::max(1, static_cast<int32_t>(kCandidateSpacingSeconds * s.rate));
   for (int32_t t = 1; t + 1 < s.length; ++t) {
     const double v = sign * e[t];
     if (!(v > 0 && v > sign * e[t - 1] && v >= sign * e[t + 1])) continue;
+    const int32_t reach =
+        std::max(shortest, static_cast<int32_t>(kCandidateSpacingPeriods * s.PeriodAt(t)));
     bool largest = true;
     for (int32_t k = std::max(0, t - reach); k <= std::min(s.length - 1, t + reach) && largest; ++k) {
       if (k != t && (sign * e[k] > v || (sign * e[k] == v && k < t))) largest = false;
@@ -52,7 +56,7 @@ std::vector<Candidate> FindCandidates(const ClosureSearch& s) {
   // Strength against the neighbourhood's largest pulse (two moving pointers).
   size_t lo = 0, hi = 0;
   for (Candidate& c : found) {
-    c.period = std::max(2.0, s.period(c.position));
+    c.period = std::max(2.0, s.PeriodAt(c.position));
     const double span = kStrengthReachPeriods * c.period;
     while (found[lo].position < c.position - span) ++lo;
     while (hi < found.size() && found[hi].position <= c.position + span) ++hi;
@@ -71,7 +75,12 @@ double Skipped(double from, double to, double period) {
 }
 }  // namespace
 
-std::vector<double> ChooseClosures(const ClosureSearch& search) {
+double ClosureSearch::PeriodAt(double position) const {
+  const int64_t i = static_cast<int64_t>(position) / periodStep;
+  return periods[std::clamp<int64_t>(i, 0, periodCount - 1)];
+}
+
+std::vector<ChosenClosure> ChooseClosures(const ClosureSearch& search) {
   const std::vector<Candidate> c = FindCandidates(search);
   const size_t n = c.size();
   std::vector<double> score(n);
@@ -93,7 +102,7 @@ std::vector<double> ChooseClosures(const ClosureSearch& search) {
       }
     }
   }
-  std::vector<double> chosen;
+  std::vector<ChosenClosure> chosen;
   if (n == 0) return chosen;
   double best = -std::numeric_limits<double>::max();
   int64_t last = -1;
@@ -104,7 +113,7 @@ std::vector<double> ChooseClosures(const ClosureSearch& search) {
       last = static_cast<int64_t>(k);
     }
   }
-  for (int64_t k = last; k >= 0; k = from[k]) chosen.push_back(c[k].position);
+  for (int64_t k = last; k >= 0; k = from[k]) chosen.push_back({c[k].position, c[k].value});
   std::reverse(chosen.begin(), chosen.end());
   return chosen;
 }

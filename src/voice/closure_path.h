@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 namespace talvox {
@@ -19,11 +18,20 @@ struct ClosureSearch {
   // the first / last chosen closure count as missed.
   double coreStart = 0;
   double coreEnd = 0;
-  // Period in residual samples around a residual position.
-  std::function<double(double)> period;
+  // Period in residual samples: periods[i] holds it around position
+  // i * periodStep (the last entry beyond).
+  const float* periods = nullptr;
+  int32_t periodCount = 0;
+  int32_t periodStep = 1;
+  double PeriodAt(double position) const;
 };
 
-// Chosen closures, ascending, as fractional residual positions.
-std::vector<double> ChooseClosures(const ClosureSearch& search);
+struct ChosenClosure {
+  double position = 0;  // fractional residual position
+  double pulse = 0;     // the residual's value there, sign-corrected
+};
+
+// Chosen closures, ascending.
+std::vector<ChosenClosure> ChooseClosures(const ClosureSearch& search);
 
 }  // namespace talvox

@@ -85,7 +85,9 @@ void PickCandidates(const std::vector<float>& r, const CorrelationSettings& s,
                     std::vector<LagCandidate>& out, float& best) {
   const int32_t count = s.maxLag - s.minLag + 1;
   LagCandidate kept[kCandidatesPerFrame];
+  float rank[kCandidatesPerFrame];
   int32_t held = 0;
+  const float longest = static_cast<float>(s.maxLag);
   best = 0;
   for (int32_t i = 0; i < count; ++i) {
     const float here = r[i];
@@ -103,19 +105,23 @@ void PickCandidates(const std::vector<float>& r, const CorrelationSettings& s,
         c.strength = std::min(1.0f, here - 0.25f * (left - right) * shift);
       }
     }
+    const float weighted = c.strength * (1.0f - kLagWeight * c.lag / longest);
     if (held < kCandidatesPerFrame) {
-      kept[held++] = c;
+      kept[held] = c;
+      rank[held++] = weighted;
     } else {
-      LagCandidate* weakest = std::min_element(kept, kept + held, [](auto& p, auto& q) {
-        return p.strength < q.strength;
-      });
-      if (weakest->strength < c.strength) *weakest = c;
+      const int32_t weakest = static_cast<int32_t>(std::min_element(rank, rank + held) - rank);
+      if (rank[weakest] < weighted) {
+        kept[weakest] = c;
+        rank[weakest] = weighted;
+      }
     }
   }
-  // Strongest first (insertion: at most six entries).
+  // Best first (insertion: at most six entries).
   for (int32_t i = 1; i < held; ++i) {
-    for (int32_t j = i; j > 0 && kept[j].strength > kept[j - 1].strength; --j) {
+    for (int32_t j = i; j > 0 && rank[j] > rank[j - 1]; --j) {
       std::swap(kept[j], kept[j - 1]);
+      std::swap(rank[j], rank[j - 1]);
     }
   }
   out.insert(out.end(), kept, kept + held);

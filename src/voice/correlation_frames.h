@@ -7,6 +7,10 @@
 
 namespace talvox {
 
+// Long lags are slightly penalised: a period's multiples correlate nearly as
+// well as the period itself.
+constexpr float kLagWeight = 0.3f;
+
 struct LagCandidate {
   float lag = 0;       // samples of the reduced signal, interpolated
   float strength = 0;  // normalised correlation at that lag, -1..1
@@ -27,6 +31,8 @@ struct CorrelationSettings {
   int32_t maxLag = 0;
 };
 
+// Each frame keeps its strongest candidates after the lag weight (lag /
+// maxLag), so the true period is never crowded out by its multiples.
 // Frames whose level lies more than a fixed margin below the loudest frames
 // (or below one least step of 16-bit audio) are not correlated: no candidate.
 CorrelationFrames CorrelateFrames(const float* x, int32_t n, const CorrelationSettings& settings);

@@ -7,9 +7,6 @@
 namespace talvox {
 
 namespace {
-// Long lags are slightly penalised: a period's multiples correlate nearly as
-// well as the period itself.
-constexpr float kLagWeight = 0.3f;
 // Cost per unit of log-period change from one frame to the next.
 constexpr float kFrequencyWeight = 1.0f;
 // Cost of switching between voiced and unvoiced: keeps the decision from

@@ -44,6 +44,36 @@ void Levinson(const double* r, int32_t order, double* a) {
     if (!(error > 0)) break;
   }
 }
+// residual[t] = x[t] + sum a_k x[t - k] for start <= t < end; four outputs
+// at a time keep the adder busy where the whole history lies in x.
+void Inverse(const float* x, const double* a, int32_t order, int32_t start, int32_t end,
+             float* residual) {
+  int32_t t = start;
+  for (; t < end && t < order; ++t) {
+    double e = x[t];
+    for (int32_t k = 1; k <= t; ++k) e += a[k] * x[t - k];
+    residual[t] = static_cast<float>(e);
+  }
+  for (; t + 4 <= end; t += 4) {
+    double e0 = x[t], e1 = x[t + 1], e2 = x[t + 2], e3 = x[t + 3];
+    for (int32_t k = 1; k <= order; ++k) {
+      const double c = a[k];
+      e0 += c * x[t - k];
+      e1 += c * x[t + 1 - k];
+      e2 += c * x[t + 2 - k];
+      e3 += c * x[t + 3 - k];
+    }
+    residual[t] = static_cast<float>(e0);
+    residual[t + 1] = static_cast<float>(e1);
+    residual[t + 2] = static_cast<float>(e2);
+    residual[t + 3] = static_cast<float>(e3);
+  }
+  for (; t < end; ++t) {
+    double e = x[t];
+    for (int32_t k = 1; k <= order; ++k) e += a[k] * x[t - k];
+    residual[t] = static_cast<float>(e);
+  }
+}
 }  // namespace
 
 std::vector<float> PredictionResidual(const float* x, int32_t n, double rate, int32_t order) {
@@ -71,12 +101,7 @@ std::vector<float> PredictionResidual(const float* x, int32_t n, double rate, in
       r[lag] = Dot(windowed.data(), windowed.data() + lag, used - lag);
     }
     Levinson(r.data(), order, a.data());
-    for (int32_t t = start; t < end; ++t) {
-      double e = x[t];
-      const int32_t reach = std::min(order, t);
-      for (int32_t k = 1; k <= reach; ++k) e += a[k] * x[t - k];
-      residual[t] = static_cast<float>(e);
-    }
+    Inverse(x, a.data(), order, start, end, residual.data());
   }
   return residual;
 }

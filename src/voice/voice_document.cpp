@@ -8,10 +8,12 @@
 
 namespace talvox {
 
-int32_t SegmentDocumentByVoice(DocumentState& doc, const VoiceTrack& track, int32_t length) {
+int32_t SegmentDocumentByVoice(DocumentState& doc, const std::vector<int32_t>& marks,
+                               int32_t length, int32_t sampleRate) {
   TvxDocument& record = doc.record;
   if (record.elements == nullptr || record.elementCapacity <= 0) return 0;
-  record.elementCount = VoiceElements(track, length, record.elements, record.elementCapacity);
+  record.elementCount =
+      VoiceElements(marks, length, sampleRate, record.elements, record.elementCapacity);
   record.segmented = 1;
   return record.elementCount;
 }

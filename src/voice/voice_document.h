@@ -9,9 +9,10 @@
 
 namespace talvox {
 
-// Rewrites the element table from the track's voicing and sets the
+// Rewrites the element table from the voice marks and sets the
 // segmentation flag; the element count, or 0 with no table (nothing changes).
-int32_t SegmentDocumentByVoice(DocumentState& doc, const VoiceTrack& track, int32_t length);
+int32_t SegmentDocumentByVoice(DocumentState& doc, const std::vector<int32_t>& marks,
+                               int32_t length, int32_t sampleRate);
 
 // Replaces the peaks with marks (a table of exactly their count), records
 // the rate and sets the modified pitch to the distances between

@@ -35,6 +35,42 @@ int32_t OrderFor(double rate) {
   return std::clamp(order, kLowestOrder, kHighestOrder);
 }
 
+// The residual smoothed over about this time: the closure pulse lasts about
+// as long, the noise around it does not add up.
+constexpr double kSmoothingSeconds = 0.00025;
+
+std::vector<float> SmoothedResidual(std::vector<float> e, double rate) {
+  const int32_t half = static_cast<int32_t>(kSmoothingSeconds * rate / 2);
+  if (half < 1 || e.size() < 3) return e;
+  std::vector<float> out(e.size());
+  const int32_t n = static_cast<int32_t>(e.size());
+  for (int32_t t = 0; t < n; ++t) {
+    const int32_t lo = std::max(0, t - half);
+    const int32_t hi = std::min(n - 1, t + half);
+    float sum = 0;
+    for (int32_t k = lo; k <= hi; ++k) sum += e[k];
+    out[t] = sum;
+  }
+  return out;
+}
+
+// Pulses at a run's ends fainter than this share of the run's typical pulse
+// are the voice fading in or out, not cycles a laryngograph would show.
+constexpr double kFaintestEdgePulse = 0.05;
+
+void TrimFaintEnds(std::vector<ChosenClosure>& closures) {
+  if (closures.size() < 3) return;
+  std::vector<double> pulses;
+  for (const ChosenClosure& c : closures) pulses.push_back(c.pulse);
+  std::nth_element(pulses.begin(), pulses.begin() + static_cast<std::ptrdiff_t>(pulses.size() / 2), pulses.end());
+  const double faint = kFaintestEdgePulse * pulses[pulses.size() / 2];
+  size_t first = 0, last = closures.size();
+  while (first < last && closures[first].pulse < faint) ++first;
+  while (last > first && closures[last - 1].pulse < faint) --last;
+  closures = std::vector<ChosenClosure>(closures.begin() + static_cast<std::ptrdiff_t>(first),
+                                        closures.begin() + static_cast<std::ptrdiff_t>(last));
+}
+
 double PeriodNear(const VoiceTrack& track, double sample, const FrameRun& run) {
   float f0 = F0At(track, sample);
   if (!(f0 > 0)) {
@@ -44,6 +80,22 @@ double PeriodNear(const VoiceTrack& track, double sample, const FrameRun& run) {
     if (!(f0 > 0)) f0 = track.f0[run.first];
   }
   return track.sampleRate / f0;
+}
+// The period is looked up at this spacing: the track changes slowly.
+constexpr double kPeriodStepSeconds = 0.001;
+
+int32_t PeriodStep(double rate) { return std::max(1, static_cast<int32_t>(kPeriodStepSeconds * rate)); }
+
+// Periods in reduced samples for residual positions 0, step, 2 step, ...
+std::vector<float> PeriodTable(const VoiceTrack& track, const FrameRun& run, int64_t start,
+                               int32_t factor, int32_t count) {
+  const int32_t step = PeriodStep(track.sampleRate / factor);
+  std::vector<float> periods(static_cast<size_t>(count / step + 1));
+  for (size_t i = 0; i < periods.size(); ++i) {
+    const double at = static_cast<double>(start) + (static_cast<double>(i) + 0.5) * step * factor;
+    periods[i] = static_cast<float>(PeriodNear(track, at, run) / factor);
+  }
+  return periods;
 }
 }  // namespace
 
@@ -69,7 +121,7 @@ std::vector<int32_t> VoiceMarks(const int16_t* samples, int32_t length, int32_t 
     const int64_t first = start - leadIn * factor;
     const int32_t count = static_cast<int32_t>((end - first) / factor);
     const std::vector<float> x = DecimateLinearPhase(samples, length, first, count, factor);
-    const std::vector<float> e = PredictionResidual(x.data(), count, markRate, order);
+    const std::vector<float> e = SmoothedResidual(PredictionResidual(x.data(), count, markRate, order), markRate);
     double power = 0;
     for (int32_t t = static_cast<int32_t>(leadIn); t < count; ++t) power += static_cast<double>(e[t]) * e[t];
     power /= std::max<int64_t>(1, count - leadIn);
@@ -86,12 +138,14 @@ std::vector<int32_t> VoiceMarks(const int16_t* samples, int32_t length, int32_t 
     search.rate = markRate;
     search.coreStart = (coreStart - start) / factor;
     search.coreEnd = (coreEnd - start) / factor;
-    search.period = [&, start, factor](double t) {
-      return PeriodNear(track, start + t * factor, run) / factor;
-    };
-    auto toSamples = [&](const std::vector<double>& closures, std::vector<int32_t>& out) {
-      for (double c : closures) {
-        const int64_t at = start + std::llround(c * factor);
+    const std::vector<float> periods = PeriodTable(track, run, start, factor, search.length);
+    search.periods = periods.data();
+    search.periodCount = static_cast<int32_t>(periods.size());
+    search.periodStep = PeriodStep(markRate);
+    auto toSamples = [&](std::vector<ChosenClosure> closures, std::vector<int32_t>& out) {
+      TrimFaintEnds(closures);
+      for (const ChosenClosure& c : closures) {
+        const int64_t at = start + std::llround(c.position * factor);
         if (at >= 0 && at < length) out.push_back(static_cast<int32_t>(at));
       }
     };

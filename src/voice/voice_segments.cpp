@@ -1,7 +1,6 @@
 #include "voice/voice_segments.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 
 namespace talvox {
@@ -9,9 +8,12 @@ namespace talvox {
 namespace {
 constexpr char kSilence[] = "SIL";
 // Pauses shorter than this stay inside the voiced element (a stop closure,
-// not a silence); voiced runs shorter than this are no syllable.
+// not a silence).
 constexpr double kShortestPauseSeconds = 0.03;
-constexpr double kShortestVoicedSeconds = 0.02;
+// A step longer than this many periods (the previous interval) ends a run.
+constexpr double kLongestStepPeriods = 2.5;
+// Fewer marks than this are no voiced element.
+constexpr size_t kFewestMarks = 3;
 
 class ElementWriter {
  public:
@@ -37,28 +39,45 @@ class ElementWriter {
   int32_t count_ = 0;
 };
 
-int32_t ToSample(double position, int32_t length) {
-  return static_cast<int32_t>(std::clamp(std::lround(position), 0L, static_cast<long>(length)));
+// A run of marks: the first and one past the last index.
+struct MarkRun {
+  size_t first = 0;
+  size_t end = 0;
+};
+
+std::vector<MarkRun> MarkRuns(const std::vector<int32_t>& marks, double pause) {
+  std::vector<MarkRun> runs;
+  for (size_t k = 0; k < marks.size(); ++k) {
+    const bool joins = !runs.empty() && k > 0 && marks[k] - marks[k - 1] <= pause &&
+                       (k - runs.back().first < 2 ||
+                        marks[k] - marks[k - 1] <= kLongestStepPeriods * (marks[k - 1] - marks[k - 2]));
+    if (joins) {
+      runs.back().end = k + 1;
+    } else {
+      runs.push_back({k, k + 1});
+    }
+  }
+  return runs;
 }
 }  // namespace
 
-int32_t VoiceElements(const VoiceTrack& track, int32_t length, TvxElement* elements,
-                      int32_t capacity) {
-  if (elements == nullptr || capacity <= 0 || length <= 0 || !(track.hop > 0)) return 0;
-  const double framesPerSecond = track.sampleRate / track.hop;
-  const int32_t gap = static_cast<int32_t>(kShortestPauseSeconds * framesPerSecond);
-  const int32_t shortest = std::max(1, static_cast<int32_t>(kShortestVoicedSeconds * framesPerSecond));
+int32_t VoiceElements(const std::vector<int32_t>& marks, int32_t length, int32_t sampleRate,
+                      TvxElement* elements, int32_t capacity) {
+  if (elements == nullptr || capacity <= 0 || length <= 0) return 0;
   ElementWriter out(elements, capacity, length);
-  int32_t previousEnd = 0;
-  for (const FrameRun& run : VoicedRuns(track, gap, shortest)) {
-    const int32_t start = std::max(previousEnd, ToSample((run.first - 0.5) * track.hop, length));
-    const int32_t end = ToSample((run.last + 0.5) * track.hop, length);
+  int64_t previousEnd = 0;
+  for (const MarkRun& run : MarkRuns(marks, kShortestPauseSeconds * sampleRate)) {
+    if (run.end - run.first < kFewestMarks) continue;
+    const int64_t firstPeriod = marks[run.first + 1] - marks[run.first];
+    const int64_t lastPeriod = marks[run.end - 1] - marks[run.end - 2];
+    const int64_t start = std::max<int64_t>(previousEnd, marks[run.first] - firstPeriod / 2);
+    const int64_t end = std::min<int64_t>(length, marks[run.end - 1] + lastPeriod / 2 + 1);
     if (end <= start) continue;
-    out.Add(previousEnd, start, true);
-    out.Add(start, end, false);
+    out.Add(static_cast<int32_t>(previousEnd), static_cast<int32_t>(start), true);
+    out.Add(static_cast<int32_t>(start), static_cast<int32_t>(end), false);
     previousEnd = end;
   }
-  out.Add(previousEnd, length, true);
+  out.Add(static_cast<int32_t>(previousEnd), length, true);
   return out.count();
 }
 
