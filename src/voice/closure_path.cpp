@@ -15,7 +15,7 @@ constexpr double kCandidateSpacingPeriods = 1.0 / 6;
 // periods on either side, so the choice does not depend on the level.
 constexpr double kStrengthReachPeriods = 1.5;
 // Cost of an interval's deviation from the period (squared, in periods).
-constexpr double kDeviationWeight = 4.0;
+constexpr double kDeviationWeight = 10.0;
 // Cost of every cycle left without a closure.
 constexpr double kMissCost = 0.5;
 // Intervals searched between successive closures, in periods.
@@ -30,7 +30,22 @@ struct Candidate {
   double value = 0;
   double strength = 0;
   double period = 0;
+  double cycle = 0;  // cycles elapsed since the residual's start, by the track
 };
+
+// Cycles elapsed at each entry of the period table.
+std::vector<double> CycleTable(const ClosureSearch& s) {
+  std::vector<double> cycles(static_cast<size_t>(s.periodCount) + 1, 0.0);
+  for (int32_t i = 0; i < s.periodCount; ++i) {
+    cycles[i + 1] = cycles[i] + s.periodStep / std::max(1.0f, s.periods[i]);
+  }
+  return cycles;
+}
+
+double CycleAt(const ClosureSearch& s, const std::vector<double>& table, double position) {
+  const int64_t i = std::clamp<int64_t>(static_cast<int64_t>(position) / s.periodStep, 0, s.periodCount - 1);
+  return table[i] + (position - static_cast<double>(i) * s.periodStep) / std::max(1.0f, s.periods[i]);
+}
 
 std::vector<Candidate> FindCandidates(const ClosureSearch& s) {
   std::vector<Candidate> found;
@@ -81,13 +96,36 @@ double ClosureSearch::PeriodAt(double position) const {
 }
 
 std::vector<ChosenClosure> ChooseClosures(const ClosureSearch& search) {
-  const std::vector<Candidate> c = FindCandidates(search);
+  std::vector<Candidate> c = FindCandidates(search);
   const size_t n = c.size();
+  const std::vector<double> cycleTable = CycleTable(search);
+  for (Candidate& candidate : c) candidate.cycle = CycleAt(search, cycleTable, candidate.position);
   std::vector<double> score(n);
   std::vector<int64_t> from(n, -1);
+  // The best closure beyond the longest step (a pause, a stop), valued with
+  // the cycles it leaves unmarked: score + kMissCost * cycle, kept as a
+  // running maximum.
+  size_t passed = 0;
+  double bestBeyond = -std::numeric_limits<double>::max();
+  int64_t bestBeyondAt = -1;
   for (size_t k = 0; k < n; ++k) {
     const double period = c[k].period;
+    while (passed < k && c[k].position - c[passed].position > kLongestStep * period) {
+      const double value = score[passed] + kMissCost * c[passed].cycle;
+      if (value > bestBeyond) {
+        bestBeyond = value;
+        bestBeyondAt = static_cast<int64_t>(passed);
+      }
+      ++passed;
+    }
     score[k] = c[k].strength - kMissCost * Skipped(search.coreStart, c[k].position, period);
+    if (bestBeyondAt >= 0) {
+      const double total = bestBeyond + c[k].strength - kMissCost * (c[k].cycle - 1);
+      if (total > score[k]) {
+        score[k] = total;
+        from[k] = bestBeyondAt;
+      }
+    }
     for (size_t j = k; j-- > 0;) {
       const double step = c[k].position - c[j].position;
       if (step > kLongestStep * period) break;

@@ -13,7 +13,7 @@ constexpr double kFrameSeconds = 0.025;
 constexpr double kHopSeconds = 0.010;
 // A faint noise floor added to the zero-lag value keeps the solution stable
 // on near-silent frames.
-constexpr double kNoiseFloor = 1e-6;
+constexpr double kNoiseFloor = 1e-3;
 
 double Dot(const float* a, const float* b, int32_t n) {
   float s[8] = {0, 0, 0, 0, 0, 0, 0, 0};

@@ -121,7 +121,8 @@ std::vector<int32_t> VoiceMarks(const int16_t* samples, int32_t length, int32_t 
     const int64_t first = start - leadIn * factor;
     const int32_t count = static_cast<int32_t>((end - first) / factor);
     const std::vector<float> x = DecimateLinearPhase(samples, length, first, count, factor);
-    const std::vector<float> e = SmoothedResidual(PredictionResidual(x.data(), count, markRate, order), markRate);
+    const std::vector<float> e =
+        SmoothedResidual(PredictionResidual(x.data(), count, markRate, order), markRate);
     double power = 0;
     for (int32_t t = static_cast<int32_t>(leadIn); t < count; ++t) power += static_cast<double>(e[t]) * e[t];
     power /= std::max<int64_t>(1, count - leadIn);
@@ -157,6 +158,7 @@ std::vector<int32_t> VoiceMarks(const int16_t* samples, int32_t length, int32_t 
   // One polarity for the whole signal: the sign of the residual's skewness,
   // where the closure pulses dominate.
   const bool positive = skew >= 0;
+
   std::vector<int32_t> marks;
   for (const RunMarks& run : found) {
     for (int32_t m : positive ? run.positive : run.negative) {
