@@ -50,7 +50,8 @@ float Threshold(std::vector<float> level) {
   const size_t at = static_cast<size_t>(kLoudestQuantile * static_cast<double>(level.size() - 1));
   std::nth_element(level.begin(), level.begin() + static_cast<std::ptrdiff_t>(at), level.end());
   const double loud = level[at];
-  return static_cast<float>(std::max(kSilentLevel, loud * std::pow(10.0, -kSilenceBelowLoudestDb / 20)));
+  return static_cast<float>(
+      std::max(kSilentLevel, loud * std::pow(10.0, -kSilenceBelowLoudestDb / 20)));
 }
 
 // The correlation of frame f at every lag into r (index lag - minLag).

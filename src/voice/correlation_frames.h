@@ -18,10 +18,10 @@ struct LagCandidate {
 
 struct CorrelationFrames {
   int32_t frames = 0;
-  std::vector<float> level;       // RMS around each frame centre
-  std::vector<int32_t> first;     // frames + 1 offsets into candidates
+  std::vector<float> level;    // RMS around each frame centre
+  std::vector<int32_t> first;  // frames + 1 offsets into candidates
   std::vector<LagCandidate> candidates;
-  std::vector<float> best;        // the largest correlation of each frame (0 if none)
+  std::vector<float> best;  // the largest correlation of each frame (0 if none)
 };
 
 struct CorrelationSettings {

@@ -48,9 +48,10 @@ struct MarkRun {
 std::vector<MarkRun> MarkRuns(const std::vector<int32_t>& marks, double pause) {
   std::vector<MarkRun> runs;
   for (size_t k = 0; k < marks.size(); ++k) {
-    const bool joins = !runs.empty() && k > 0 && marks[k] - marks[k - 1] <= pause &&
-                       (k - runs.back().first < 2 ||
-                        marks[k] - marks[k - 1] <= kLongestStepPeriods * (marks[k - 1] - marks[k - 2]));
+    const bool joins =
+        !runs.empty() && k > 0 && marks[k] - marks[k - 1] <= pause &&
+        (k - runs.back().first < 2 ||
+         marks[k] - marks[k - 1] <= kLongestStepPeriods * (marks[k - 1] - marks[k - 2]));
     if (joins) {
       runs.back().end = k + 1;
     } else {
