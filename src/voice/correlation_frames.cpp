@@ -6,8 +6,9 @@
 namespace talvox {
 
 namespace {
-// Frames this far below the loudest ones are silence whatever they hold.
-constexpr double kSilenceBelowLoudestDb = 50.0;
+// Frames this far below the loudest ones are silence whatever they hold
+// (room noise, mains hum between utterances).
+constexpr double kSilenceBelowLoudestDb = 35.0;
 // The loudest frames: this share of frames lies below their level.
 constexpr double kLoudestQuantile = 0.99;
 // Below one least step of 16-bit audio nothing is a voice.

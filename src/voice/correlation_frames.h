@@ -33,7 +33,7 @@ struct CorrelationSettings {
 
 // Each frame keeps its strongest candidates after the lag weight (lag /
 // maxLag), so the true period is never crowded out by its multiples.
-// Frames whose level lies more than a fixed margin below the loudest frames
+// Frames whose level lies more than 35 dB below the loudest frames
 // (or below one least step of 16-bit audio) are not correlated: no candidate.
 CorrelationFrames CorrelateFrames(const float* x, int32_t n, const CorrelationSettings& settings);
 
