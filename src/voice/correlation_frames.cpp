@@ -13,6 +13,12 @@ constexpr double kSilenceBelowLoudestDb = 35.0;
 constexpr double kLoudestQuantile = 0.99;
 // Below one least step of 16-bit audio nothing is a voice.
 constexpr double kSilentLevel = 0.5;
+// The noise floor: the level of the quietest frames (the pauses). Frames
+// within a few dB of it are that noise, whatever periodic trace they hold;
+// a file with no pauses (floor close to the loudest) keeps no such gate.
+constexpr double kNoiseFloorQuantile = 0.05;
+constexpr double kAboveNoiseFloorDb = 4.0;
+constexpr double kFloorBelowLoudestDb = 15.0;
 // Peaks of the correlation weaker than this are no candidates.
 constexpr float kWeakestCandidate = 0.25f;
 constexpr int32_t kCandidatesPerFrame = 6;
@@ -46,13 +52,21 @@ std::vector<float> FrameLevels(const float* x, int32_t n, int32_t frames,
   return level;
 }
 
+double Quantile(std::vector<float>& level, double q) {
+  const size_t at = static_cast<size_t>(q * static_cast<double>(level.size() - 1));
+  std::nth_element(level.begin(), level.begin() + static_cast<std::ptrdiff_t>(at), level.end());
+  return level[at];
+}
+
 float Threshold(std::vector<float> level) {
   if (level.empty()) return 0;
-  const size_t at = static_cast<size_t>(kLoudestQuantile * static_cast<double>(level.size() - 1));
-  std::nth_element(level.begin(), level.begin() + static_cast<std::ptrdiff_t>(at), level.end());
-  const double loud = level[at];
-  return static_cast<float>(
-      std::max(kSilentLevel, loud * std::pow(10.0, -kSilenceBelowLoudestDb / 20)));
+  const double loud = Quantile(level, kLoudestQuantile);
+  const double floor = Quantile(level, kNoiseFloorQuantile);
+  double threshold = std::max(kSilentLevel, loud * std::pow(10.0, -kSilenceBelowLoudestDb / 20));
+  if (floor < loud * std::pow(10.0, -kFloorBelowLoudestDb / 20)) {
+    threshold = std::max(threshold, floor * std::pow(10.0, kAboveNoiseFloorDb / 20));
+  }
+  return static_cast<float>(threshold);
 }
 
 // The correlation of frame f at every lag into r (index lag - minLag).
