@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "annotation_files.h"
 #include "cli_error.h"
 #include "output.h"
 #include "paths.h"
@@ -48,6 +49,7 @@ class PrivateFolder {
 }  // namespace
 
 MarkSource ParseMarkSource(const Args& args) {
+  if (MarksFileArgument(args)) return MarkSource::kInternal;  // the marks come from the file
   std::string marks = args.Value("marks").value_or("internal");
   if (marks == "internal") return MarkSource::kInternal;
   if (marks == "external") return MarkSource::kExternal;

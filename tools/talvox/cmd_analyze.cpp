@@ -7,6 +7,7 @@
 #include <set>
 
 #include "analysis.h"
+#include "annotation_files.h"
 #include "args.h"
 #include "cli_error.h"
 #include "commands.h"
@@ -36,12 +37,23 @@ constexpr const char* kHelp =
     "  --channel N           analyse channel N (0 or 1) of a stereo file (default 0)\n"
     "  --peaks IN.peaks      load this peak file instead of analysing (one input)\n"
     "  --json                the same as JSON (an array for many inputs)\n"
-    "  -j, --jobs N          worker processes for many inputs (default: cores)\n";
+    "  --csv                 the same as a CSV table (one header for many inputs)\n"
+    "  -j, --jobs N          worker processes for many inputs (default: cores)\n"
+    "\n"
+    "exports (one input; times with every digit needed to give back the sample):\n"
+    "  --textgrid OUT        a TextGrid: interval tier 'elements', point tier 'marks'\n"
+    "  --pitchtier OUT       a PitchTier of the F0: one point per voiced mark\n"
+    "                        interval, at its first mark\n"
+    "  --pointprocess OUT    the pitch marks as point-process text\n"
+    "  --labels OUT          the elements as a label track (start, end, label)\n"
+    "  --text-format long|short   of the TextGrid, PitchTier and point process\n"
+    "\n";
 
 const std::vector<OptionSpec> kOptions = {
     {"output", 'o', true}, {"marks", 0, true}, {"channel", 0, true},
-    {"peaks", 0, true},    {"json", 0, false}, {"jobs", 'j', true},
+    {"peaks", 0, true},    {"json", 0, false}, {"jobs", 'j', true}, {"csv", 0, false},
 };
+const std::vector<OptionSpec> kAllOptions = WithAnnotationOutputOptions(WithAnnotationInputOptions(kOptions), "");
 
 std::string FormatTable(const LoadedWave& wave, const std::vector<ElementSummary>& elements, int32_t marks) {
   std::string text;
@@ -87,6 +99,9 @@ int AnalyzeOne(const Args& args, const std::string& input) {
   MarkSource source = ParseMarkSource(args);
   int channel = args.Integer("channel", 0, 0, 1);
   std::string peakFile = args.Value("peaks").value_or("");
+  AnnotationInputs annotation = ReadAnnotationInputs(args);
+  AnnotationOutputs exports = ParseAnnotationOutputs(args, "");
+  CheckWritable(exports);
   LibrarySession session;
   LoadedWave wave = LoadWave(input);
   if (channel >= wave.channels) FailFile(input, "has no channel " + std::to_string(channel) + " (it is mono)");
@@ -98,12 +113,15 @@ int AnalyzeOne(const Args& args, const std::string& input) {
   {
     ProgressBar progress(1, "");
     progress.Update(0, peakFile.empty() ? "segmenting and placing pitch marks" : "reading the peak file");
-    Annotate(wave, channel, source, peakFile);
+    Annotate(wave, channel, source, peakFile, annotation);
   }
   int32_t marks = static_cast<int32_t>(CurrentPeaks().size());
   std::vector<ElementSummary> elements = SummarizeElements(wave.rate);
   if (!peakOutput.empty()) SavePeakFile(peakOutput);
-  std::string report = args.Has("json") ? FormatJson(wave, elements, marks) : FormatTable(wave, elements, marks);
+  WriteAnnotationOutputs(exports, wave.rate, wave.length);
+  std::string report = args.Has("json")  ? FormatJson(wave, elements, marks)
+                       : args.Has("csv") ? ElementTableCsv(wave.path, wave.rate)
+                                         : FormatTable(wave, elements, marks);
   std::fputs(report.c_str(), stdout);
   return 0;
 }
@@ -130,8 +148,22 @@ double AudioSeconds(const std::string& path) {
   }
 }
 
+// Each worker's table starts with the header; the joined table has one.
+std::string WithoutRepeatedHeader(const std::string& table, bool& headerDone) {
+  if (!headerDone) {
+    headerDone = true;
+    return table;
+  }
+  size_t newline = table.find('\n');
+  return newline == std::string::npos ? "" : table.substr(newline + 1);
+}
+
 int AnalyzeMany(const Args& args) {
   if (args.Has("peaks")) FailUsage("analyze", "--peaks belongs to a single input file");
+  for (const char* single : {"elements", "textgrid", "pitchtier", "pointprocess", "labels"})
+    if (args.Has(single)) FailUsage("analyze", std::string("--") + single + " belongs to a single input file");
+  if (MarksFileArgument(args)) FailUsage("analyze", "--marks FILE belongs to a single input file");
+  if (args.Has("json") && args.Has("csv")) FailUsage("analyze", "give --json or --csv, not both");
   ParseMarkSource(args);
   args.Integer("channel", 0, 0, 1);
   int parallel = args.Integer("jobs", DefaultJobs(), 1, 1024);
@@ -150,6 +182,7 @@ int AnalyzeMany(const Args& args) {
   for (const char* name : {"marks", "channel"})
     if (auto value = args.Value(name)) shared.insert(shared.end(), {std::string("--") + name, *value});
   if (args.Has("json")) shared.push_back("--json");
+  if (args.Has("csv")) shared.push_back("--csv");
   std::string self = ExecutablePath();
   std::vector<WorkerJob> jobs;
   std::vector<double> seconds;
@@ -163,7 +196,8 @@ int AnalyzeMany(const Args& args) {
     seconds.push_back(AudioSeconds(input));
   }
 
-  bool json = args.Has("json");
+  bool json = args.Has("json"), csv = args.Has("csv");
+  bool csvHeaderDone = false;
   size_t failures = 0;
   double audioSeconds = 0;  // of the files analysed
   ProgressBar clock(0, "");
@@ -184,8 +218,11 @@ int AnalyzeMany(const Args& args) {
     } else {
       audioSeconds += seconds[i];
       if (json) std::fputs(i ? "," : "", stdout);
-      std::fputs(result.out.c_str(), stdout);
-      if (!json) std::fputs("\n", stdout);
+      if (csv)
+        std::fputs(WithoutRepeatedHeader(result.out, csvHeaderDone).c_str(), stdout);
+      else
+        std::fputs(result.out.c_str(), stdout);
+      if (!json && !csv) std::fputs("\n", stdout);
       std::fputs(result.err.c_str(), stderr);
     }
     std::fflush(stdout);
@@ -201,8 +238,8 @@ int AnalyzeMany(const Args& args) {
 }  // namespace
 
 int RunAnalyze(int argc, char** argv) {
-  Args args("analyze", argc, argv, kOptions);
-  if (args.WantsHelp()) return PrintHelp(kHelp);
+  Args args("analyze", argc, argv, kAllOptions);
+  if (args.WantsHelp()) return PrintHelp((std::string(kHelp) + kAnnotationInputHelp).c_str());
   if (args.Positional().empty()) FailUsage("analyze", "no input file given");
   if (args.Positional().size() == 1) return AnalyzeOne(args, args.Positional()[0]);
   return AnalyzeMany(args);

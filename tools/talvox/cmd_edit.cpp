@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "analysis.h"
+#include "annotation_files.h"
 #include "args.h"
 #include "cli_error.h"
 #include "commands.h"
@@ -31,12 +32,16 @@ constexpr const char* kHelp =
     "  --peaks IN.peaks           the annotation to edit (default: analyse first)\n"
     "  --out-peaks OUT.peaks      write the edited annotation\n"
     "  --marks internal|external, --channel N   as for analyze\n"
+    "  --out-textgrid, --out-pitchtier, --out-pointprocess, --out-labels OUT\n"
+    "                             the edited annotation as analyze exports it\n"
+    "                             (--text-format long|short)\n"
     "\n"
-    "example: talvox edit in.wav -o out.wav cut 1.0:1.5 paste 3.2 delete 0:0.25\n";
+    "example: talvox edit in.wav -o out.wav cut 1.0:1.5 paste 3.2 delete 0:0.25\n"
+    "         talvox edit in.wav -o out.wav --elements in.TextGrid --out-textgrid out.TextGrid cut 1:2\n\n";
 
-const std::vector<OptionSpec> kOptions = {
+const std::vector<OptionSpec> kOptions = WithAnnotationOutputOptions(WithAnnotationInputOptions({
     {"output", 'o', true}, {"peaks", 0, true}, {"out-peaks", 0, true}, {"marks", 0, true}, {"channel", 0, true},
-};
+}), "out-");
 
 struct Operation {
   std::string name;
@@ -107,13 +112,15 @@ void Apply(const Operation& op, int rate, const std::string& input) {
 
 int RunEdit(int argc, char** argv) {
   Args args("edit", argc, argv, kOptions);
-  if (args.WantsHelp()) return PrintHelp(kHelp);
+  if (args.WantsHelp()) return PrintHelp((std::string(kHelp) + kAnnotationInputHelp).c_str());
   if (args.Positional().empty()) FailUsage("edit", "no input file given");
   std::string outputPath = args.Required("output");
   std::vector<std::string> words(args.Positional().begin() + 1, args.Positional().end());
   std::vector<Operation> operations = ParseOperations(words);
   MarkSource source = ParseMarkSource(args);
   int channel = args.Integer("channel", 0, 0, 1);
+  AnnotationInputs annotation = ReadAnnotationInputs(args);
+  AnnotationOutputs exports = ParseAnnotationOutputs(args, "out-");
 
   LibrarySession session;
   LoadedWave wave = LoadWave(args.Positional()[0]);
@@ -121,7 +128,8 @@ int RunEdit(int argc, char** argv) {
   OutputFile output(outputPath);
   std::unique_ptr<OutputFile> peaksOutput;
   if (auto path = args.Value("out-peaks")) peaksOutput = std::make_unique<OutputFile>(*path);
-  Annotate(wave, channel, source, args.Value("peaks").value_or(""));
+  CheckWritable(exports);
+  Annotate(wave, channel, source, args.Value("peaks").value_or(""), annotation);
   for (const Operation& op : operations) {
     if (GetWaveLength() < 2 && op.name != "paste")
       FailFile(wave.path, op.name + " " + op.argument + ": the signal is empty");
@@ -130,6 +138,7 @@ int RunEdit(int argc, char** argv) {
   }
   if (!SaveWaveFile(1, output.temp().c_str(), 0, 0)) FailFile(outputPath, "cannot be written (disk full?)");
   if (peaksOutput && !SavePeaks(peaksOutput->temp().c_str())) FailFile(peaksOutput->target(), "cannot be written");
+  WriteAnnotationOutputs(exports, wave.rate, GetWaveLength());
   output.Commit();
   if (peaksOutput) peaksOutput->Commit();
   std::fprintf(stderr, "talvox: %s: %zu operation%s; %.3f s -> %.3f s, %d elements, %d pitch marks\n",
