@@ -93,8 +93,11 @@ std::string OoTextReader::Text(const std::string& what) {
     if (c == '\n') line_++;
     value += c;
   }
-  if (at_ < text_.size() && !IsSpace(text_[at_]) && text_[at_] != '!')
-    throw FormatError(line_, "a closing quote of " + what + " followed by '" + Word() + "' (a quote not doubled?)");
+  if (at_ < text_.size() && !IsSpace(text_[at_]) && text_[at_] != '!') {
+    int closed = line_;
+    throw FormatError(opened, "the text of " + what + " that starts here closes on line " + std::to_string(closed) +
+                                  " and runs on into '" + Word() + "' (a text not closed, or a quote not doubled?)");
+  }
   return value;
 }
 
