@@ -50,7 +50,7 @@ TEST(PitchTierRead, LongAndShortText) {
 TEST(PitchTierWrite, ReadsBackInBothFormats) {
   PitchTier tier;
   tier.xmax = 2.5;
-  tier.points = {{0.1, 123.456789012345678, 0}, {1.0 / 3, 98.6, 0}};
+  tier.points = {{0.1, 123.456789012345678, 0, 0}, {1.0 / 3, 98.6, 0, 0}};
   for (TextFormat format : {TextFormat::kLong, TextFormat::kShort}) {
     PitchTier back = ParsePitchTier(WritePitchTier(tier, format));
     ASSERT_EQ(back.points.size(), 2u);

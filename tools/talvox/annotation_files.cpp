@@ -395,7 +395,7 @@ std::string TextGridText(int rate, int64_t length, interop::TextFormat format) {
 std::string PitchTierText(int rate, int64_t length, interop::TextFormat format) {
   interop::PitchTier tier;
   tier.xmax = interop::SampleToSeconds(length, rate);
-  for (const F0Point& point : ExportedF0Track(rate)) tier.points.push_back({point.seconds, point.hertz, 0});
+  for (const F0Point& point : ExportedF0Track(rate)) tier.points.push_back({point.seconds, point.hertz, 0, 0});
   return interop::WritePitchTier(tier, format);
 }
 
@@ -440,7 +440,7 @@ std::optional<std::vector<std::pair<double, double>>> ReadPitchTierContour(const
   try {
     for (const interop::PitchPoint& point : interop::ParsePitchTier(text).points) {
       if (!(point.hertz >= kLowestF0 && point.hertz <= kHighestF0))
-        throw FormatError(point.line, "F0 must lie between 20 and 2000 Hz");
+        throw FormatError(point.valueLine, "F0 must lie between 20 and 2000 Hz");
       points.emplace_back(point.time, point.hertz);
     }
   } catch (const FormatError& error) {

@@ -24,6 +24,7 @@ PitchTier ParsePitchTier(const std::string& utf8) {
     point.time = reader.Number("the time of " + where);
     point.line = reader.line();
     point.hertz = reader.Number("the frequency of " + where);
+    point.valueLine = reader.line();
     if (point.time < tier.xmin || point.time > tier.xmax) throw FormatError(point.line, where + " lies outside the tier");
     if (!tier.points.empty() && point.time <= tier.points.back().time)
       throw FormatError(point.line, where + " does not come after the point before");

@@ -11,7 +11,8 @@ namespace tvx::interop {
 struct PitchPoint {
   double time = 0;
   double hertz = 0;
-  int line = 0;
+  int line = 0;       // of the time
+  int valueLine = 0;  // of the frequency
 };
 
 struct PitchTier {
