@@ -220,6 +220,32 @@ TEST(CliInterop, EditKeepsTheExportsInStep) {
   EXPECT_EQ(fromLabels.out, fromPeaks.out) << fromLabels.err;
 }
 
+TEST(CliInterop, EditMovesEveryTierOfTheUsersTextGrid) {
+  test::TempDir dir;
+  WriteWav(dir.File("in.wav"), TwoSyllables(kRate, kPeriod, 1600, 4800));  // 0.9 s
+  std::string grid = "File type = \"ooTextFile\"\nObject class = \"TextGrid\"\n\n0\n0.9\n<exists>\n3\n"
+                     "\"IntervalTier\"\n\"phones\"\n0\n0.9\n3\n0\n0.15\n\"p\"\n0.15\n0.5\n\"a\"\n0.5\n0.9\n\"t\"\n"
+                     "\"IntervalTier\"\n\"words\"\n0\n0.9\n2\n0\n0.45\n\"pa\"\n0.45\n0.9\n\"ta\"\n"
+                     "\"TextTier\"\n\"tones\"\n0\n0.9\n2\n0.05\n\"H\"\n0.6\n\"L\"\n";
+  test::WriteBytes(dir.File("in.TextGrid"), std::vector<uint8_t>(grid.begin(), grid.end()));
+  RunResult edit = RunTalvox({"edit", dir.File("in.wav"), "-o", dir.File("out.wav"), "--elements", dir.File("in.TextGrid"),
+                              "--tier", "words", "--out-peaks", dir.File("out.peaks"), "--out-textgrid",
+                              dir.File("out.TextGrid"), "--text-format", "short", "cut", "0.1:0.2"});
+  ASSERT_EQ(edit.status, 0) << edit.err;
+  std::string out = Slurp(dir.File("out.TextGrid"));
+  // Every tier lost 0.1 s from 0.1 s on; "phones" and "tones" by the tool's
+  // own bookkeeping, "words" as the library's elements, "marks" added.
+  std::string phones = "\"IntervalTier\"\n\"phones\"\n0\n0.8\n3\n0\n0.1\n\"p\"\n0.1\n0.4\n\"a\"\n0.4\n0.8\n\"t\"\n";
+  std::string words = "\"IntervalTier\"\n\"words\"\n0\n0.8\n2\n0\n0.35\n\"pa\"\n0.35\n0.8\n\"ta\"\n";
+  std::string tones = "\"TextTier\"\n\"tones\"\n0\n0.8\n2\n0.05\n\"H\"\n0.5\n\"L\"\n\"TextTier\"\n\"marks\"\n";
+  EXPECT_EQ(out.find("\"TextGrid\"\n\n0\n0.8\n<exists>\n4\n" + phones + words + tones), 40u) << out.substr(0, 600);
+  RunResult fromPeaks = RunTalvox({"analyze", dir.File("out.wav"), "--json", "--peaks", dir.File("out.peaks")});
+  RunResult fromGrid = RunTalvox({"analyze", dir.File("out.wav"), "--json", "--elements", dir.File("out.TextGrid"), "--tier",
+                                  "words", "--marks", dir.File("out.TextGrid"), "--mark-tier", "marks"});
+  ASSERT_EQ(fromGrid.status, 0) << fromGrid.err;
+  EXPECT_EQ(fromGrid.out, fromPeaks.out);
+}
+
 TEST(CliInterop, DamagedFilesFailWithOneLineAndLeaveNothing) {
   test::TempDir dir;
   WriteWav(dir.File("in.wav"), TwoSyllables(kRate, kPeriod, 1600, 4800));

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -132,16 +133,21 @@ std::vector<interop::TimedSegment> SegmentsFromCsv(const std::string& text, doub
 struct ParsedSegments {
   std::vector<interop::TimedSegment> segments;
   bool inSamples = false;
+  UserTextGrid userGrid;
 };
+
+size_t IndexOf(const interop::TextGrid& grid, const interop::Tier& tier) { return size_t(&tier - grid.tiers.data()); }
 
 ParsedSegments SegmentsFromFile(const std::string& text, const Args& args) {
   ParsedSegments parsed;
   switch (KindOf(text)) {
     case FileKind::kObjectText: {
-      interop::TextGrid grid = interop::ParseTextGrid(text);
-      const interop::Tier& tier = ChosenTier(grid, interop::Tier::Kind::kInterval, args.Value("tier").value_or(""), "--tier");
+      auto grid = std::make_shared<interop::TextGrid>(interop::ParseTextGrid(text));
+      const interop::Tier& tier = ChosenTier(*grid, interop::Tier::Kind::kInterval, args.Value("tier").value_or(""), "--tier");
       for (const interop::Interval& interval : tier.intervals)
         parsed.segments.push_back({interval.xmin, interval.xmax, interval.text, interval.line});
+      parsed.userGrid.elementTier = IndexOf(*grid, tier);
+      parsed.userGrid.grid = std::move(grid);
       break;
     }
     case FileKind::kLabels:
@@ -162,7 +168,7 @@ ParsedSegments SegmentsFromFile(const std::string& text, const Args& args) {
   return parsed;
 }
 
-std::vector<interop::TimedPoint> PointsFromFile(const std::string& text, const Args& args) {
+std::vector<interop::TimedPoint> PointsFromFile(const std::string& text, const Args& args, size_t* tierIndex) {
   std::vector<interop::TimedPoint> points;
   if (KindOf(text) == FileKind::kObjectText) {
     if (interop::ObjectClassOf(text) == "PointProcess") {
@@ -175,6 +181,7 @@ std::vector<interop::TimedPoint> PointsFromFile(const std::string& text, const A
     interop::TextGrid grid = interop::ParseTextGrid(text);
     const interop::Tier& tier = ChosenTier(grid, interop::Tier::Kind::kPoint, args.Value("mark-tier").value_or(""), "--mark-tier");
     for (const interop::Point& point : tier.points) points.push_back({point.time, point.line});
+    *tierIndex = IndexOf(grid, tier);
     return points;
   }
   for (const interop::Label& label : interop::ParseLabels(text)) points.push_back({label.start, label.line});
@@ -211,6 +218,7 @@ AnnotationInputs ReadAnnotationInputs(const Args& args) {
       ParsedSegments parsed = SegmentsFromFile(text, args);
       inputs.segments = std::move(parsed.segments);
       inputs.segmentsInSamples = parsed.inSamples;
+      inputs.userGrid = std::move(parsed.userGrid);
     } catch (const FormatError& error) {
       FailFile(*path, error.what());
     }
@@ -219,7 +227,9 @@ AnnotationInputs ReadAnnotationInputs(const Args& args) {
     inputs.marksPath = *path;
     std::string text = ReadDecoded(*path);
     try {
-      inputs.points = PointsFromFile(text, args);
+      size_t tierIndex = SIZE_MAX;
+      inputs.points = PointsFromFile(text, args, &tierIndex);
+      if (inputs.userGrid.grid && *path == inputs.elementsPath && tierIndex != SIZE_MAX) inputs.userGrid.markTier = tierIndex;
     } catch (const FormatError& error) {
       FailFile(*path, error.what());
     }
@@ -365,12 +375,10 @@ void CheckWritable(const AnnotationOutputs& outputs) {
 
 namespace {
 
-std::string TextGridText(int rate, int64_t length, interop::TextFormat format) {
-  interop::TextGrid grid;
-  grid.xmax = interop::SampleToSeconds(length, rate);
+interop::Tier ElementsTier(int rate, int64_t length) {
   interop::Tier elements;
   elements.name = "elements";
-  elements.xmax = grid.xmax;
+  elements.xmax = interop::SampleToSeconds(length, rate);
   int64_t covered = 0;
   auto add = [&](int64_t start, int64_t end, const std::string& text) {
     elements.intervals.push_back({interop::SampleToSeconds(start, rate), interop::SampleToSeconds(end, rate), text, 0});
@@ -383,12 +391,41 @@ std::string TextGridText(int rate, int64_t length, interop::TextFormat format) {
     add(start, end, element.desc);
   }
   if (covered < length) add(covered, length, "");
+  return elements;
+}
+
+interop::Tier MarksTier(int rate, int64_t length) {
   interop::Tier marks;
   marks.kind = interop::Tier::Kind::kPoint;
   marks.name = "marks";
-  marks.xmax = grid.xmax;
+  marks.xmax = interop::SampleToSeconds(length, rate);
   for (int32_t peak : CurrentPeaks()) marks.points.push_back({interop::SampleToSeconds(peak, rate), "", 0});
-  grid.tiers = {std::move(elements), std::move(marks)};
+  return marks;
+}
+
+std::string TextGridText(int rate, int64_t length, interop::TextFormat format, const interop::TierEditor* edited,
+                         const UserTextGrid* user) {
+  interop::TextGrid grid;
+  grid.xmax = interop::SampleToSeconds(length, rate);
+  if (!edited || !user || !user->grid) {
+    grid.tiers = {ElementsTier(rate, length), MarksTier(rate, length)};
+    return interop::WriteTextGrid(grid, format);
+  }
+  grid = edited->Result();
+  grid.xmax = interop::SampleToSeconds(length, rate);
+  auto put = [&](size_t index, interop::Tier tier) {
+    tier.name = grid.tiers[index].name;
+    grid.tiers[index] = std::move(tier);
+  };
+  put(user->elementTier, ElementsTier(rate, length));
+  std::optional<size_t> markTier = user->markTier;
+  for (size_t t = 0; t < grid.tiers.size() && !markTier; t++)  // talvox's own tier from an earlier export
+    if (grid.tiers[t].kind == interop::Tier::Kind::kPoint && grid.tiers[t].name == "marks") markTier = t;
+  if (markTier)
+    put(*markTier, MarksTier(rate, length));
+  else
+    grid.tiers.push_back(MarksTier(rate, length));
+  for (interop::Tier& tier : grid.tiers) tier.xmax = grid.xmax;
   return interop::WriteTextGrid(grid, format);
 }
 
@@ -417,8 +454,10 @@ std::string LabelText(int rate) {
 
 }  // namespace
 
-void WriteAnnotationOutputs(const AnnotationOutputs& outputs, int rate, int64_t length) {
-  if (!outputs.textgrid.empty()) WriteTextFile(outputs.textgrid, TextGridText(rate, length, outputs.format));
+void WriteAnnotationOutputs(const AnnotationOutputs& outputs, int rate, int64_t length,
+                            const interop::TierEditor* edited, const UserTextGrid* user) {
+  if (!outputs.textgrid.empty())
+    WriteTextFile(outputs.textgrid, TextGridText(rate, length, outputs.format, edited, user));
   if (!outputs.pitchtier.empty()) WriteTextFile(outputs.pitchtier, PitchTierText(rate, length, outputs.format));
   if (!outputs.pointprocess.empty()) WriteTextFile(outputs.pointprocess, PointProcessText(rate, length, outputs.format));
   if (!outputs.labels.empty()) WriteTextFile(outputs.labels, LabelText(rate));

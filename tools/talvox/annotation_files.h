@@ -5,6 +5,7 @@
 // TextGrid, PitchTier, point-process text and label files.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,16 +14,27 @@
 #include "args.h"
 #include "oo_text_writer.h"
 #include "session.h"
+#include "textgrid.h"
+#include "tier_edit.h"
 #include "timeline.h"
 
 namespace tvx {
 
 enum class Snap { kNone, kPeak, kZerocross };
 
+// The user's whole TextGrid when --elements names one: its other tiers are
+// edited beside the library's annotation, so they move with the samples too.
+struct UserTextGrid {
+  std::shared_ptr<const interop::TextGrid> grid;
+  size_t elementTier = 0;
+  std::optional<size_t> markTier;  // when --marks takes its points from the same file
+};
+
 struct AnnotationInputs {
   std::string elementsPath;
   std::vector<interop::TimedSegment> segments;
   bool segmentsInSamples = false;  // a CSV's sample columns: times at 1 Hz
+  UserTextGrid userGrid;  // grid is null unless the elements came from a TextGrid
   std::string emptyLabel;
   std::string marksPath;
   std::vector<interop::TimedPoint> points;
@@ -72,8 +84,12 @@ std::vector<OptionSpec> WithAnnotationOutputOptions(std::vector<OptionSpec> opti
 AnnotationOutputs ParseAnnotationOutputs(const Args& args, const std::string& prefix);
 // Fails before any work when an output cannot be written.
 void CheckWritable(const AnnotationOutputs& outputs);
-// The document's annotation of a signal of length samples.
-void WriteAnnotationOutputs(const AnnotationOutputs& outputs, int rate, int64_t length);
+// The document's annotation of a signal of length samples. With edited, the
+// TextGrid is the user's with the library's elements and marks in place of
+// the tiers they came from (the marks also replace a point tier named
+// 'marks'; otherwise such a tier is added).
+void WriteAnnotationOutputs(const AnnotationOutputs& outputs, int rate, int64_t length,
+                            const interop::TierEditor* edited = nullptr, const UserTextGrid* user = nullptr);
 
 // The document's elements as a CSV table (the columns of analyze --json).
 std::string ElementTableCsv(const std::string& file, int rate);

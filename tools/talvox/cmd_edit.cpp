@@ -82,7 +82,16 @@ void RequireElement(int64_t position, const std::string& what) {
     throw CliError(kExitFailure, what + ": the position lies outside the elements of the annotation");
 }
 
-void Apply(const Operation& op, int rate, const std::string& input) {
+// The user's TextGrid tiers follow each edit the library accepted.
+void ApplyToTiers(const Operation& op, int32_t a, int32_t b, interop::TierEditor* tiers) {
+  if (!tiers) return;
+  if (op.name == "copy") tiers->Copy(a, b);
+  if (op.name == "cut") tiers->Cut(a, b);
+  if (op.name == "delete") tiers->Delete(a, b);
+  if (op.name == "paste") tiers->Paste(a);
+}
+
+void Apply(const Operation& op, int rate, const std::string& input, interop::TierEditor* tiers) {
   int32_t length = GetWaveLength();
   std::string what = input + ": " + op.name + " " + op.argument;
   if (op.name == "paste") {
@@ -90,6 +99,7 @@ void Apply(const Operation& op, int rate, const std::string& input) {
     RequireElement(at, what);
     if (!PasteSpeech(static_cast<int32_t>(at), static_cast<int32_t>(at)))
       throw CliError(kExitFailure, what + ": refused (too many elements, or the copy does not fit the signal)");
+    ApplyToTiers(op, static_cast<int32_t>(at), static_cast<int32_t>(at), tiers);
     return;
   }
   Span span = ParseSpan("edit", op.argument, rate, length);
@@ -106,6 +116,7 @@ void Apply(const Operation& op, int rate, const std::string& input) {
     done = DelSpeech(a, b);
   }
   if (!done) throw CliError(kExitFailure, what + ": refused by the library");
+  ApplyToTiers(op, a, b, tiers);
 }
 
 }  // namespace
@@ -130,15 +141,18 @@ int RunEdit(int argc, char** argv) {
   if (auto path = args.Value("out-peaks")) peaksOutput = std::make_unique<OutputFile>(*path);
   CheckWritable(exports);
   Annotate(wave, channel, source, args.Value("peaks").value_or(""), annotation);
+  std::unique_ptr<interop::TierEditor> tiers;
+  if (annotation.userGrid.grid)
+    tiers = std::make_unique<interop::TierEditor>(*annotation.userGrid.grid, wave.rate, wave.length);
   for (const Operation& op : operations) {
     if (GetWaveLength() < 2 && op.name != "paste")
       FailFile(wave.path, op.name + " " + op.argument + ": the signal is empty");
-    Apply(op, wave.rate, wave.path);
+    Apply(op, wave.rate, wave.path, tiers.get());
     CheckInterrupted();
   }
   if (!SaveWaveFile(1, output.temp().c_str(), 0, 0)) FailFile(outputPath, "cannot be written (disk full?)");
   if (peaksOutput && !SavePeaks(peaksOutput->temp().c_str())) FailFile(peaksOutput->target(), "cannot be written");
-  WriteAnnotationOutputs(exports, wave.rate, GetWaveLength());
+  WriteAnnotationOutputs(exports, wave.rate, GetWaveLength(), tiers.get(), &annotation.userGrid);
   output.Commit();
   if (peaksOutput) peaksOutput->Commit();
   std::fprintf(stderr, "talvox: %s: %zu operation%s; %.3f s -> %.3f s, %d elements, %d pitch marks\n",
