@@ -201,6 +201,8 @@ Snap ParseSnap(const Args& args) {
 std::optional<std::string> MarksFileArgument(const Args& args) {
   std::optional<std::string> marks = args.Value("marks");
   if (!marks || marks->empty()) return std::nullopt;
+  for (const char* source : {"internal", "external", "voice"})  // the mark sources win over a file of that name
+    if (*marks == source) return std::nullopt;
   if (IsRegularFile(*marks) || EndsWith(*marks, ".PointProcess") || EndsWith(*marks, ".TextGrid")) return marks;
   return std::nullopt;
 }

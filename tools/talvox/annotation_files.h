@@ -49,7 +49,8 @@ std::vector<OptionSpec> WithAnnotationInputOptions(std::vector<OptionSpec> optio
 extern const char* const kAnnotationInputHelp;
 
 // A --marks value that means marks from a file: one naming an existing file,
-// or ending in .PointProcess or .TextGrid.
+// or ending in .PointProcess or .TextGrid; the names of the mark sources
+// (internal, external, voice) never do.
 std::optional<std::string> MarksFileArgument(const Args& args);
 
 // Reads and checks the files now, before any work (times become samples
