@@ -17,6 +17,7 @@
 #include "format_error.h"
 #include "labels.h"
 #include "oo_text.h"
+#include "output.h"
 #include "pitch_request.h"
 #include "pitchtier.h"
 #include "point_process_text.h"
