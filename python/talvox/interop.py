@@ -846,6 +846,12 @@ def load_marks(document, path, snap="none", tier=None, channel=0):
     return len(marks)
 
 
+def _ascending_marks(document):
+    """The files hold points in ascending time, each once; marks from the
+    external program keep its order, which need not ascend."""
+    return np.unique(document.peaks)
+
+
 def textgrid_of(document):
     """The document as a TextGrid: interval tier 'elements' (stretches no
     element covers as empty intervals), point tier 'marks'."""
@@ -862,7 +868,7 @@ def textgrid_of(document):
         covered = stop
     if covered < length:
         intervals.append(Interval(sample_to_seconds(covered, rate), end, "", 0))
-    points = [Point(sample_to_seconds(int(p), rate), "", 0) for p in document.peaks]
+    points = [Point(sample_to_seconds(int(p), rate), "", 0) for p in _ascending_marks(document)]
     return TextGrid(0.0, end, [Tier("interval", "elements", 0.0, end, intervals, 0),
                                Tier("point", "marks", 0.0, end, points, 0)])
 
@@ -897,12 +903,16 @@ def f0_track(document):
 
 def save_pitchtier(document, path, short=False):
     end = sample_to_seconds(document.length, document.rate)
-    write_pitchtier(path, PitchTier(0.0, end, f0_track(document)), short)
+    points = []
+    for time, hertz in f0_track(document):
+        if not points or time > points[-1][0]:  # ascending, as the file needs
+            points.append((time, hertz))
+    write_pitchtier(path, PitchTier(0.0, end, points), short)
 
 
 def save_point_process(document, path, short=False):
     rate = document.rate
-    times = [sample_to_seconds(int(p), rate) for p in document.peaks]
+    times = [sample_to_seconds(int(p), rate) for p in _ascending_marks(document)]
     write_point_process(path, PointProcess(0.0, sample_to_seconds(document.length, rate), times), short)
 
 

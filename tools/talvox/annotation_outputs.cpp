@@ -69,12 +69,21 @@ interop::Tier ElementsTier(int rate, int64_t length) {
   return elements;
 }
 
+// The files hold points in ascending time, each once; marks from the
+// external program keep its order, which need not ascend.
+std::vector<int32_t> AscendingMarks() {
+  std::vector<int32_t> marks = CurrentPeaks();
+  std::sort(marks.begin(), marks.end());
+  marks.erase(std::unique(marks.begin(), marks.end()), marks.end());
+  return marks;
+}
+
 interop::Tier MarksTier(int rate, int64_t length) {
   interop::Tier marks;
   marks.kind = interop::Tier::Kind::kPoint;
   marks.name = "marks";
   marks.xmax = interop::SampleToSeconds(length, rate);
-  for (int32_t peak : CurrentPeaks()) marks.points.push_back({interop::SampleToSeconds(peak, rate), "", 0});
+  for (int32_t peak : AscendingMarks()) marks.points.push_back({interop::SampleToSeconds(peak, rate), "", 0});
   return marks;
 }
 
@@ -107,14 +116,16 @@ std::string TextGridText(int rate, int64_t length, interop::TextFormat format, c
 std::string PitchTierText(int rate, int64_t length, interop::TextFormat format) {
   interop::PitchTier tier;
   tier.xmax = interop::SampleToSeconds(length, rate);
-  for (const F0Point& point : ExportedF0Track(rate)) tier.points.push_back({point.seconds, point.hertz, 0, 0});
+  for (const F0Point& point : ExportedF0Track(rate))
+    if (tier.points.empty() || point.seconds > tier.points.back().time)  // ascending, as the file needs
+      tier.points.push_back({point.seconds, point.hertz, 0, 0});
   return interop::WritePitchTier(tier, format);
 }
 
 std::string PointProcessText(int rate, int64_t length, interop::TextFormat format) {
   interop::PointProcess process;
   process.xmax = interop::SampleToSeconds(length, rate);
-  for (int32_t peak : CurrentPeaks()) process.times.push_back(interop::SampleToSeconds(peak, rate));
+  for (int32_t peak : AscendingMarks()) process.times.push_back(interop::SampleToSeconds(peak, rate));
   return interop::WritePointProcess(process, format);
 }
 
