@@ -773,8 +773,9 @@ def set_marks(document, marks):
 
 
 def _kind(text):
-    if _object_class(text) or text.lstrip(" \r\n").startswith("File type"):
-        return "object"
+    head = text.lstrip(" \r\n")
+    if head.startswith("File type") or head.startswith("ooBinaryFile"):
+        return "object"  # the object readers name what is wrong with it
     first = text.lstrip(" \r\n").split("\n", 1)[0]
     return "csv" if "\t" not in first and "," in first else "labels"
 
@@ -813,12 +814,9 @@ def load_elements(document, path, tier=None, empty_label=""):
 
 def _points(text, tier):
     if _kind(text) == "object":
-        found = _object_class(text)
-        if found == "PointProcess":
+        if _object_class(text) != "TextGrid":  # the reader names any other class
             points, lines = _parse_point_process(text, True)
             return list(zip(points.times, lines))
-        if found != "TextGrid":
-            raise FormatError(1, 'expected a PointProcess or a TextGrid, found the object class "%s"' % found)
         chosen = find_tier(parse_textgrid(text), "point", tier)
         return [(p.time, p.line) for p in chosen.items]
     return [(label.start, label.line) for label in parse_labels(text)]

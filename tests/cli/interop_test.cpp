@@ -76,6 +76,10 @@ TEST(CliInterop, ExportsAgreeWithTheJson) {
   std::vector<long> marks = Samples(Numbers(process, "t \\[[0-9]+\\] = ([0-9.e-]+) \n"));
   EXPECT_EQ(Samples(Numbers(grid, "number = ([0-9.e-]+) \n")), marks);
   for (size_t k = 1; k < marks.size(); k++) EXPECT_LT(marks[k - 1], marks[k]);
+  std::smatch listed;
+  ASSERT_TRUE(std::regex_search(a.json, listed, std::regex("\"mark_times\": \\[([^\\]]*)\\]")));
+  std::string joined = listed[1];
+  EXPECT_EQ(Samples(Numbers(joined, "([0-9.e-]+)")), marks);
 
   // The F0 points sit on marks and give the period of the interval they start.
   std::string pitch = Slurp(a.dir.File("in.PitchTier"));
@@ -267,6 +271,9 @@ TEST(CliInterop, DamagedFilesFailWithOneLineAndLeaveNothing) {
        "line 13: the stretch ends at 1 s, past the end of the signal (0.9 s)"},
       {"many.TextGrid", many, "--elements", "10001 intervals; the element table holds at most 10000"},
       {"labels.txt", "0\t0.1\ta\n0.1\toops\tb\n", "--elements", "line 2: expected the end time in seconds, found 'oops'"},
+      {"pitch.PointProcess", "File type = \"ooTextFile\"\nObject class = \"PitchTier\"\n\n0\n0.9\n0\n", "--marks",
+       "line 2: expected a PointProcess file, found the object class \"PitchTier\""},
+      {"binary.TextGrid", "ooBinaryFile\x08TextGrid", "--elements", "line 1: a binary TextGrid file; save it as a text file"},
       {"wrong.PointProcess", "File type = \"ooTextFile\"\nObject class = \"PointProcess\"\n\n0\n0.8\n3\n0.1\n0.2\n", "--marks",
        "line 9: the file ends where the time of point 3 (a number) was expected (truncated?)"},
   };

@@ -92,6 +92,10 @@ void CheckWritable(const AnnotationOutputs& outputs);
 void WriteAnnotationOutputs(const AnnotationOutputs& outputs, int rate, int64_t length,
                             const interop::TierEditor* edited = nullptr, const UserTextGrid* user = nullptr);
 
+// ', "mark_samples": [...], "mark_times": [...]': every pitch mark, the
+// times with the exact digits the exported files carry, for comparing them.
+std::string MarkTimesJson(int rate);
+
 // The document's elements as a CSV table (the columns of analyze --json).
 std::string ElementTableCsv(const std::string& file, int rate);
 

@@ -77,10 +77,12 @@ std::string ReadDecoded(const std::string& path) {
 enum class FileKind { kObjectText, kLabels, kCsv };
 
 FileKind KindOf(const std::string& text) {
-  if (!interop::ObjectClassOf(text).empty()) return FileKind::kObjectText;
   size_t first = text.find_first_not_of(" \r\n");
-  if (first != std::string::npos && text.compare(first, 9, "File type") == 0) return FileKind::kObjectText;
-  std::string line = text.substr(first == std::string::npos ? 0 : first, text.find('\n', first == std::string::npos ? 0 : first));
+  if (first == std::string::npos) return FileKind::kLabels;
+  if (text.compare(first, 9, "File type") == 0 || text.compare(first, 12, "ooBinaryFile") == 0)
+    return FileKind::kObjectText;  // the object readers name what is wrong with it
+  size_t end = text.find('\n', first);
+  std::string line = text.substr(first, end == std::string::npos ? std::string::npos : end - first);
   if (line.find('\t') == std::string::npos && line.find(',') != std::string::npos) return FileKind::kCsv;
   return FileKind::kLabels;
 }
@@ -105,7 +107,7 @@ double CsvNumber(const interop::CsvTable& table, size_t row, int column) {
 }
 
 // Rows of a table as analyze --csv writes it; sample columns win over seconds.
-std::vector<interop::TimedSegment> SegmentsFromCsv(const std::string& text, double* sampleRateHint) {
+std::vector<interop::TimedSegment> SegmentsFromCsv(const std::string& text, bool* inSamples) {
   interop::CsvTable table = interop::ParseCsv(text);
   int desc = table.Column("desc");
   int startSample = table.Column("start_sample"), endSample = table.Column("end_sample");
@@ -125,7 +127,7 @@ std::vector<interop::TimedSegment> SegmentsFromCsv(const std::string& text, doub
     segment.end = CsvNumber(table, row, bySamples ? endSample : end);
     segments.push_back(segment);
   }
-  *sampleRateHint = bySamples ? 1.0 : 0.0;  // sample columns are read as times at 1 Hz
+  *inSamples = bySamples;
   return segments;
 }
 
@@ -157,12 +159,9 @@ ParsedSegments SegmentsFromFile(const std::string& text, const Args& args) {
       }
       if (parsed.segments.empty()) throw FormatError(0, "no labels in the file");
       break;
-    case FileKind::kCsv: {
-      double unit = 0;
-      parsed.segments = SegmentsFromCsv(text, &unit);
-      parsed.inSamples = unit > 0;
+    case FileKind::kCsv:
+      parsed.segments = SegmentsFromCsv(text, &parsed.inSamples);
       break;
-    }
   }
   return parsed;
 }
@@ -170,13 +169,11 @@ ParsedSegments SegmentsFromFile(const std::string& text, const Args& args) {
 std::vector<interop::TimedPoint> PointsFromFile(const std::string& text, const Args& args, size_t* tierIndex) {
   std::vector<interop::TimedPoint> points;
   if (KindOf(text) == FileKind::kObjectText) {
-    if (interop::ObjectClassOf(text) == "PointProcess") {
+    if (interop::ObjectClassOf(text) != "TextGrid") {  // the reader names any other class
       interop::PointProcess process = interop::ParsePointProcess(text);
       for (size_t i = 0; i < process.times.size(); i++) points.push_back({process.times[i], process.lines[i]});
       return points;
     }
-    if (interop::ObjectClassOf(text) != "TextGrid")
-      throw FormatError(1, "expected a PointProcess or a TextGrid, found the object class \"" + interop::ObjectClassOf(text) + "\"");
     interop::TextGrid grid = interop::ParseTextGrid(text);
     const interop::Tier& tier = ChosenTier(grid, interop::Tier::Kind::kPoint, args.Value("mark-tier").value_or(""), "--mark-tier");
     for (const interop::Point& point : tier.points) points.push_back({point.time, point.line});

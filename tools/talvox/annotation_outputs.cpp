@@ -149,6 +149,15 @@ void WriteAnnotationOutputs(const AnnotationOutputs& outputs, int rate, int64_t 
   if (!outputs.labels.empty()) WriteTextFile(outputs.labels, LabelText(rate));
 }
 
+std::string MarkTimesJson(int rate) {
+  std::string samples, times;
+  for (int32_t peak : CurrentPeaks()) {
+    samples += (samples.empty() ? "" : ", ") + std::to_string(peak);
+    times += (times.empty() ? "" : ", ") + interop::ExactNumber(interop::SampleToSeconds(peak, rate));
+  }
+  return ", \"mark_samples\": [" + samples + "], \"mark_times\": [" + times + "]";
+}
+
 std::string ElementTableCsv(const std::string& file, int rate) {
   std::string csv = interop::CsvLine({"file", "index", "desc", "start", "end", "start_sample", "end_sample", "marks", "f0"});
   for (const ElementSummary& e : SummarizeElements(rate))

@@ -85,7 +85,7 @@ std::string FormatJson(const LoadedWave& wave, const std::vector<ElementSummary>
             ", \"marks\": " + std::to_string(e.marks) + ", \"f0\": " +
             (e.medianF0 > 0 ? JsonNumber(e.medianF0, 2) : "null") + "}";
   }
-  return json + "]}\n";
+  return json + "]" + MarkTimesJson(wave.rate) + "}\n";
 }
 
 bool IsFolder(const std::string& path) {
