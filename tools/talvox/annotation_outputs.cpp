@@ -7,7 +7,7 @@
 #include "annotation_files.h"
 #include "cli_error.h"
 #include "csv.h"
-#include "f0_track.h"
+#include "exported_f0.h"
 #include "json_writer.h"
 #include "labels.h"
 #include "output.h"

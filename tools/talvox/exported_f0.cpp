@@ -1,4 +1,4 @@
-#include "f0_track.h"
+#include "exported_f0.h"
 
 #include "analysis.h"
 #include "talvox.h"
