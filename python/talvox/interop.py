@@ -47,7 +47,6 @@ from .document import Element
 
 ELEMENT_CAPACITY = 10000  # the library's element table
 _LONGEST_DESCRIPTION = ELEMENT_TEXT_BYTES - 1
-_LOWEST_VOICE = 40.0  # Hz; a longer mark interval is a gap, not a period
 
 Interval = collections.namedtuple("Interval", "xmin xmax text line")
 Point = collections.namedtuple("Point", "time mark line")
@@ -875,37 +874,19 @@ def save_textgrid(document, path, short=False):
     write_textgrid(path, textgrid_of(document), short)
 
 
-def f0_track(document):
-    """The exported F0: (time, hertz) per voiced interval between marks (both
-    marks inside one element that is not "SIL", at most a 40 Hz period), at
-    the interval's first mark, of rate / its modified period."""
+def exported_f0(document, channel=0, floor=0, ceiling=0):
+    """The F0 the PitchTier export holds: (time, hertz) of each voiced frame
+    of the voice tracker's F0 track (Document.f0_track, frames every 5 ms),
+    at the frame's centre, as ``talvox analyze --pitchtier`` writes it."""
     rate = document.rate
-    peaks, periods, elements = document.peaks, document.modified_pitch, document.elements
-    longest = int(rate / _LOWEST_VOICE)
-    track, e = [], 0
-    for k in range(len(peaks) - 1):
-        while e < len(elements) and elements[e].end <= peaks[k]:
-            e += 1
-        if e == len(elements):
-            break
-        element = elements[e]
-        distance = int(peaks[k + 1] - peaks[k])
-        if peaks[k] < element.start or peaks[k + 1] >= element.end or element.description == "SIL":
-            continue
-        if distance <= 0 or distance > longest:
-            continue
-        period = int(periods[k]) if k < len(periods) else 0
-        track.append((sample_to_seconds(int(peaks[k]), rate), rate / period if period > 0 else rate / distance))
-    return track
+    hop = max(1, int(math.floor(rate * 0.005 + 0.5)))  # the tool's rounding, halves up
+    track = document.f0_track(hop=hop, channel=channel, floor=floor, ceiling=ceiling)
+    return [(i * hop / rate, float(f0)) for i, f0 in enumerate(track) if f0 > 0]
 
 
-def save_pitchtier(document, path, short=False):
+def save_pitchtier(document, path, short=False, channel=0, floor=0, ceiling=0):
     end = sample_to_seconds(document.length, document.rate)
-    points = []
-    for time, hertz in f0_track(document):
-        if not points or time > points[-1][0]:  # ascending, as the file needs
-            points.append((time, hertz))
-    write_pitchtier(path, PitchTier(0.0, end, points), short)
+    write_pitchtier(path, PitchTier(0.0, end, exported_f0(document, channel, floor, ceiling)), short)
 
 
 def save_point_process(document, path, short=False):

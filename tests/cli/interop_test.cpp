@@ -81,20 +81,21 @@ TEST(CliInterop, ExportsAgreeWithTheJson) {
   std::string joined = listed[1];
   EXPECT_EQ(Samples(Numbers(joined, "([0-9.e-]+)")), marks);
 
-  // The F0 points sit on marks and give the period of the interval they start.
+  // The F0 track's voiced frames, every 5 ms; nearly all inside the voiced
+  // stretches at the signal's 125 Hz (the tracker may call a frame at an
+  // abrupt end voiced).
   std::string pitch = Slurp(a.dir.File("in.PitchTier"));
   std::vector<double> times = Numbers(pitch, "number = ([0-9.e-]+) \n"), hertz = Numbers(pitch, "value = ([0-9.e-]+) \n");
   ASSERT_EQ(times.size(), hertz.size());
-  ASSERT_GT(times.size(), 20u);
+  ASSERT_GT(times.size(), 100u);
+  size_t onPitch = 0;
   for (size_t i = 0; i < times.size(); i++) {
     long at = std::lround(times[i] * kRate);
-    auto found = std::find(marks.begin(), marks.end(), at);
-    ASSERT_NE(found, marks.end()) << times[i];
-    ASSERT_NE(found + 1, marks.end());
-    EXPECT_DOUBLE_EQ(hertz[i], double(kRate) / (*(found + 1) - *found));
-    EXPECT_NEAR(hertz[i], double(kRate) / kPeriod, 3);
+    EXPECT_EQ(at % 80, 0) << times[i];
+    bool inside = (at >= 1600 && at < 6400) || (at >= 8000 && at < 12800);
+    onPitch += inside && std::fabs(hertz[i] - double(kRate) / kPeriod) < 4;
   }
-
+  EXPECT_GE(onPitch, times.size() * 9 / 10) << pitch.substr(0, 400);
   std::string labels = Slurp(a.dir.File("in.txt"));
   EXPECT_EQ(Samples(Numbers(labels, "(?:^|\n)([0-9.e-]+)\t")), a.starts);
   EXPECT_NE(labels.find("\tSIL\n"), std::string::npos);
@@ -303,11 +304,13 @@ TEST(CliInterop, ResynthTakesAPitchTierContour) {
   ASSERT_EQ(RunTalvox({"resynth", dir.File("in.wav"), "-o", dir.File("b.wav"), "--contour", dir.File("c.txt")}).status, 0);
   EXPECT_EQ(test::ReadBytes(dir.File("a.wav")), test::ReadBytes(dir.File("b.wav")));
 
-  // The exported F0 brought back unchanged changes nothing.
+  // The exported F0 brought back keeps the voice at its pitch.
   ASSERT_EQ(RunTalvox({"analyze", dir.File("in.wav"), "--pitchtier", dir.File("own.PitchTier")}).status, 0);
   ASSERT_EQ(RunTalvox({"resynth", dir.File("in.wav"), "-o", dir.File("own.wav"), "--contour", dir.File("own.PitchTier")}).status, 0);
-  ASSERT_EQ(RunTalvox({"resynth", dir.File("in.wav"), "-o", dir.File("same.wav"), "--pitch-scale", "1"}).status, 0);
-  EXPECT_EQ(test::ReadBytes(dir.File("own.wav")), test::ReadBytes(dir.File("same.wav")));
+  Wav own = ReadWav(dir.File("own.wav"));
+  ASSERT_GT(own.samples.size(), 12000u);
+  EXPECT_NEAR(AutocorrelationF0(own.samples, kRate, 2400, 5600), double(kRate) / kPeriod, 2.5);
+  EXPECT_NEAR(AutocorrelationF0(own.samples, kRate, 8800, 12000), double(kRate) / kPeriod, 2.5);
 
   std::string low = "File type = \"ooTextFile\"\nObject class = \"PitchTier\"\n\n0\n0.8\n1\n0.1\n5\n";
   test::WriteBytes(dir.File("low.PitchTier"), std::vector<uint8_t>(low.begin(), low.end()));

@@ -61,7 +61,7 @@ AnnotationInputs ReadAnnotationInputs(const Args& args);
 // Annotate, then the user's elements and marks in place of talvox's: the
 // elements before the marks are placed (so the marks are found in the
 // user's segmentation), marks from a file snapped as asked.
-void Annotate(const LoadedWave& wave, int channel, MarkSource source, const std::string& peakFile,
+void Annotate(const LoadedWave& wave, int channel, MarkSource source, const std::string& peakFile, VoiceRange range,
               const AnnotationInputs& inputs);
 
 // The user's elements in place of the document's (its marks kept); false
@@ -89,7 +89,9 @@ void CheckWritable(const AnnotationOutputs& outputs);
 // TextGrid is the user's with the library's elements and marks in place of
 // the tiers they came from (the marks also replace a point tier named
 // 'marks'; otherwise such a tier is added).
-void WriteAnnotationOutputs(const AnnotationOutputs& outputs, int rate, int64_t length,
+// The PitchTier holds the voiced frames of track.
+struct F0Track;
+void WriteAnnotationOutputs(const AnnotationOutputs& outputs, int rate, int64_t length, const F0Track& track,
                             const interop::TierEditor* edited = nullptr, const UserTextGrid* user = nullptr);
 
 // ', "mark_samples": [...], "mark_times": [...]': every pitch mark, the
@@ -97,7 +99,7 @@ void WriteAnnotationOutputs(const AnnotationOutputs& outputs, int rate, int64_t 
 std::string MarkTimesJson(int rate);
 
 // The document's elements as a CSV table (the columns of analyze --json).
-std::string ElementTableCsv(const std::string& file, int rate);
+std::string ElementTableCsv(const std::string& file, int rate, const F0Track* track);
 
 // A PitchTier file's points as a contour; nullopt when the file is not one.
 std::optional<std::vector<std::pair<double, double>>> ReadPitchTierContour(const std::string& path);

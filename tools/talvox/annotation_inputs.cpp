@@ -317,13 +317,18 @@ bool InstallUserElements(const LoadedWave& wave, const AnnotationInputs& inputs)
   return true;
 }
 
-void Annotate(const LoadedWave& wave, int channel, MarkSource source, const std::string& peakFile,
+void Annotate(const LoadedWave& wave, int channel, MarkSource source, const std::string& peakFile, VoiceRange range,
               const AnnotationInputs& inputs) {
-  if (!inputs.HasElements() && !inputs.HasMarks()) return Annotate(wave, channel, source, peakFile);
-  if (!peakFile.empty())
+  if (!inputs.HasElements() && !inputs.HasMarks()) return Annotate(wave, channel, source, peakFile, range);
+  const int16_t* samples = GetDataBuffer(channel);
+  // Segmented first as the analysis would be, so the marks do not depend on
+  // whose segmentation is used (the segmenters advance the filter state).
+  if (peakFile.empty() && source == MarkSource::kVoice)
+    SegmentVoice(samples, wave.length, wave.rate, range.floor, range.ceiling);
+  else if (peakFile.empty())
+    SegmentSpeech(samples, wave.length, wave.rate);
+  else
     LoadPeakFile(peakFile, wave);
-  else  // as the analysis does first, so the marks do not depend on whose segmentation is used
-    SegmentSpeech(GetDataBuffer(channel), wave.length, wave.rate);
   InstallUserElements(wave, inputs);
   if (inputs.HasMarks()) {
     std::vector<int32_t> marks;
@@ -336,7 +341,7 @@ void Annotate(const LoadedWave& wave, int channel, MarkSource source, const std:
     if (GetElementNum() <= 0) SetFullSegmentation();
     InstallAnnotation(CurrentSampleElements(), marks, Distances(marks), wave.rate);
   } else if (peakFile.empty()) {
-    AnalyzeChannel(wave, channel, source);
+    AnalyzeChannel(wave, channel, source, range);
   }
   CheckInterrupted();
   if (GetElementNum() <= 0) SetFullSegmentation();

@@ -8,6 +8,7 @@
 #include "cli_error.h"
 #include "csv.h"
 #include "exported_f0.h"
+#include "f0_track.h"
 #include "json_writer.h"
 #include "labels.h"
 #include "output.h"
@@ -113,10 +114,10 @@ std::string TextGridText(int rate, int64_t length, interop::TextFormat format, c
   return interop::WriteTextGrid(grid, format);
 }
 
-std::string PitchTierText(int rate, int64_t length, interop::TextFormat format) {
+std::string PitchTierText(int rate, int64_t length, const F0Track& track, interop::TextFormat format) {
   interop::PitchTier tier;
   tier.xmax = interop::SampleToSeconds(length, rate);
-  for (const F0Point& point : ExportedF0Track(rate))
+  for (const F0Point& point : ExportedF0Track(track, rate))
     if (tier.points.empty() || point.seconds > tier.points.back().time)  // ascending, as the file needs
       tier.points.push_back({point.seconds, point.hertz, 0, 0});
   return interop::WritePitchTier(tier, format);
@@ -140,11 +141,11 @@ std::string LabelText(int rate) {
 
 }  // namespace
 
-void WriteAnnotationOutputs(const AnnotationOutputs& outputs, int rate, int64_t length,
+void WriteAnnotationOutputs(const AnnotationOutputs& outputs, int rate, int64_t length, const F0Track& track,
                             const interop::TierEditor* edited, const UserTextGrid* user) {
   if (!outputs.textgrid.empty())
     WriteTextFile(outputs.textgrid, TextGridText(rate, length, outputs.format, edited, user));
-  if (!outputs.pitchtier.empty()) WriteTextFile(outputs.pitchtier, PitchTierText(rate, length, outputs.format));
+  if (!outputs.pitchtier.empty()) WriteTextFile(outputs.pitchtier, PitchTierText(rate, length, track, outputs.format));
   if (!outputs.pointprocess.empty()) WriteTextFile(outputs.pointprocess, PointProcessText(rate, length, outputs.format));
   if (!outputs.labels.empty()) WriteTextFile(outputs.labels, LabelText(rate));
 }
@@ -158,9 +159,9 @@ std::string MarkTimesJson(int rate) {
   return ", \"mark_samples\": [" + samples + "], \"mark_times\": [" + times + "]";
 }
 
-std::string ElementTableCsv(const std::string& file, int rate) {
+std::string ElementTableCsv(const std::string& file, int rate, const F0Track* track) {
   std::string csv = interop::CsvLine({"file", "index", "desc", "start", "end", "start_sample", "end_sample", "marks", "f0"});
-  for (const ElementSummary& e : SummarizeElements(rate))
+  for (const ElementSummary& e : SummarizeElements(rate, track))
     csv += interop::CsvLine({file, std::to_string(e.index), e.desc, interop::ExactNumber(interop::SampleToSeconds(e.start, rate)),
                              interop::ExactNumber(interop::SampleToSeconds(e.end, rate)), std::to_string(e.start),
                              std::to_string(e.end), std::to_string(e.marks), e.medianF0 > 0 ? JsonNumber(e.medianF0, 2) : ""});

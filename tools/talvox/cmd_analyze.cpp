@@ -12,6 +12,7 @@
 #include "cli_error.h"
 #include "commands.h"
 #include "corpus_runner.h"
+#include "f0_track.h"
 #include "json_writer.h"
 #include "output.h"
 #include "paths.h"
@@ -31,9 +32,13 @@ constexpr const char* kHelp =
     "options:\n"
     "  -o, --output PATH     write the peak file; a folder (required with many\n"
     "                        inputs) receives NAME.peaks for each NAME.wav\n"
-    "  --marks internal|external\n"
-    "                        pitch marks by talvox's own algorithm (default) or by\n"
-    "                        the external pitch program pap.exe\n"
+    "  --marks voice|internal|external\n"
+    "                        pitch marks by the voice tracker (default), by\n"
+    "                        talvox's older internal algorithm, or by the external\n"
+    "                        pitch program pap.exe\n"
+    "  --floor HZ, --ceiling HZ\n"
+    "                        F0 range of the voice tracker (default: chosen from\n"
+    "                        the signal); the F0 column always comes from it\n"
     "  --channel N           analyse channel N (0 or 1) of a stereo file (default 0)\n"
     "  --peaks IN.peaks      load this peak file instead of analysing (one input)\n"
     "  --json                the same as JSON (an array for many inputs)\n"
@@ -42,15 +47,14 @@ constexpr const char* kHelp =
     "\n"
     "exports (one input; times with every digit needed to give back the sample):\n"
     "  --textgrid OUT        a TextGrid: interval tier 'elements', point tier 'marks'\n"
-    "  --pitchtier OUT       a PitchTier of the F0: one point per voiced mark\n"
-    "                        interval, at its first mark\n"
+    "  --pitchtier OUT       a PitchTier of the F0 track: its voiced frames\n"
     "  --pointprocess OUT    the pitch marks as point-process text\n"
     "  --labels OUT          the elements as a label track (start, end, label)\n"
     "  --text-format long|short   of the TextGrid, PitchTier and point process\n"
     "\n";
 
 const std::vector<OptionSpec> kOptions = {
-    {"output", 'o', true}, {"marks", 0, true}, {"channel", 0, true},
+    {"output", 'o', true}, {"marks", 0, true}, {"channel", 0, true}, {"floor", 0, true}, {"ceiling", 0, true},
     {"peaks", 0, true},    {"json", 0, false}, {"jobs", 'j', true}, {"csv", 0, false},
 };
 const std::vector<OptionSpec> kAllOptions = WithAnnotationOutputOptions(WithAnnotationInputOptions(kOptions), "");
@@ -97,6 +101,7 @@ std::string Stem(const std::string& path);
 
 int AnalyzeOne(const Args& args, const std::string& input) {
   MarkSource source = ParseMarkSource(args);
+  VoiceRange range = ParseVoiceRange(args);
   int channel = args.Integer("channel", 0, 0, 1);
   std::string peakFile = args.Value("peaks").value_or("");
   AnnotationInputs annotation = ReadAnnotationInputs(args);
@@ -113,14 +118,15 @@ int AnalyzeOne(const Args& args, const std::string& input) {
   {
     ProgressBar progress(1, "");
     progress.Update(0, peakFile.empty() ? "segmenting and placing pitch marks" : "reading the peak file");
-    Annotate(wave, channel, source, peakFile, annotation);
+    Annotate(wave, channel, source, peakFile, range, annotation);
   }
   int32_t marks = static_cast<int32_t>(CurrentPeaks().size());
-  std::vector<ElementSummary> elements = SummarizeElements(wave.rate);
+  const F0Track track = TrackChannel(wave, channel, range);
+  std::vector<ElementSummary> elements = SummarizeElements(wave.rate, &track);
   if (!peakOutput.empty()) SavePeakFile(peakOutput);
-  WriteAnnotationOutputs(exports, wave.rate, wave.length);
+  WriteAnnotationOutputs(exports, wave.rate, wave.length, track);
   std::string report = args.Has("json")  ? FormatJson(wave, elements, marks)
-                       : args.Has("csv") ? ElementTableCsv(wave.path, wave.rate)
+                       : args.Has("csv") ? ElementTableCsv(wave.path, wave.rate, &track)
                                          : FormatTable(wave, elements, marks);
   std::fputs(report.c_str(), stdout);
   return 0;
@@ -165,6 +171,7 @@ int AnalyzeMany(const Args& args) {
   if (MarksFileArgument(args)) FailUsage("analyze", "--marks FILE belongs to a single input file");
   if (args.Has("json") && args.Has("csv")) FailUsage("analyze", "give --json or --csv, not both");
   ParseMarkSource(args);
+  ParseVoiceRange(args);
   args.Integer("channel", 0, 0, 1);
   int parallel = args.Integer("jobs", DefaultJobs(), 1, 1024);
   std::string folder = args.Value("output").value_or("");
@@ -179,7 +186,7 @@ int AnalyzeMany(const Args& args) {
 
   // Each worker is this program on one file with the same options.
   std::vector<std::string> shared;
-  for (const char* name : {"marks", "channel"})
+  for (const char* name : {"marks", "channel", "floor", "ceiling"})
     if (auto value = args.Value(name)) shared.insert(shared.end(), {std::string("--") + name, *value});
   if (args.Has("json")) shared.push_back("--json");
   if (args.Has("csv")) shared.push_back("--csv");

@@ -5,6 +5,7 @@
 
 #include "analysis.h"
 #include "annotation_files.h"
+#include "f0_track.h"
 #include "args.h"
 #include "cli_error.h"
 #include "commands.h"
@@ -31,7 +32,8 @@ constexpr const char* kHelp =
     "  -o, --output OUT.wav       the edited signal (required)\n"
     "  --peaks IN.peaks           the annotation to edit (default: analyse first)\n"
     "  --out-peaks OUT.peaks      write the edited annotation\n"
-    "  --marks internal|external, --channel N   as for analyze\n"
+    "  --marks voice|internal|external, --floor HZ, --ceiling HZ,\n"
+    "  --channel N   as for analyze\n"
     "  --out-textgrid, --out-pitchtier, --out-pointprocess, --out-labels OUT\n"
     "                             the edited annotation as analyze exports it\n"
     "                             (--text-format long|short)\n"
@@ -40,7 +42,7 @@ constexpr const char* kHelp =
     "         talvox edit in.wav -o out.wav --elements in.TextGrid --out-textgrid out.TextGrid cut 1:2\n\n";
 
 const std::vector<OptionSpec> kOptions = WithAnnotationOutputOptions(WithAnnotationInputOptions({
-    {"output", 'o', true}, {"peaks", 0, true}, {"out-peaks", 0, true}, {"marks", 0, true}, {"channel", 0, true},
+    {"output", 'o', true}, {"peaks", 0, true}, {"out-peaks", 0, true}, {"marks", 0, true}, {"floor", 0, true}, {"ceiling", 0, true}, {"channel", 0, true},
 }), "out-");
 
 struct Operation {
@@ -129,6 +131,7 @@ int RunEdit(int argc, char** argv) {
   std::vector<std::string> words(args.Positional().begin() + 1, args.Positional().end());
   std::vector<Operation> operations = ParseOperations(words);
   MarkSource source = ParseMarkSource(args);
+  VoiceRange range = ParseVoiceRange(args);
   int channel = args.Integer("channel", 0, 0, 1);
   AnnotationInputs annotation = ReadAnnotationInputs(args);
   AnnotationOutputs exports = ParseAnnotationOutputs(args, "out-");
@@ -140,7 +143,7 @@ int RunEdit(int argc, char** argv) {
   std::unique_ptr<OutputFile> peaksOutput;
   if (auto path = args.Value("out-peaks")) peaksOutput = std::make_unique<OutputFile>(*path);
   CheckWritable(exports);
-  Annotate(wave, channel, source, args.Value("peaks").value_or(""), annotation);
+  Annotate(wave, channel, source, args.Value("peaks").value_or(""), range, annotation);
   std::unique_ptr<interop::TierEditor> tiers;
   if (annotation.userGrid.grid)
     tiers = std::make_unique<interop::TierEditor>(*annotation.userGrid.grid, wave.rate, wave.length);
@@ -152,7 +155,11 @@ int RunEdit(int argc, char** argv) {
   }
   if (!SaveWaveFile(1, output.temp().c_str(), 0, 0)) FailFile(outputPath, "cannot be written (disk full?)");
   if (peaksOutput && !SavePeaks(peaksOutput->temp().c_str())) FailFile(peaksOutput->target(), "cannot be written");
-  WriteAnnotationOutputs(exports, wave.rate, GetWaveLength(), tiers.get(), &annotation.userGrid);
+  LoadedWave edited = wave;  // the F0 of the signal as it is now
+  edited.length = GetWaveLength();
+  F0Track track;
+  if (!exports.pitchtier.empty()) track = TrackChannel(edited, channel, range);
+  WriteAnnotationOutputs(exports, wave.rate, edited.length, track, tiers.get(), &annotation.userGrid);
   output.Commit();
   if (peaksOutput) peaksOutput->Commit();
   std::fprintf(stderr, "talvox: %s: %zu operation%s; %.3f s -> %.3f s, %d elements, %d pitch marks\n",

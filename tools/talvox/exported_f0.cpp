@@ -1,23 +1,14 @@
 #include "exported_f0.h"
 
-#include "analysis.h"
-#include "talvox.h"
+#include "f0_track.h"
 
 namespace tvx {
 
-std::vector<F0Point> ExportedF0Track(int rate) {
-  std::vector<int32_t> peaks = CurrentPeaks();
-  std::vector<double> voiced = IntervalF0(peaks, rate);
-  int32_t* periods = nullptr;
-  int32_t periodCount = GetFullModifiedPitch(&periods);
-  std::vector<F0Point> track;
-  for (size_t k = 0; k < voiced.size(); k++) {
-    if (voiced[k] <= 0) continue;
-    int32_t period = periods && int32_t(k) < periodCount ? periods[k] : 0;
-    double hertz = period > 0 ? double(rate) / period : voiced[k];
-    track.push_back({double(peaks[k]) / rate, hertz});
-  }
-  return track;
+std::vector<F0Point> ExportedF0Track(const F0Track& track, int rate) {
+  std::vector<F0Point> points;
+  for (size_t i = 0; i < track.f0.size(); i++)
+    if (track.f0[i] > 0) points.push_back({double(i) * track.hop / rate, double(track.f0[i])});
+  return points;
 }
 
 }  // namespace tvx

@@ -1,19 +1,19 @@
-// The F0 that talvox exports (PitchTier files): one point per voiced
-// interval between neighbouring marks, at the interval's first mark, of
-// rate / the interval's modified period. Placing the point on the mark lets
-// a resynthesis from the exported contour give back the same periods.
+// The F0 that talvox exports (PitchTier files): the voiced frames of the
+// voice tracker's F0 track, each at its frame centre. One function, so what
+// the files carry is decided in one place.
 #pragma once
 
 #include <vector>
 
 namespace tvx {
 
+struct F0Track;
+
 struct F0Point {
   double seconds = 0;
   double hertz = 0;
 };
 
-// From the document's marks, modified pitch and elements.
-std::vector<F0Point> ExportedF0Track(int rate);
+std::vector<F0Point> ExportedF0Track(const F0Track& track, int rate);
 
 }  // namespace tvx
