@@ -337,15 +337,21 @@ TVX_API int32_t SegmentSpeech(const int16_t *samples, int32_t length, int32_t sa
  * modified pitch from the marks. Returns the peak count.
  * 0 marks, and no working files left, when pap.exe is missing, fails or
  * writes nothing, or when temp.wav cannot be created (the program is then
- * not launched). NULL samples, length <= 0 or sampleRate <= 0: 0 and the
+ * not launched). Anything but a regular file at one of the three names (a
+ * symbolic link, a device, a pipe, a folder) is not the library's: 0 marks,
+ * the program is not launched and nothing is written through, read from or
+ * removed at any of the names; afterwards only regular files are removed. A
+ * temp.pointprocess left from before is removed ahead of the launch. Calls
+ * sharing a current directory (threads or processes) take turns through a
+ * lock on that directory. The program is killed when the calling thread's
+ * process dies. NULL samples, length <= 0 or sampleRate <= 0: 0 and the
  * document is left as it was.
  * Point-process text: every time is kept (no limit of 100000); lines and
  * words of any length are read whole (an over-long first or third word
  * simply does not match "t" or "=", so its line is ignored); a time whose
  * sample position is not a number or does not fit 32 bits is dropped; with
  * a single time its mark stays at R[0]; times that do not ascend give an
- * empty window and keep their position. Not reentrant; not safe for two
- * processes sharing a current directory. */
+ * empty window and keep their position. Not reentrant. */
 TVX_API int32_t CalculatePeak(const int16_t *samples, int32_t length, int32_t sampleRate);
 /* As CalculatePeak into the host's array, leaving the document alone. The
  * array must hold one entry per pulse the program reports; with peaks NULL
