@@ -10,40 +10,13 @@
 #include "cli_error.h"
 #include "output.h"
 #include "paths.h"
+#include "private_folder.h"
 #include "talvox.h"
 
 namespace tvx {
 namespace {
 
 constexpr double kLowestVoice = 40.0;  // Hz; anything slower is a gap between syllables
-
-// The external program writes its working files into the current folder;
-// a private folder keeps parallel workers and the user's folder apart.
-class PrivateFolder {
- public:
-  PrivateFolder() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/talvox-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (!mkdtemp(name.data())) throw CliError(kExitFailure, std::string("cannot make a working folder: ") + SystemMessage(errno));
-    path_ = name.data();
-    char* here = getcwd(nullptr, 0);
-    previous_ = here ? here : ".";
-    std::free(here);
-    if (chdir(path_.c_str()) != 0) throw CliError(kExitFailure, "cannot enter the working folder " + path_);
-  }
-  ~PrivateFolder() {
-    if (chdir(previous_.c_str()) != 0) { /* nothing sensible left to do */ }
-    for (const char* leftover : {"temp.wav", "pitch.psc", "temp.pointprocess"})
-      unlink((path_ + "/" + leftover).c_str());
-    rmdir(path_.c_str());
-  }
-
- private:
-  std::string path_;
-  std::string previous_;
-};
 
 }  // namespace
 
@@ -62,7 +35,7 @@ int32_t AnalyzeChannel(const LoadedWave& wave, int channel, MarkSource source) {
   if (source == MarkSource::kInternal) return CalculatePitch(samples, wave.length, wave.rate);
   PutOwnFolderOnPath();
   if (!FindOnPath("pap.exe")) FailFile(wave.path, "the external pitch program pap.exe was not found (build it, or use --marks internal)");
-  PrivateFolder folder;
+  WorkingFolder folder;
   int32_t count = CalculatePeak(samples, wave.length, wave.rate);
   if (count == 0) FailFile(wave.path, "the external pitch program found no pitch marks (or failed)");
   return count;

@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "cli_error.h"
+#include "output.h"
 #include "talvox.h"
 
 namespace {
@@ -88,7 +90,7 @@ class NotificationPipe {
       const int slice = static_cast<int>(std::min<int64_t>(timeoutMs, 200));
       pollfd ready{ends_[0], POLLIN, 0};
       int n = poll(&ready, 1, slice);
-      if (interrupted) return kInterrupted;
+      if (interrupted || tvx::InterruptRequested()) return kInterrupted;
       if (n < 0 && errno != EINTR) return kTimedOut;
       if (n <= 0) {
         timeoutMs -= slice;
@@ -181,21 +183,17 @@ int SaveRecording(const std::string& path, const std::vector<int16_t>& samples, 
     return Fail(path + ": cannot hold the recording");
   }
   if (frames == 0) SetWaveLength(0);
-  std::vector<char> temporary(path.begin(), path.end());
-  const char suffix[] = ".part-XXXXXX";
-  temporary.insert(temporary.end(), suffix, suffix + sizeof suffix);
-  int fd = mkstemp(temporary.data());
-  if (fd < 0) {
+  bool saved = false;
+  try {
+    tvx::OutputFile output(path);
+    saved = SaveWaveFile(1, output.temp().c_str(), 0, 0) == 1;
+    if (saved) output.Commit();
+  } catch (const tvx::CliError& error) {
     FreeWaveFileProc();
-    return Fail(path + ": cannot create the file");
+    return Fail(error.what());
   }
-  close(fd);
-  const bool saved = SaveWaveFile(1, temporary.data(), 0, 0) == 1;
   FreeWaveFileProc();
-  if (!saved || std::rename(temporary.data(), path.c_str()) != 0) {
-    unlink(temporary.data());
-    return Fail(path + ": cannot write the file");
-  }
+  if (!saved) return Fail(path + ": cannot write the file");
   return 0;
 }
 

@@ -4,10 +4,10 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
 #include "cli_error.h"
+#include "text_input.h"
 
 namespace tvx {
 
@@ -61,11 +61,10 @@ std::string PitchRequest::Describe() const {
 }
 
 std::vector<std::pair<double, double>> ReadContourFile(const std::string& path) {
-  std::ifstream file(path);
-  if (!file) FailFile(path, SystemMessage(errno));
   std::vector<std::pair<double, double>> points;
-  std::string line;
-  for (int number = 1; std::getline(file, line); number++) {
+  int number = 0;
+  for (std::string line : ReadTextLines(path)) {
+    number++;
     size_t hash = line.find('#');
     if (hash != std::string::npos) line.erase(hash);
     std::istringstream words(line);
