@@ -54,14 +54,49 @@ void LoadPeakFile(const std::string& path, const LoadedWave& wave) {
   for (int32_t i = 0; i < elements; i++) {
     int32_t start = 0, end = 0;
     GetElementSegment(i, &start, &end);
-    if (start < 0 || end > wave.length || start > end)
+    // The segmentation may let the last element run past the signal's end
+    // (its last frame is whole); that element is clipped wherever shown.
+    bool last = i == elements - 1;
+    bool fits = last ? start < wave.length : end <= wave.length;
+    if (start < 0 || !fits || start > end)
       FailFile(path, "its elements do not fit " + wave.path + " (made for another signal?)");
   }
 }
 
+bool SaveAnnotation(const std::string& path) {
+  // The document's own record, with element bounds clipped to the signal.
+  std::vector<TvxElement> elements;
+  const int32_t length = GetWaveLength();
+  for (int32_t i = 0; i < GetElementNum(); i++) {
+    TvxElement element{};
+    GetElementDesc(i, element.desc);
+    GetElementSegment(i, &element.start, &element.end);
+    element.start = std::clamp(element.start, 0, std::max(length, 0));
+    element.end = std::clamp(element.end, element.start, std::max(length, 0));
+    elements.push_back(element);
+  }
+  int32_t* peaks = nullptr;
+  int32_t peakCount = GetFullPeaks(&peaks);
+  int32_t* periods = nullptr;
+  int32_t periodCount = GetFullModifiedPitch(&periods);
+  // One period per peak, the last one unset (0), as the library stores it.
+  std::vector<int32_t> pitch(static_cast<size_t>(std::max(peakCount, 0)), 0);
+  if (periods) std::copy(periods, periods + std::min(periodCount, peakCount), pitch.begin());
+  TvxDocument record{};
+  record.elements = elements.data();
+  record.elementCount = static_cast<int32_t>(elements.size());
+  record.elementCapacity = record.elementCount;
+  record.peaks = peakCount > 0 ? peaks : nullptr;
+  record.peakCount = std::max(peakCount, 0);
+  record.modifiedPitch = pitch.empty() ? nullptr : pitch.data();
+  record.peakRate = GetSamplesPerSec();
+  record.segmented = 1;
+  return _SavePeaks(path.c_str(), &record) == 1;
+}
+
 void SavePeakFile(const std::string& path) {
   OutputFile output(path);
-  if (!SavePeaks(output.temp().c_str())) FailFile(path, "cannot be written");
+  if (!SaveAnnotation(output.temp())) FailFile(path, "cannot be written");
   output.Commit();
 }
 
@@ -83,6 +118,7 @@ std::vector<int32_t> CurrentPeaks() {
 
 std::vector<ElementRecord> CurrentElements() {
   std::vector<ElementRecord> elements;
+  const int32_t length = GetWaveLength();
   int32_t count = GetElementNum();
   for (int32_t i = 0; i < count; i++) {
     ElementRecord element;
@@ -90,6 +126,9 @@ std::vector<ElementRecord> CurrentElements() {
     GetElementDesc(i, desc);
     element.desc = desc;
     GetElementSegment(i, &element.start, &element.end);
+    // Shown within the signal: the last element may run past its end.
+    element.start = std::clamp(element.start, 0, std::max(length, 0));
+    element.end = std::clamp(element.end, element.start, std::max(length, 0));
     elements.push_back(element);
   }
   return elements;

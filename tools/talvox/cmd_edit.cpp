@@ -129,7 +129,7 @@ int RunEdit(int argc, char** argv) {
     CheckInterrupted();
   }
   if (!SaveWaveFile(1, output.temp().c_str(), 0, 0)) FailFile(outputPath, "cannot be written (disk full?)");
-  if (peaksOutput && !SavePeaks(peaksOutput->temp().c_str())) FailFile(peaksOutput->target(), "cannot be written");
+  if (peaksOutput && !SaveAnnotation(peaksOutput->temp())) FailFile(peaksOutput->target(), "cannot be written");
   output.Commit();
   if (peaksOutput) peaksOutput->Commit();
   std::fprintf(stderr, "talvox: %s: %zu operation%s; %.3f s -> %.3f s, %d elements, %d pitch marks\n",
