@@ -155,8 +155,10 @@ TVX_API uint16_t GetBitsPerSample(void);
 TVX_API int16_t *GetDataBuffer(int32_t index);
 /* Replaces channel index (0 or 1) with count samples, or with index 2 both
  * channels from count interleaved frames. Sets data size and RIFF size; the
- * channel count is not changed. 0 when count <= 0, samples is NULL or index
- * is outside 0..2 (nothing changes). */
+ * channel count is not changed. 0 when count <= 0, samples is NULL, index
+ * is outside 0..2, or count passes (2^31 - 1) / 2 samples (index 0, 1) or
+ * (2^31 - 1) / 4 frames (index 2), the most whose byte count fits 31 bits
+ * (nothing changes). */
 TVX_API int32_t SetDataBuffer(int32_t index, const int16_t *samples, int32_t count);
 /* Removes samples start..end inclusive from every channel. end >= length
  * truncates the signal to start samples. Returns 0 and changes nothing when
