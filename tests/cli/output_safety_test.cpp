@@ -66,10 +66,10 @@ pid_t Start(const test::TempDir& dir, const std::string& binary, const std::vect
   return pid;
 }
 
-// Sends SIGTERM and returns the exit status; the time to the end in ms.
-int Terminate(pid_t pid, long& milliseconds) {
+// Sends the signal and returns the exit status; the time to the end in ms.
+int Terminate(pid_t pid, long& milliseconds, int signalNumber = SIGTERM) {
   Clock::time_point sent = Clock::now();
-  ::kill(pid, SIGTERM);
+  ::kill(pid, signalNumber);
   int status = 0;
   for (;;) {
     if (::waitpid(pid, &status, WNOHANG) == pid) break;
@@ -150,6 +150,9 @@ TEST(CliOutputs, DashWritesEachKindToStandardOutput) {
   EXPECT_NE(wav.err.find("F0 x"), std::string::npos);  // the report moved to standard error
   RunResult peaks = RunTalvox({"analyze", in, "-o", "-"});
   ASSERT_EQ(peaks.status, 0) << peaks.err;
+  EXPECT_EQ(peaks.out.substr(0, 10), "Peaks File");
+  EXPECT_EQ(peaks.out.find("pitch marks"), std::string::npos);  // the table is on standard error
+  EXPECT_NE(peaks.err.find("pitch marks"), std::string::npos);
   test::WriteBytes(dir.File("from-stdout.peaks"), std::vector<uint8_t>(peaks.out.begin(), peaks.out.end()));
   RunResult reread = RunTalvox({"analyze", in, "--peaks", dir.File("from-stdout.peaks")});
   EXPECT_EQ(reread.status, 0) << reread.err;
@@ -182,6 +185,18 @@ TEST(CliOutputs, LinksAreFollowedAndModesKept) {
   EXPECT_NE(Slurp(dir.File("plot.svg")).find("</svg>"), std::string::npos);
   EXPECT_TRUE(HiddenEntries(dir.path()).empty());
   EXPECT_TRUE(HiddenEntries(dir.File("elsewhere")).empty());
+  if (::geteuid() != 0) GTEST_SKIP() << "giving a file away needs root";
+  for (const std::string& name : {std::string("owned.svg"), std::string("owned.wav")}) {
+    test::WriteBytes(dir.File(name), {1});
+    ASSERT_EQ(::chown(dir.File(name).c_str(), 4321, 4322), 0);
+    RunResult run = name == "owned.svg" ? RunTalvox({"plot", in, "-o", dir.File(name)})
+                                        : RunTalvox({"resynth", in, "-o", dir.File(name), "--semitones", "1"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    struct stat info;
+    ASSERT_EQ(::stat(dir.File(name).c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 4321u) << name;
+    EXPECT_EQ(info.st_gid, 4322u) << name;
+  }
 }
 
 TEST(CliOutputs, PipesAndDevicesAreWrittenInPlace) {
@@ -243,25 +258,43 @@ TEST(CliOutputs, LeftoversOfDeadWritersAreRemoved) {
   EXPECT_TRUE(test::FileExists(liveFolder));
 }
 
-TEST(CliInterrupts, TermEndsAWaitOnAPipeWithinASecond) {
+TEST(CliInterrupts, TermOrIntEndsAWaitOnAPipeWithinASecond) {
   test::TempDir dir;
   std::string in = Speech(dir);
-  ASSERT_EQ(::mkfifo(dir.File("contour").c_str(), 0644), 0);
+  ASSERT_EQ(RunTalvox({"analyze", in, "-o", dir.File("in.peaks")}).status, 0);
+  ASSERT_EQ(::mkfifo(dir.File("pipe").c_str(), 0644), 0);
   // A writer that keeps the pipe open and never writes.
   pid_t writer = ::fork();
   if (writer == 0) {
-    int fd = ::open(dir.File("contour").c_str(), O_WRONLY);
+    int fd = ::open(dir.File("pipe").c_str(), O_WRONLY);
     ::sleep(20);
     ::_exit(fd >= 0 ? 0 : 1);
   }
-  pid_t run = Start(dir, Talvox(), {"resynth", in, "-o", dir.File("out.wav"), "--contour", dir.File("contour")});
-  std::this_thread::sleep_for(std::chrono::milliseconds(400));
-  long milliseconds = 0;
-  EXPECT_EQ(Terminate(run, milliseconds), 128 + SIGTERM);
-  EXPECT_LT(milliseconds, 1000);
+  // A peak file is read by its size: a pipe is refused at once.
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"resynth", in, "-o", dir.File("out.wav"), "--peaks", dir.File("pipe"), "--semitones", "1"},
+        std::vector<std::string>{"plot", in, "-o", dir.File("out.svg"), "--peaks", dir.File("pipe")}}) {
+    RunResult refused = RunTalvox(args);
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("not a regular file"), std::string::npos) << refused.err;
+  }
+  const std::vector<std::vector<std::string>> waits = {
+      {"resynth", in, "-o", dir.File("out.wav"), "--contour", dir.File("pipe")},
+  };
+  for (const std::vector<std::string>& args : waits) {
+    for (int signalNumber : {SIGTERM, SIGINT}) {
+      SCOPED_TRACE(args[0] + " " + args[4] + " signal " + std::to_string(signalNumber));
+      pid_t run = Start(dir, Talvox(), args);
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      long milliseconds = 0;
+      EXPECT_EQ(Terminate(run, milliseconds, signalNumber), 128 + signalNumber);
+      EXPECT_LT(milliseconds, 1000);
+    }
+  }
   ::kill(writer, SIGKILL);
   ::waitpid(writer, nullptr, 0);
   EXPECT_FALSE(test::FileExists(dir.File("out.wav")));
+  EXPECT_FALSE(test::FileExists(dir.File("out.svg")));
   EXPECT_TRUE(HiddenEntries(dir.path()).empty());
 }
 

@@ -1,5 +1,6 @@
 #include "analysis.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -43,6 +44,10 @@ int32_t AnalyzeChannel(const LoadedWave& wave, int channel, MarkSource source) {
 
 void LoadPeakFile(const std::string& path, const LoadedWave& wave) {
   if (access(path.c_str(), R_OK) != 0) FailFile(path, SystemMessage(errno));
+  // The library reads a peak file by its size, which a pipe or device lacks.
+  struct stat info;
+  if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+    FailFile(path, "not a regular file (a pipe, device or folder); peak files are read from files");
   if (!ReadPeaks(path.c_str())) FailFile(path, "not a peak file, or damaged");
   int32_t* peaks = nullptr;
   int32_t count = GetFullPeaks(&peaks);

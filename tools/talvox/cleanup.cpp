@@ -22,8 +22,8 @@ namespace {
 
 // The work's chance to stop on its own before the forced end, and how long
 // workers get to stop after SIGTERM; together well under a second.
-constexpr std::chrono::milliseconds kGrace(400);
-constexpr std::chrono::milliseconds kWorkerGrace(300);
+constexpr std::chrono::milliseconds kGrace(250);
+constexpr std::chrono::milliseconds kWorkerGrace(500);
 constexpr std::chrono::milliseconds kPollStep(10);
 constexpr int kSignalStatusBase = 128;  // the shell's convention for "ended by signal N"
 constexpr char kTempMarker[] = ".talvox-tmp-";

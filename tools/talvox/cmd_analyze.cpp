@@ -30,7 +30,9 @@ constexpr const char* kHelp =
     "\n"
     "options:\n"
     "  -o, --output PATH     write the peak file; a folder (required with many\n"
-    "                        inputs) receives NAME.peaks for each NAME.wav\n"
+    "                        inputs) receives NAME.peaks for each NAME.wav;\n"
+    "                        - writes it to standard output (the table then\n"
+    "                        goes to standard error)\n"
     "  --marks internal|external\n"
     "                        pitch marks by talvox's own algorithm (default) or by\n"
     "                        the external pitch program pap.exe\n"
@@ -111,7 +113,7 @@ int AnalyzeOne(const Args& args, const std::string& input) {
   std::vector<ElementSummary> elements = SummarizeElements(wave.rate);
   if (!peakOutput.empty()) SavePeakFile(peakOutput);
   std::string report = args.Has("json") ? FormatJson(wave, elements, marks) : FormatTable(wave, elements, marks);
-  std::fputs(report.c_str(), stdout);
+  std::fputs(report.c_str(), ReportStream());
   return 0;
 }
 

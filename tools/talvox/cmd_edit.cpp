@@ -27,7 +27,7 @@ constexpr const char* kHelp =
     "  delete A:B    remove the stretch\n"
     "\n"
     "options:\n"
-    "  -o, --output OUT.wav       the edited signal (required)\n"
+    "  -o, --output OUT.wav       the edited signal (required; - for standard output)\n"
     "  --peaks IN.peaks           the annotation to edit (default: analyse first)\n"
     "  --out-peaks OUT.peaks      write the edited annotation\n"
     "  --marks internal|external, --channel N   as for analyze\n"

@@ -22,7 +22,7 @@ constexpr const char* kHelp =
     "axis in Hz, over a time axis in seconds. Any web browser shows the file.\n"
     "\n"
     "options:\n"
-    "  -o, --output OUT.svg  the picture (required)\n"
+    "  -o, --output OUT.svg  the picture (required; - for standard output)\n"
     "  --range START:END     only this range (seconds, or samples with an s suffix)\n"
     "  --peaks IN.peaks      use this annotation instead of analysing\n"
     "  --marks internal|external, --channel N   as for analyze\n";
