@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
@@ -108,6 +109,48 @@ TEST(ExternalWorkingFiles, AStaleAnswerIsNotReadAsTheProgramsOwn) {
   EXPECT_EQ(_CalculatePeak(x.data(), 1200, 16000, peaks), 0);
   EXPECT_TRUE(silent.Launched());
   EXPECT_FALSE(silent.WorkingFilesLeft());
+}
+
+}  // namespace
+}  // namespace talvox::test
+
+namespace talvox::test {
+namespace {
+
+// Two processes in one folder: each must get the marks of its own signal.
+// The stand-in answers one time that encodes the size of the temp.wav it
+// finds after a pause long enough for the runs to overlap.
+TEST(ExternalWorkingFiles, ProcessesSharingAFolderTakeTurns) {
+  FakePap pap("");
+  std::string script =
+      "#!/bin/sh\n"
+      "sleep 0.3\n"
+      "size=$(wc -c < temp.wav)\n"
+      "out=$(sed -n 's/^\\t\\tWrite to text file\\.\\.\\. //p' \"$1\")\n"
+      "awk -v s=\"$size\" 'BEGIN { printf \"t [1] = %.6f\\n\", s / 1000000 }' > \"$out\"\n";
+  // Replaces the stand-in's program, which lies first on PATH.
+  std::string path = std::getenv("PATH");
+  std::string program = path.substr(0, path.find(':')) + "/pap.exe";
+  FakePap::WriteText(program, script);
+  std::vector<pid_t> children;
+  for (int32_t length : {1000, 3000}) {
+    pid_t child = ::fork();
+    if (child == 0) {
+      std::vector<int16_t> x(static_cast<std::size_t>(length), 100);
+      int32_t peaks[4] = {0, 0, 0, 0};
+      int32_t count = _CalculatePeak(x.data(), length, 16000, peaks);
+      // R = trunc(16000 * (44 + 2 * length) / 1e6).
+      int32_t expected = static_cast<int32_t>(16000.0 * static_cast<float>((44 + 2 * length) / 1e6));
+      ::_exit(count == 1 && peaks[0] == expected ? 0 : 1);
+    }
+    children.push_back(child);
+  }
+  for (pid_t child : children) {
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a run got another's marks";
+  }
+  EXPECT_FALSE(pap.WorkingFilesLeft());
 }
 
 }  // namespace
