@@ -25,10 +25,11 @@ constexpr const char* kHelp =
     "  -o, --output OUT.svg  the picture (required; - for standard output)\n"
     "  --range START:END     only this range (seconds, or samples with an s suffix)\n"
     "  --peaks IN.peaks      use this annotation instead of analysing\n"
-    "  --marks internal|external, --channel N   as for analyze\n";
+    "  --marks voice|internal|external, --floor HZ, --ceiling HZ,\n"
+    "  --channel N   as for analyze\n";
 
 const std::vector<OptionSpec> kOptions = {
-    {"output", 'o', true}, {"range", 0, true}, {"peaks", 0, true}, {"marks", 0, true}, {"channel", 0, true},
+    {"output", 'o', true}, {"range", 0, true}, {"peaks", 0, true}, {"marks", 0, true}, {"floor", 0, true}, {"ceiling", 0, true}, {"channel", 0, true},
 };
 
 // The part of a file name after its last dot, in lower case ("" without one).
@@ -54,12 +55,13 @@ int RunPlot(int argc, char** argv) {
   if (!extension.empty() && extension != "svg")
     FailUsage("plot", outputPath + ": plots are written as SVG only; give the output a .svg name");
   MarkSource source = ParseMarkSource(args);
+  VoiceRange range = ParseVoiceRange(args);
   int channel = args.Integer("channel", 0, 0, 1);
 
   LibrarySession session;
   auto [wave, span] = LoadSingleInput(args, "plot", channel, outputPath);
-  Annotate(wave, channel, source, args.Value("peaks").value_or(""));
-  WritePlot(outputPath, wave, channel, span);
+  Annotate(wave, channel, source, args.Value("peaks").value_or(""), range);
+  WritePlot(outputPath, wave, channel, span, range);
   std::fprintf(stderr, "talvox: %s: plot of %.3f to %.3f s, %d elements, %zu pitch marks\n", outputPath.c_str(),
                double(span.begin) / wave.rate, double(span.end) / wave.rate, GetElementNum(), CurrentPeaks().size());
   return 0;
