@@ -67,7 +67,7 @@ OutputFile::OutputFile(std::string target) : target_(std::move(target)) {
   if (target_.empty() || target_.back() == '/') FailFile(target_, "not a file name");
   if (target_ == "-") {
     g_standardOutputTaken = true;
-    staging_ = new PrivateFolder;
+    staging_ = std::make_unique<PrivateFolder>();
     path_ = staging_->path() + "/output";
     return;
   }
@@ -86,7 +86,7 @@ OutputFile::OutputFile(std::string target) : target_(std::move(target)) {
 }
 
 OutputFile::~OutputFile() {
-  delete staging_;
+  staging_.reset();
   if (ticket_) Unregister(ticket_);
 }
 

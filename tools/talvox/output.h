@@ -7,6 +7,7 @@
 // place, never replaced. "-" is standard output.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "cleanup.h"
@@ -35,7 +36,7 @@ class OutputFile {
  private:
   std::string target_;
   std::string path_;
-  PrivateFolder* staging_ = nullptr;  // for standard output
+  std::unique_ptr<PrivateFolder> staging_;  // for standard output
   int ticket_ = 0;
 };
 

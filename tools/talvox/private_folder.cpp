@@ -26,15 +26,11 @@ PrivateFolder::PrivateFolder() {
   std::string pattern = base + "/talvox-" + std::to_string(getpid()) + "-XXXXXX";
   std::vector<char> name(pattern.begin(), pattern.end());
   name.push_back('\0');
-  // Registered before it exists, so an interruption in between finds it.
-  ticket_ = RegisterPrivateFolder("");
-  if (!mkdtemp(name.data())) {
-    int error = errno;
-    Unregister(ticket_);
-    throw CliError(kExitFailure, "cannot make a working folder in " + base + ": " + SystemMessage(error));
-  }
+  // An interruption between these two lines leaves an empty folder, which
+  // the next run removes (its process id is dead by then).
+  if (!mkdtemp(name.data()))
+    throw CliError(kExitFailure, "cannot make a working folder in " + base + ": " + SystemMessage(errno));
   path_ = name.data();
-  Unregister(ticket_);
   ticket_ = RegisterPrivateFolder(path_);
 }
 
