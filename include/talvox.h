@@ -155,8 +155,10 @@ TVX_API uint16_t GetBitsPerSample(void);
 TVX_API int16_t *GetDataBuffer(int32_t index);
 /* Replaces channel index (0 or 1) with count samples, or with index 2 both
  * channels from count interleaved frames. Sets data size and RIFF size; the
- * channel count is not changed. 0 when count <= 0, samples is NULL or index
- * is outside 0..2 (nothing changes). */
+ * channel count is not changed. 0 when count <= 0, samples is NULL, index
+ * is outside 0..2, or count passes (2^31 - 1) / 2 samples (index 0, 1) or
+ * (2^31 - 1) / 4 frames (index 2), the most whose byte count fits 31 bits
+ * (nothing changes). */
 TVX_API int32_t SetDataBuffer(int32_t index, const int16_t *samples, int32_t count);
 /* Removes samples start..end inclusive from every channel. end >= length
  * truncates the signal to start samples. Returns 0 and changes nothing when
@@ -337,15 +339,21 @@ TVX_API int32_t SegmentSpeech(const int16_t *samples, int32_t length, int32_t sa
  * modified pitch from the marks. Returns the peak count.
  * 0 marks, and no working files left, when pap.exe is missing, fails or
  * writes nothing, or when temp.wav cannot be created (the program is then
- * not launched). NULL samples, length <= 0 or sampleRate <= 0: 0 and the
+ * not launched). Anything but a regular file at one of the three names (a
+ * symbolic link, a device, a pipe, a folder) is not the library's: 0 marks,
+ * the program is not launched and nothing is written through, read from or
+ * removed at any of the names; afterwards only regular files are removed. A
+ * temp.pointprocess left from before is removed ahead of the launch. Calls
+ * sharing a current directory (threads or processes) take turns through a
+ * lock on that directory. The program is killed when the calling thread's
+ * process dies. NULL samples, length <= 0 or sampleRate <= 0: 0 and the
  * document is left as it was.
  * Point-process text: every time is kept (no limit of 100000); lines and
  * words of any length are read whole (an over-long first or third word
  * simply does not match "t" or "=", so its line is ignored); a time whose
  * sample position is not a number or does not fit 32 bits is dropped; with
  * a single time its mark stays at R[0]; times that do not ascend give an
- * empty window and keep their position. Not reentrant; not safe for two
- * processes sharing a current directory. */
+ * empty window and keep their position. Not reentrant. */
 TVX_API int32_t CalculatePeak(const int16_t *samples, int32_t length, int32_t sampleRate);
 /* As CalculatePeak into the host's array, leaving the document alone. The
  * array must hold one entry per pulse the program reports; with peaks NULL

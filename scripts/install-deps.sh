@@ -3,7 +3,7 @@
 # need. Skips apt entirely when everything is already there.
 set -eu
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-  libasound2-dev alsa-utils zlib1g-dev libpng-dev libfftw3-dev
+  libasound2-dev alsa-utils zlib1g-dev libpng-dev libfftw3-dev nlohmann-json3-dev
   clang libclang-rt-14-dev python3 python3-numpy python3-scipy python3-pytest
   librsvg2-bin sox)
 missing=()

@@ -146,7 +146,7 @@ def test_resynthesis_argument_errors(speech):
         speech.resynthesize(0, 100)
     speech.segment_whole()
     with pytest.raises(ValueError, match="end"):
-        speech.resynthesize(0, speech.length)
+        speech.resynthesize(0, speech.length + 1)  # end is exclusive: length is the largest
     with pytest.raises(ValueError, match="end"):
         speech.resynthesize(100, 100)
     with pytest.raises(ValueError, match="start"):

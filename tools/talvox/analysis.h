@@ -38,6 +38,9 @@ void LoadPeakFile(const std::string& path, const LoadedWave& wave);
 
 // Saves the annotation through a temporary name.
 void SavePeakFile(const std::string& path);
+// Writes the document's annotation as a peak file at path, its element
+// bounds clipped to the signal; false when it cannot be written.
+bool SaveAnnotation(const std::string& path);
 
 // Segments and marks, or loads the given peak file instead.
 void Annotate(const LoadedWave& wave, int channel, MarkSource source, const std::string& peakFile,

@@ -12,6 +12,7 @@
 
 #include "analysis.h"
 #include "args.h"
+#include "json_output.h"
 #include "oo_text_writer.h"
 #include "session.h"
 #include "textgrid.h"
@@ -94,14 +95,15 @@ struct F0Track;
 void WriteAnnotationOutputs(const AnnotationOutputs& outputs, int rate, int64_t length, const F0Track& track,
                             const interop::TierEditor* edited = nullptr, const UserTextGrid* user = nullptr);
 
-// ', "mark_samples": [...], "mark_times": [...]': every pitch mark, the
-// times with the exact digits the exported files carry, for comparing them.
-std::string MarkTimesJson(int rate);
+// Adds "mark_samples" and "mark_times" to a report: every pitch mark, the
+// times as the exact doubles the exported files carry, for comparing them.
+void AddMarkTimes(Json& report, int rate);
 
 // The document's elements as a CSV table (the columns of analyze --json).
 std::string ElementTableCsv(const std::string& file, int rate, const F0Track* track);
 
 // A PitchTier file's points as a contour; nullopt when the file is not one.
-std::optional<std::vector<std::pair<double, double>>> ReadPitchTierContour(const std::string& path);
+std::optional<std::vector<std::pair<double, double>>> ParsePitchTierContour(const std::string& path,
+                                                                            const std::string& bytes);
 
 }  // namespace tvx

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "cli_error.h"
+#include "text_input.h"
 #include "csv.h"
 #include "format_error.h"
 #include "labels.h"
@@ -66,9 +67,17 @@ bool IsRegularFile(const std::string& path) {
   return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
+std::string Decoded(const std::string& path, const std::string& bytes) {
+  try {
+    return interop::DecodeText(bytes);
+  } catch (const FormatError& error) {
+    FailFile(path, error.what());
+  }
+}
+
 std::string ReadDecoded(const std::string& path) {
   try {
-    return interop::DecodeText(interop::ReadFileBytes(path));
+    return interop::DecodeText(ReadTextBytes(path, kAnnotationInputLimit));
   } catch (const FormatError& error) {
     FailFile(path, error.what());
   }
@@ -347,8 +356,9 @@ void Annotate(const LoadedWave& wave, int channel, MarkSource source, const std:
   if (GetElementNum() <= 0) SetFullSegmentation();
 }
 
-std::optional<std::vector<std::pair<double, double>>> ReadPitchTierContour(const std::string& path) {
-  std::string text = ReadDecoded(path);
+std::optional<std::vector<std::pair<double, double>>> ParsePitchTierContour(const std::string& path,
+                                                                            const std::string& bytes) {
+  std::string text = Decoded(path, bytes);
   if (KindOf(text) != FileKind::kObjectText) return std::nullopt;
   std::vector<std::pair<double, double>> points;
   try {

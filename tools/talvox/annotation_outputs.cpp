@@ -9,7 +9,7 @@
 #include "csv.h"
 #include "exported_f0.h"
 #include "f0_track.h"
-#include "json_writer.h"
+#include "json_output.h"
 #include "labels.h"
 #include "output.h"
 #include "pitchtier.h"
@@ -150,13 +150,14 @@ void WriteAnnotationOutputs(const AnnotationOutputs& outputs, int rate, int64_t 
   if (!outputs.labels.empty()) WriteTextFile(outputs.labels, LabelText(rate));
 }
 
-std::string MarkTimesJson(int rate) {
-  std::string samples, times;
+void AddMarkTimes(Json& report, int rate) {
+  Json samples = Json::array(), times = Json::array();
   for (int32_t peak : CurrentPeaks()) {
-    samples += (samples.empty() ? "" : ", ") + std::to_string(peak);
-    times += (times.empty() ? "" : ", ") + interop::ExactNumber(interop::SampleToSeconds(peak, rate));
+    samples.push_back(peak);
+    times.push_back(interop::SampleToSeconds(peak, rate));
   }
-  return ", \"mark_samples\": [" + samples + "], \"mark_times\": [" + times + "]";
+  report["mark_samples"] = samples;
+  report["mark_times"] = times;
 }
 
 std::string ElementTableCsv(const std::string& file, int rate, const F0Track* track) {
@@ -164,7 +165,7 @@ std::string ElementTableCsv(const std::string& file, int rate, const F0Track* tr
   for (const ElementSummary& e : SummarizeElements(rate, track))
     csv += interop::CsvLine({file, std::to_string(e.index), e.desc, interop::ExactNumber(interop::SampleToSeconds(e.start, rate)),
                              interop::ExactNumber(interop::SampleToSeconds(e.end, rate)), std::to_string(e.start),
-                             std::to_string(e.end), std::to_string(e.marks), e.medianF0 > 0 ? JsonNumber(e.medianF0, 2) : ""});
+                             std::to_string(e.end), std::to_string(e.marks), e.medianF0 > 0 ? JsonNumber(e.medianF0, 2).dump() : ""});
   return csv;
 }
 

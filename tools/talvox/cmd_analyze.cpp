@@ -13,7 +13,8 @@
 #include "commands.h"
 #include "corpus_runner.h"
 #include "f0_track.h"
-#include "json_writer.h"
+#include "json_output.h"
+#include "text_width.h"
 #include "output.h"
 #include "paths.h"
 #include "progress.h"
@@ -31,7 +32,9 @@ constexpr const char* kHelp =
     "\n"
     "options:\n"
     "  -o, --output PATH     write the peak file; a folder (required with many\n"
-    "                        inputs) receives NAME.peaks for each NAME.wav\n"
+    "                        inputs) receives NAME.peaks for each NAME.wav;\n"
+    "                        - writes it to standard output (the table then\n"
+    "                        goes to standard error)\n"
     "  --marks voice|internal|external\n"
     "                        pitch marks by the voice tracker (default), by\n"
     "                        talvox's older internal algorithm, or by the external\n"
@@ -59,6 +62,8 @@ const std::vector<OptionSpec> kOptions = {
 };
 const std::vector<OptionSpec> kAllOptions = WithAnnotationOutputOptions(WithAnnotationInputOptions(kOptions), "");
 
+constexpr int kDescriptionColumns = 16;  // longer descriptions are cut in the table
+
 std::string FormatTable(const LoadedWave& wave, const std::vector<ElementSummary>& elements, int32_t marks) {
   std::string text;
   char line[512];
@@ -67,29 +72,34 @@ std::string FormatTable(const LoadedWave& wave, const std::vector<ElementSummary
   text += line;
   text += "    #  element            start s     end s  marks   F0 Hz\n";
   for (const ElementSummary& element : elements) {
-    std::string f0 = element.medianF0 > 0 ? JsonNumber(element.medianF0, 1) : "-";
-    std::snprintf(line, sizeof line, "%5d  %-16.16s %9.3f %9.3f %6d %7s\n", element.index, element.desc.empty() ? "-" : element.desc.c_str(),
-                  double(element.start) / wave.rate, double(element.end) / wave.rate, element.marks, f0.c_str());
+    char f0[32] = "-";
+    if (element.medianF0 > 0) std::snprintf(f0, sizeof f0, "%.1f", element.medianF0);
+    std::snprintf(line, sizeof line, "%5d  %s %9.3f %9.3f %6d %7s\n", element.index,
+                  FitToColumns(element.desc.empty() ? "-" : element.desc, kDescriptionColumns).c_str(),
+                  double(element.start) / wave.rate, double(element.end) / wave.rate, element.marks, f0);
     text += line;
   }
   return text;
 }
 
 std::string FormatJson(const LoadedWave& wave, const std::vector<ElementSummary>& elements, int32_t marks) {
-  std::string json = "{\"file\": " + JsonString(wave.path) + ", \"rate\": " + std::to_string(wave.rate) +
-                     ", \"channels\": " + std::to_string(wave.channels) + ", \"samples\": " +
-                     std::to_string(wave.length) + ", \"seconds\": " + JsonNumber(wave.Seconds(), 4) +
-                     ", \"marks\": " + std::to_string(marks) + ", \"elements\": [";
-  for (size_t i = 0; i < elements.size(); i++) {
-    const ElementSummary& e = elements[i];
-    json += std::string(i ? ",\n  " : "\n  ") + "{\"index\": " + std::to_string(e.index) +
-            ", \"desc\": " + JsonString(e.desc) + ", \"start\": " + JsonNumber(double(e.start) / wave.rate, 4) +
-            ", \"end\": " + JsonNumber(double(e.end) / wave.rate, 4) + ", \"start_sample\": " +
-            std::to_string(e.start) + ", \"end_sample\": " + std::to_string(e.end) +
-            ", \"marks\": " + std::to_string(e.marks) + ", \"f0\": " +
-            (e.medianF0 > 0 ? JsonNumber(e.medianF0, 2) : "null") + "}";
+  Json list = Json::array();
+  for (const ElementSummary& e : elements) {
+    list.push_back({{"index", e.index},
+                    {"desc", e.desc},
+                    {"start", JsonNumber(double(e.start) / wave.rate, 4)},
+                    {"end", JsonNumber(double(e.end) / wave.rate, 4)},
+                    {"start_sample", e.start},
+                    {"end_sample", e.end},
+                    {"marks", e.marks},
+                    {"f0", e.medianF0 > 0 ? JsonNumber(e.medianF0, 2) : Json(nullptr)}});
   }
-  return json + "]" + MarkTimesJson(wave.rate) + "}\n";
+  Json report = {{"file", wave.path},   {"rate", wave.rate},
+                 {"channels", wave.channels}, {"samples", wave.length},
+                 {"seconds", JsonNumber(wave.Seconds(), 4)}, {"marks", marks},
+                 {"elements", list}};
+  AddMarkTimes(report, wave.rate);
+  return LayOut(report) + "\n";
 }
 
 bool IsFolder(const std::string& path) {
@@ -128,7 +138,7 @@ int AnalyzeOne(const Args& args, const std::string& input) {
   std::string report = args.Has("json")  ? FormatJson(wave, elements, marks)
                        : args.Has("csv") ? ElementTableCsv(wave.path, wave.rate, &track)
                                          : FormatTable(wave, elements, marks);
-  std::fputs(report.c_str(), stdout);
+  std::fputs(report.c_str(), ReportStream());
   return 0;
 }
 
@@ -219,8 +229,7 @@ int AnalyzeMany(const Args& args) {
       std::fputs(message.c_str(), stderr);
       if (json) {
         std::string line = message.substr(0, message.find('\n'));
-        std::printf("%s{\"file\": %s, \"error\": %s}\n", i ? "," : "", JsonString(input).c_str(),
-                    JsonString(line).c_str());
+        std::printf("%s%s\n", i ? "," : "", LayOut(Json{{"file", input}, {"error", line}}).c_str());
       }
     } else {
       audioSeconds += seconds[i];

@@ -20,7 +20,7 @@ constexpr const char* kHelp =
     "(\"SIL\") replaced by digital silence of half its length.\n"
     "\n"
     "options:\n"
-    "  -o, --output OUT.wav  the result (required)\n"
+    "  -o, --output OUT.wav  the result (required; - for standard output)\n"
     "  --range START:END     only this range (seconds, or samples with an s suffix)\n"
     "  --peaks IN.peaks      use this annotation instead of segmenting\n"
     "  --channel N           segment channel N (0 or 1); both channels are collected\n"

@@ -29,7 +29,7 @@ constexpr const char* kHelp =
     "  delete A:B    remove the stretch\n"
     "\n"
     "options:\n"
-    "  -o, --output OUT.wav       the edited signal (required)\n"
+    "  -o, --output OUT.wav       the edited signal (required; - for standard output)\n"
     "  --peaks IN.peaks           the annotation to edit (default: analyse first)\n"
     "  --out-peaks OUT.peaks      write the edited annotation\n"
     "  --marks voice|internal|external, --floor HZ, --ceiling HZ,\n"
@@ -154,7 +154,7 @@ int RunEdit(int argc, char** argv) {
     CheckInterrupted();
   }
   if (!SaveWaveFile(1, output.temp().c_str(), 0, 0)) FailFile(outputPath, "cannot be written (disk full?)");
-  if (peaksOutput && !SavePeaks(peaksOutput->temp().c_str())) FailFile(peaksOutput->target(), "cannot be written");
+  if (peaksOutput && !SaveAnnotation(peaksOutput->temp())) FailFile(peaksOutput->target(), "cannot be written");
   LoadedWave edited = wave;  // the F0 of the signal as it is now
   edited.length = GetWaveLength();
   F0Track track;

@@ -29,7 +29,7 @@ constexpr const char* kHelp =
     "                        interpolated linearly, held before the first and after\n"
     "                        the last point\n"
     "options:\n"
-    "  -o, --output OUT.wav  the result (required)\n"
+    "  -o, --output OUT.wav  the result (required; - for standard output)\n"
     "  --range START:END     resynthesise only this range (seconds, or samples\n"
     "                        with an s suffix); default: the whole file\n"
     "  --peaks IN.peaks      use this annotation instead of analysing\n"

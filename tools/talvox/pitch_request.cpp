@@ -4,11 +4,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
 #include "annotation_files.h"
 #include "cli_error.h"
+#include "text_input.h"
 
 namespace tvx {
 
@@ -62,12 +62,12 @@ std::string PitchRequest::Describe() const {
 }
 
 std::vector<std::pair<double, double>> ReadContourFile(const std::string& path) {
-  std::ifstream file(path);
-  if (!file) FailFile(path, SystemMessage(errno));
-  if (auto tier = ReadPitchTierContour(path)) return *tier;
+  std::string text = ReadTextBytes(path);
+  if (auto tier = ParsePitchTierContour(path, text)) return *tier;
   std::vector<std::pair<double, double>> points;
-  std::string line;
-  for (int number = 1; std::getline(file, line); number++) {
+  int number = 0;
+  for (std::string line : SplitTextLines(path, text)) {
+    number++;
     size_t hash = line.find('#');
     if (hash != std::string::npos) line.erase(hash);
     std::istringstream words(line);

@@ -27,10 +27,7 @@ void WritePlot(const std::string& path, const LoadedWave& wave, int channel, Spa
   input.intervalF0 = TrackAtIntervals(TrackChannel(wave, channel, range), input.peaks);
   ComputeSpectrogram(input, kMaxSpectrogramColumns);
   std::string svg = RenderSvg(input);
-  FILE* file = std::fopen(output.temp().c_str(), "wb");
-  bool written = file && std::fwrite(svg.data(), 1, svg.size(), file) == svg.size();
-  if (file) written = (std::fclose(file) == 0) && written;
-  if (!written) FailFile(path, "cannot be written (disk full?)");
+  output.WriteAll(svg);
   output.Commit();
 }
 
