@@ -1,0 +1,203 @@
+#include "synthesis/stretch_synthesis.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "annotation/element_table.h"
+#include "state/memory.h"
+#include "synthesis/grain_accumulator.h"
+
+namespace talvox {
+
+namespace {
+
+// A mark distance up to this is a pitch period (a 40 Hz voice); a longer one
+// is a gap without voice between two marks.
+constexpr double kLongestPeriodSeconds = 1.0 / 40;
+// Half length of the fixed grains that time-scale the stretches without
+// voice: short enough to follow noise bursts, long enough not to buzz.
+constexpr double kShortGrainSeconds = 0.004;
+constexpr int32_t kAssumedRate = 16000;  // for a header without a rate
+constexpr int32_t kShortestStep = 1;
+
+struct SourceMark {
+  int32_t at;      // from the range start
+  int32_t before;  // samples the grain may take before the mark
+  int32_t after;   // ... and from the mark on
+  int32_t step;    // output distance to the next mark when this grain is used
+  bool inRun;      // part of a run of marks joined by periods
+  bool periodAfter;
+};
+
+struct Grain {
+  int64_t centre;
+  int32_t before;
+  int32_t after;
+  int32_t step;
+};
+
+struct Spacing {
+  int32_t longestPeriod;
+  int32_t shortGrain;
+};
+
+Spacing SpacingFor(const WaveBuffer& wave) {
+  const int32_t rate = wave.header.samplesPerSec > 0 ? static_cast<int32_t>(std::min<uint32_t>(wave.header.samplesPerSec, 1u << 24))
+                                                     : kAssumedRate;
+  return {std::max(2, static_cast<int32_t>(rate * kLongestPeriodSeconds)),
+          std::max(2, static_cast<int32_t>(rate * kShortGrainSeconds))};
+}
+
+// The peaks in start..end, in table order; a peak equal to its predecessor
+// is passed over and one below it ends the selection, so the marks ascend.
+// tableIndex receives each mark's index in the peak table.
+std::vector<int32_t> SelectMarks(const DocumentState& doc, int32_t start, int32_t end,
+                                 std::vector<int32_t>& tableIndex) {
+  std::vector<int32_t> marks;
+  const int32_t* peaks = doc.record.peaks;
+  const int32_t available = peaks ? std::min(doc.record.peakCount, doc.peakRoom) : 0;
+  int32_t i = 0;
+  while (i < available && peaks[i] < start) ++i;
+  for (; i < available && peaks[i] <= end; ++i) {
+    if (!marks.empty() && peaks[i] <= marks.back() + start) {
+      if (peaks[i] < marks.back() + start) break;
+      continue;
+    }
+    marks.push_back(peaks[i] - start);
+    tableIndex.push_back(i);
+  }
+  return marks;
+}
+
+// The modified period ending at table peak `later`, else the source distance.
+int32_t WantedPeriod(const DocumentState& doc, int32_t later, int32_t sourceDistance,
+                     const Spacing& spacing) {
+  const int32_t* periods = doc.record.modifiedPitch;
+  const int32_t defined = std::min(doc.pitchRoom, doc.record.peakCount - 1);
+  const int32_t k = later - 1;
+  const int32_t wanted = periods != nullptr && k >= 0 && k < defined ? periods[k] : sourceDistance;
+  return std::clamp(wanted, kShortestStep, 2 * spacing.longestPeriod);
+}
+
+std::vector<SourceMark> DescribeMarks(const DocumentState& doc, const std::vector<int32_t>& at,
+                                      const std::vector<int32_t>& tableIndex, int32_t length,
+                                      const Spacing& spacing) {
+  const size_t n = at.size();
+  auto isPeriod = [&](int32_t d) { return d > 0 && d <= spacing.longestPeriod; };
+  std::vector<SourceMark> marks(n);
+  for (size_t k = 0; k < n; ++k) {
+    const int32_t before = k > 0 ? at[k] - at[k - 1] : at[k];
+    const int32_t after = k + 1 < n ? at[k + 1] - at[k] : length - at[k];
+    const bool periodBefore = k > 0 && isPeriod(before);
+    const bool periodAfter = k + 1 < n && isPeriod(after);
+    SourceMark& mark = marks[k];
+    mark.at = at[k];
+    // A run's edge grain may reach into the gap beside it as far as the
+    // output steps allow; those steps stay short there (see step).
+    mark.before = before;
+    mark.after = after;
+    mark.inRun = periodBefore || periodAfter;
+    mark.periodAfter = periodAfter;
+    if (periodAfter) {
+      mark.step = WantedPeriod(doc, tableIndex[k + 1], after, spacing);
+    } else if (periodBefore) {
+      mark.step = std::min(WantedPeriod(doc, tableIndex[k], before, spacing), spacing.shortGrain);
+    } else {
+      mark.step = spacing.shortGrain;
+    }
+  }
+  return marks;
+}
+
+// Output positions where a run's first mark lands, and the output end:
+// steps never pass them, so each run starts on its mapped first mark.
+std::vector<int64_t> Anchors(const std::vector<SourceMark>& marks, const TimeMap& map) {
+  std::vector<int64_t> anchors;
+  for (size_t k = 0; k < marks.size(); ++k) {
+    const bool startsRun = marks[k].periodAfter && (k == 0 || !marks[k - 1].periodAfter);
+    if (startsRun) anchors.push_back(std::llround(map.Forward(marks[k].at)));
+  }
+  anchors.push_back(map.OutputLength());
+  return anchors;
+}
+
+class GrainChooser {
+ public:
+  GrainChooser(const std::vector<SourceMark>& marks, int32_t length, const Spacing& spacing)
+      : marks_(marks), length_(length), spacing_(spacing) {}
+
+  // The grain for an output mark whose place maps back to source position
+  // s: the nearest mark's when s lies in a run, else a short grain at s.
+  // Positions come in ascending order.
+  Grain At(double s) {
+    const size_t n = marks_.size();
+    while (cursor_ + 1 < n && marks_[cursor_ + 1].at <= s) ++cursor_;
+    if (n > 0) {
+      size_t k = cursor_;
+      if (k + 1 < n && marks_[k + 1].at - s < s - marks_[k].at) k = k + 1;
+      const bool between = marks_[cursor_].periodAfter && s >= marks_[cursor_].at;
+      const bool close = marks_[k].inRun && std::fabs(s - marks_[k].at) <= 1.0;
+      if (between || close) {
+        const SourceMark& mark = marks_[k];
+        return {mark.at, mark.before, mark.after, mark.step};
+      }
+    }
+    const int64_t centre = std::clamp<int64_t>(std::llround(s), 0, length_);
+    const int32_t reach = spacing_.shortGrain;
+    return {centre, static_cast<int32_t>(std::min<int64_t>(reach, centre)),
+            static_cast<int32_t>(std::min<int64_t>(reach, length_ - centre)), reach};
+  }
+
+ private:
+  const std::vector<SourceMark>& marks_;
+  int32_t length_;
+  Spacing spacing_;
+  size_t cursor_ = 0;
+};
+
+}  // namespace
+
+bool SynthesisRangeAccepted(const DocumentState& doc, const WaveBuffer& wave, int32_t channel,
+                            int32_t start, int32_t end) {
+  if (start >= end || start < 0 || end >= wave.SafeLength()) return false;
+  if (ElementCount(doc.record) < 1) return false;
+  return wave.Channel(channel) != nullptr;
+}
+
+int32_t SynthesiseStretched(DocumentState& doc, const WaveBuffer& wave, int32_t channel,
+                            int32_t start, int32_t end, const TimeMap& map) {
+  const int16_t* source = wave.Channel(channel) + start;
+  const int32_t length = end - start;
+  const Spacing spacing = SpacingFor(wave);
+  std::vector<int32_t> tableIndex;
+  const std::vector<int32_t> at = SelectMarks(doc, start, end, tableIndex);
+  const std::vector<SourceMark> marks = DescribeMarks(doc, at, tableIndex, length, spacing);
+  const std::vector<int64_t> anchors = Anchors(marks, map);
+
+  const int32_t outputLength = map.OutputLength();
+  doc.output = Reallocate(doc.output, static_cast<size_t>(outputLength));
+  GrainAccumulator sum(doc.output, outputLength);
+  GrainChooser chooser(marks, length, spacing);
+  int64_t t = 0, stepIn = 0;
+  size_t next = 0;
+  for (;;) {
+    const double s = std::clamp(map.Inverse(static_cast<double>(t)), 0.0, static_cast<double>(length));
+    const Grain grain = chooser.At(s);
+    while (next < anchors.size() && anchors[next] <= t) ++next;
+    const int64_t stepOut = next < anchors.size() ? std::min<int64_t>(grain.step, anchors[next] - t) : 0;
+    // Each half stays within the step beside it, so a grain never reaches
+    // back before the previous output mark and the sums stay in order.
+    const int32_t left = static_cast<int32_t>(std::min<int64_t>(grain.before, stepIn));
+    const int32_t right = static_cast<int32_t>(std::min<int64_t>(grain.after, stepOut));
+    sum.Add(t, source, grain.centre, left, right);
+    if (stepOut <= 0) break;
+    stepIn = stepOut;
+    t += stepOut;
+  }
+  sum.Finish();
+  doc.outputLength = outputLength;
+  return 1;
+}
+
+}  // namespace talvox
