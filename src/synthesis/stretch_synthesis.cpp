@@ -12,13 +12,15 @@ namespace talvox {
 
 namespace {
 
-// A mark distance up to this is a pitch period (a 40 Hz voice); a longer one
+// A mark distance up to a period of this F0 is a pitch period; a longer one
 // is a gap without voice between two marks.
-constexpr double kLongestPeriodSeconds = 1.0 / 40;
-// Half length of the fixed grains that time-scale the stretches without
-// voice: short enough to follow noise bursts, long enough not to buzz.
-constexpr double kShortGrainSeconds = 0.004;
-constexpr int32_t kAssumedRate = 16000;  // for a header without a rate
+constexpr int32_t kLowestVoiceHz = 40;
+// Per second, the inverse of the half length of the fixed grains that
+// time-scale the stretches without voice (4 ms): short enough to follow
+// noise bursts, long enough not to buzz.
+constexpr int32_t kShortGrainsPerSecond = 250;
+constexpr int32_t kAssumedRate = 16000;      // for a header without a rate
+constexpr uint32_t kHighestRate = 1u << 24;  // keeps the spacings in range for any header
 constexpr int32_t kShortestStep = 1;
 
 struct SourceMark {
@@ -43,10 +45,9 @@ struct Spacing {
 };
 
 Spacing SpacingFor(const WaveBuffer& wave) {
-  const int32_t rate = wave.header.samplesPerSec > 0 ? static_cast<int32_t>(std::min<uint32_t>(wave.header.samplesPerSec, 1u << 24))
-                                                     : kAssumedRate;
-  return {std::max(2, static_cast<int32_t>(rate * kLongestPeriodSeconds)),
-          std::max(2, static_cast<int32_t>(rate * kShortGrainSeconds))};
+  const uint32_t stored = wave.header.samplesPerSec;
+  const int32_t rate = stored > 0 ? static_cast<int32_t>(std::min<uint32_t>(stored, kHighestRate)) : kAssumedRate;
+  return {std::max(2, rate / kLowestVoiceHz), std::max(2, rate / kShortGrainsPerSecond)};
 }
 
 // The peaks in start..end, in table order; a peak equal to its predecessor
