@@ -212,6 +212,44 @@ TEST_F(StretchSynthesis, StretchesWithoutMarksAreTimeScaled) {
   EXPECT_LT(rms(y, 2 * 10000, 2 * 10800), 1.0);
 }
 
+// Hostile annotations: marks unordered or repeated, periods zero, negative
+// or huge, maps with steep and flat pieces. Every call must stay inside its
+// buffers (the sanitizer build checks) and keep the length it promises.
+TEST_F(StretchSynthesis, AnyAnnotationAndMapStayInsideTheBuffers) {
+  std::mt19937 random(20261209);
+  std::vector<int16_t> x(8000);
+  for (int16_t& v : x) v = static_cast<int16_t>(static_cast<int32_t>(random() % 65536) - 32768);
+  LoadSignal(x, 1, kRate);
+  for (int round = 0; round < 200; ++round) {
+    std::vector<int32_t> peaks(random() % 120), periods;
+    for (int32_t& p : peaks) p = static_cast<int32_t>(random() % 8000);
+    if (round % 2) std::sort(peaks.begin(), peaks.end());
+    for (size_t i = 0; i + 1 < peaks.size(); ++i) {
+      const int32_t kinds[] = {0, -50, 1, 3, 700, std::numeric_limits<int32_t>::max(),
+                               static_cast<int32_t>(random() % 400)};
+      periods.push_back(kinds[random() % 7]);
+    }
+    Annotate(peaks, periods);
+    const int32_t start = static_cast<int32_t>(random() % 4000);
+    const int32_t end = start + 1 + static_cast<int32_t>(random() % (7999 - start));
+    const float scale = 0.05f + static_cast<float>(random() % 800) / 100.0f;
+    ASSERT_EQ(SynthesisSpeechStretch(0, start, end, scale), 1);
+    EXPECT_EQ(GetSynthesisLength(), std::max<long>(1, std::lround((end - start) * double(scale))));
+    std::vector<int32_t> source, output;
+    for (int32_t s = 0, o = 0; source.size() < 6;) {
+      s += 1 + static_cast<int32_t>(random() % 900);
+      o += 1 + static_cast<int32_t>(random() % 3000);
+      if (s >= end - start) break;
+      source.push_back(s);
+      output.push_back(o);
+    }
+    ASSERT_EQ(SynthesisSpeechMapped(0, start, end, source.data(), output.data(),
+                                    static_cast<int32_t>(source.size())), 1);
+    const int32_t tail = source.empty() ? end - start : output.back() + (end - start - source.back());
+    EXPECT_EQ(GetSynthesisLength(), tail);
+  }
+}
+
 TEST_F(StretchSynthesis, RefusalsChangeNothing) {
   const KnownSpeech speech = MakeSpeech(100, 100);
   LoadSignal(speech.samples, 1, kRate);
