@@ -37,7 +37,7 @@ struct Change {
 };
 
 const Change kChanges[] = {
-    {"none (the measure's own)", 0, 0, 1.0}, {"+4 st", 4, 0, 1.0},  {"+7 st", 7, 0, 1.0},       {"-5 st", -5, 0, 1.0},
+    {"none (the measure's own)", 0, 0, 1.0}, {"0 st, x1.5", 0, 0, 1.5}, {"0 st, x0.7", 0, 0, 0.7}, {"flat 160 Hz", 0, 160, 1.0}, {"+4 st", 4, 0, 1.0},  {"+7 st", 7, 0, 1.0},       {"-5 st", -5, 0, 1.0},
     {"flat 150 Hz", 0, 150, 1.0}, {"+4 st, x0.7", 4, 0, 0.7}, {"-5 st, x1.5", -5, 0, 1.5},
 };
 
@@ -98,6 +98,31 @@ std::vector<int16_t> LowPassed(const std::vector<int16_t>& x, int rate) {
   return std::vector<int16_t>(y.begin(), y.end());
 }
 
+double Correlation(const std::vector<int16_t>& x, size_t from, size_t length, size_t lag) {
+  double xy = 0, xx = 0, yy = 0;
+  for (size_t i = from; i < from + length; i++) {
+    xy += double(x[i]) * x[i + lag];
+    xx += double(x[i]) * x[i];
+    yy += double(x[i + lag]) * x[i + lag];
+  }
+  return xy / std::sqrt(xx * yy + 1e-9);
+}
+
+// Harmonics-to-noise ratio of one frame from the normalised autocorrelation
+// r at the period, 10 log10(r / (1 - r)) dB; r is the parabola's top through
+// the lags around the period, so a period between two lags is not mistaken
+// for noise.
+double FrameHnr(const std::vector<int16_t>& x, size_t from, size_t length, double period) {
+  size_t lag = static_cast<size_t>(std::lround(period));
+  if (lag < 2 || from + length + lag + 1 >= x.size()) return 0;
+  double a = Correlation(x, from, length, lag - 1), b = Correlation(x, from, length, lag),
+         c = Correlation(x, from, length, lag + 1);
+  double curve = a - 2 * b + c;
+  double top = curve < 0 ? b - (a - c) * (a - c) / (8 * curve) : b;
+  double r = std::clamp(top, 1e-4, 0.9999);
+  return 10 * std::log10(r / (1 - r));
+}
+
 int32_t LargestJump(const int16_t* x, size_t n) {
   int32_t jump = 0;
   for (size_t i = 1; i < n; i++) jump = std::max(jump, std::abs(x[i] - x[i - 1]));
@@ -105,8 +130,8 @@ int32_t LargestJump(const int16_t* x, size_t n) {
 }
 
 void Quality() {
-  std::printf("| voice | rate | change | frames | on target | old pitch | duration out/asked | largest jump in/out | clipped |\n");
-  std::printf("|---|---|---|---|---|---|---|---|---|\n");
+  std::printf("| voice | rate | change | frames | on target | old pitch | HNR in / out dB | duration out/asked | largest jump in/out | clipped |\n");
+  std::printf("|---|---|---|---|---|---|---|---|---|---|\n");
   struct Voice {
     const char* name;
     speechgen::VoiceRange range;
@@ -154,7 +179,8 @@ void Quality() {
         std::vector<int16_t> y(GetSynthesisSpeech(), GetSynthesisSpeech() + GetSynthesisLength());
         const std::vector<int16_t> smooth = LowPassed(y, rate);
         size_t frame = static_cast<size_t>(kFrameSeconds * rate), hop = static_cast<size_t>(kHopSeconds * rate);
-        int frames = 0, onTarget = 0, old = 0;
+        int frames = 0, onTarget = 0, old = 0, hnrFrames = 0;
+        double hnrIn = 0, hnrOut = 0;
         for (size_t from = 0; from + frame < y.size(); from += hop) {
           // The source place of the frame, and its F0 there (whole frame voiced).
           double sourceStart = from / change.durationScale, sourceEnd = (from + frame) / change.durationScale;
@@ -164,14 +190,21 @@ void Quality() {
           double target = change.flatHz > 0 ? change.flatHz : f0 * std::pow(2.0, change.semitones / 12);
           double measured = FrameF0(smooth, from, frame, rate);
           frames++;
-          if (measured > 0 && std::fabs(measured / target - 1) <= kOnTarget) onTarget++;
+          if (measured > 0 && std::fabs(measured / target - 1) <= kOnTarget) {
+            onTarget++;
+            size_t source = static_cast<size_t>(sourceStart);
+            hnrOut += FrameHnr(y, from, frame, rate / measured);
+            hnrIn += FrameHnr(speech.samples, source, frame, rate / f0);
+            hnrFrames++;
+          }
           if (measured > 0 && std::fabs(measured / f0 - 1) <= kOnTarget && std::fabs(target / f0 - 1) > 2 * kOnTarget) old++;
         }
         int clipped = 0;
         for (int16_t v : y) clipped += (v >= 32767 || v <= -32768) ? 1 : 0;
         double asked = end * change.durationScale;
-        std::printf("| %s | %d | %s | %d | %.1f%% | %.1f%% | %.5f | %d / %d | %d |\n", voice.name, rate, change.name,
-                    frames, 100.0 * onTarget / std::max(frames, 1), 100.0 * old / std::max(frames, 1),
+        std::printf("| %s | %d | %s | %d | %.1f%% | %.1f%% | %.1f / %.1f | %.5f | %d / %d | %d |\n", voice.name, rate,
+                    change.name, frames, 100.0 * onTarget / std::max(frames, 1), 100.0 * old / std::max(frames, 1),
+                    hnrIn / std::max(hnrFrames, 1), hnrOut / std::max(hnrFrames, 1),
                     double(y.size()) / asked, LargestJump(speech.samples.data(), speech.samples.size()),
                     LargestJump(y.data(), y.size()), clipped);
       }
