@@ -60,24 +60,54 @@ void GrainAccumulator::Cover(int64_t from, int64_t to) {
 
 void GrainAccumulator::Add(int64_t at, const int16_t* source, int64_t centre, int32_t left,
                            int32_t right) {
+  Sum(at, source + (centre - left), left, right);
+}
+
+void GrainAccumulator::AddDelayed(int64_t at, const int16_t* source, int64_t sourceLength, int64_t centre,
+                                  int32_t left, int32_t right, double delay) {
+  if (delay == 0.0) {
+    Add(at, source, centre, left, right);
+    return;
+  }
+  // Grain sample i stands at source position centre - left + i - delay.
+  const int64_t whole = static_cast<int64_t>(std::floor(-delay));
+  const double u = -delay - static_cast<double>(whole);  // 0 <= u < 1
+  const double weights[4] = {0.5 * (-u * u * u + 2 * u * u - u), 0.5 * (3 * u * u * u - 5 * u * u + 2),
+                             0.5 * (-3 * u * u * u + 4 * u * u + u), 0.5 * (u * u * u - u * u)};
+  const size_t size = static_cast<size_t>(left) + static_cast<size_t>(right);
+  delayed_.resize(size);
+  const int64_t first = centre - left + whole;
+  for (size_t i = 0; i < size; ++i) {
+    double value = 0;
+    for (int q = 0; q < 4; ++q) {
+      const int64_t index = std::clamp<int64_t>(first + static_cast<int64_t>(i) + q - 1, 0, sourceLength - 1);
+      value += weights[q] * source[index];
+    }
+    delayed_[i] = static_cast<float>(value);
+  }
+  Sum(at, delayed_.data(), left, right);
+}
+
+// grain[0 .. left + right) lands at output[at - left ..).
+template <typename Sample>
+void GrainAccumulator::Sum(int64_t at, const Sample* grain, int32_t left, int32_t right) {
   const int64_t from = std::max<int64_t>({at - left, base_, 0});
   const int64_t to = std::min<int64_t>(at + right, length_);
   if (from >= to) return;
   Cover(from, to);
   if (left > 0 && from < at) {
-    // Output position at - left + j takes source sample centre - left + j.
     const float* rise = Rise(left);
     const int64_t j0 = from - (at - left), count = std::min(at, to) - from;
-    const int16_t* grain = source + (centre - left + j0);
+    const Sample* samples = grain + j0;
     float* sums = sums_.data() + (from - base_);
-    for (int64_t i = 0; i < count; ++i) sums[i] += rise[j0 + i] * grain[i];
+    for (int64_t i = 0; i < count; ++i) sums[i] += rise[j0 + i] * samples[i];
   }
   if (right > 0 && to > at) {
     const float* rise = Rise(right);
     const int64_t k0 = std::max(from, at), j0 = k0 - at, count = to - k0;
-    const int16_t* grain = source + (centre + j0);
+    const Sample* samples = grain + left + j0;
     float* sums = sums_.data() + (k0 - base_);
-    for (int64_t i = 0; i < count; ++i) sums[i] += (1.0f - rise[j0 + i]) * grain[i];
+    for (int64_t i = 0; i < count; ++i) sums[i] += (1.0f - rise[j0 + i]) * samples[i];
   }
 }
 

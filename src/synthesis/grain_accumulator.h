@@ -19,10 +19,18 @@ class GrainAccumulator {
   // grain's start; output positions outside 0..length-1 are dropped.
   void Add(int64_t at, const int16_t* source, int64_t centre, int32_t left, int32_t right);
 
+  // The same with the grain's content delayed by delay samples (a fraction,
+  // or a few), read from the source of sourceLength samples by cubic
+  // interpolation (its ends held); a delay of 0 is Add itself.
+  void AddDelayed(int64_t at, const int16_t* source, int64_t sourceLength, int64_t centre, int32_t left,
+                  int32_t right, double delay);
+
   // Rounds out every sample not yet written; the output is then complete.
   void Finish();
 
  private:
+  template <typename Sample>
+  void Sum(int64_t at, const Sample* grain, int32_t left, int32_t right);
   const float* Rise(int32_t n);
   void Settle(int64_t upTo);
   void Cover(int64_t from, int64_t to);
@@ -33,6 +41,7 @@ class GrainAccumulator {
   std::vector<float> sums_;
   std::vector<std::vector<float>> rises_;  // per half length, for the usual ones
   std::vector<float> scratchRise_;
+  std::vector<float> delayed_;  // one delayed grain
 };
 
 }  // namespace talvox

@@ -22,12 +22,23 @@ constexpr int32_t kShortGrainsPerSecond = 250;
 constexpr int32_t kAssumedRate = 16000;      // for a header without a rate
 constexpr uint32_t kHighestRate = 1u << 24;  // keeps the spacings in range for any header
 constexpr int32_t kShortestStep = 1;
+// Periods are whole samples, so a pitch between two of them comes as a mix
+// of both; averaging the wanted periods over this many neighbours on each
+// side gives the fractional period back (placed by sub-sample delays).
+constexpr size_t kSmoothingReach = 2;
+constexpr int32_t kRoundingSpread = 1;
+// A mark is moved by at most the rounding to whole samples; a larger
+// disagreement with its neighbours is the voice's own jitter.
+constexpr double kLargestShift = 0.5;
 
 struct SourceMark {
   int32_t at;      // from the range start
   int32_t before;  // samples the grain may take before the mark
   int32_t after;   // ... and from the mark on
-  int32_t step;    // output distance to the next mark when this grain is used
+  double step;     // output distance to the next mark when this grain is used
+  int32_t wanted;  // the modified period after the mark (periodAfter only)
+  double offset;   // where the pulse more likely stands, from the mark (sub-sample)
+  bool exact;      // timing and periods around it are the source's own
   bool inRun;      // part of a run of marks joined by periods
   bool periodAfter;
 };
@@ -36,7 +47,9 @@ struct Grain {
   int64_t centre;
   int32_t before;
   int32_t after;
-  int32_t step;
+  double step;
+  double offset;
+  bool voiced;
 };
 
 struct Spacing {
@@ -81,9 +94,49 @@ int32_t WantedPeriod(const DocumentState& doc, int32_t later, int32_t sourceDist
   return std::clamp(wanted, kShortestStep, 2 * spacing.longestPeriod);
 }
 
+// The step after each mark of a run: the mean of the wanted periods around
+// it within the run that differ from its own by at most a sample, or exactly the wanted period where the timing and the
+// periods nearby are the source's own (so that nothing moves there).
+void SmoothSteps(std::vector<SourceMark>& marks, bool sourceTiming) {
+  const size_t n = marks.size();
+  for (size_t k = 0; k < n; ++k) {
+    if (!marks[k].periodAfter) continue;
+    size_t from = k, to = k;
+    while (from > 0 && k - from < kSmoothingReach && marks[from - 1].periodAfter) --from;
+    while (to + 1 < n && to - k < kSmoothingReach && marks[to + 1].periodAfter) ++to;
+    double sum = 0;
+    int32_t count = 0;
+    bool unchanged = sourceTiming;
+    for (size_t i = from; i <= to; ++i) {
+      // Only the neighbours one sample off are the same period rounded
+      // the other way; a larger step is the pitch moving (or a stray mark).
+      if (std::abs(marks[i].wanted - marks[k].wanted) <= kRoundingSpread) {
+        sum += marks[i].wanted;
+        ++count;
+      }
+      unchanged = unchanged && marks[i].wanted == marks[i + 1].at - marks[i].at;
+    }
+    marks[k].step = unchanged ? marks[k].wanted : sum / count;
+    marks[k].exact = unchanged;
+  }
+}
+
+// Marks are whole samples; a pulse lies anywhere between two. Inside a run
+// the mean of a mark and its neighbours tells the place better, and grains
+// that are moved (repeated, skipped) are laid by it, so their pulses keep
+// an even spacing. Marks left in place keep their own.
+void RefinePlaces(std::vector<SourceMark>& marks) {
+  for (size_t k = 1; k + 1 < marks.size(); ++k) {
+    SourceMark& mark = marks[k];
+    if (mark.exact || !mark.periodAfter || !marks[k - 1].periodAfter) continue;
+    const double mean = (marks[k - 1].at + static_cast<double>(mark.at) + marks[k + 1].at) / 3.0;
+    mark.offset = std::clamp(mean - mark.at, -kLargestShift, kLargestShift);
+  }
+}
+
 std::vector<SourceMark> DescribeMarks(const DocumentState& doc, const std::vector<int32_t>& at,
                                       const std::vector<int32_t>& tableIndex, int32_t length,
-                                      const Spacing& spacing) {
+                                      const Spacing& spacing, bool sourceTiming) {
   const size_t n = at.size();
   auto isPeriod = [&](int32_t d) { return d > 0 && d <= spacing.longestPeriod; };
   std::vector<SourceMark> marks(n);
@@ -100,14 +153,17 @@ std::vector<SourceMark> DescribeMarks(const DocumentState& doc, const std::vecto
     mark.after = after;
     mark.inRun = periodBefore || periodAfter;
     mark.periodAfter = periodAfter;
-    if (periodAfter) {
-      mark.step = WantedPeriod(doc, tableIndex[k + 1], after, spacing);
-    } else if (periodBefore) {
-      mark.step = std::min(WantedPeriod(doc, tableIndex[k], before, spacing), spacing.shortGrain);
-    } else {
-      mark.step = spacing.shortGrain;
-    }
+    mark.wanted = periodAfter ? WantedPeriod(doc, tableIndex[k + 1], after, spacing) : 0;
+    mark.step = spacing.shortGrain;
+    mark.offset = 0.0;
+    mark.exact = true;
   }
+  SmoothSteps(marks, sourceTiming);
+  RefinePlaces(marks);
+  // A run's last mark steps on towards the gap by at most a short grain.
+  for (size_t k = 1; k < n; ++k)
+    if (marks[k].inRun && !marks[k].periodAfter)
+      marks[k].step = std::min(marks[k - 1].step, static_cast<double>(spacing.shortGrain));
   return marks;
 }
 
@@ -141,13 +197,13 @@ class GrainChooser {
       const bool close = marks_[k].inRun && std::fabs(s - marks_[k].at) <= 1.0;
       if (between || close) {
         const SourceMark& mark = marks_[k];
-        return {mark.at, mark.before, mark.after, mark.step};
+        return {mark.at, mark.before, mark.after, mark.step, mark.offset, true};
       }
     }
     const int64_t centre = std::clamp<int64_t>(std::llround(s), 0, length_);
     const int32_t reach = spacing_.shortGrain;
     return {centre, static_cast<int32_t>(std::min<int64_t>(reach, centre)),
-            static_cast<int32_t>(std::min<int64_t>(reach, length_ - centre)), reach};
+            static_cast<int32_t>(std::min<int64_t>(reach, length_ - centre)), static_cast<double>(reach), 0.0, false};
   }
 
  private:
@@ -173,28 +229,39 @@ int32_t SynthesiseStretched(DocumentState& doc, const WaveBuffer& wave, int32_t 
   const Spacing spacing = SpacingFor(wave);
   std::vector<int32_t> tableIndex;
   const std::vector<int32_t> at = SelectMarks(doc, start, end, tableIndex);
-  const std::vector<SourceMark> marks = DescribeMarks(doc, at, tableIndex, length, spacing);
+  const std::vector<SourceMark> marks = DescribeMarks(doc, at, tableIndex, length, spacing, map.IsIdentity());
   const std::vector<int64_t> anchors = Anchors(marks, map);
 
   const int32_t outputLength = map.OutputLength();
   doc.output = Reallocate(doc.output, static_cast<size_t>(outputLength));
   GrainAccumulator sum(doc.output, outputLength);
   GrainChooser chooser(marks, length, spacing);
+  // Output marks stand at exact (fractional) places; a grain is laid on the
+  // nearest whole sample with its content delayed by the remainder.
+  double exact = 0;
   int64_t t = 0, stepIn = 0;
   size_t next = 0;
   for (;;) {
-    const double s = std::clamp(map.Inverse(static_cast<double>(t)), 0.0, static_cast<double>(length));
+    const double s = std::clamp(map.Inverse(exact), 0.0, static_cast<double>(length));
     const Grain grain = chooser.At(s);
     while (next < anchors.size() && anchors[next] <= t) ++next;
-    const int64_t stepOut = next < anchors.size() ? std::min<int64_t>(grain.step, anchors[next] - t) : 0;
+    double following = exact + grain.step;
+    int64_t placed = std::llround(following);
+    if (next < anchors.size() && placed > anchors[next]) {
+      placed = anchors[next];
+      following = static_cast<double>(placed);
+    }
+    const int64_t stepOut = next < anchors.size() ? placed - t : 0;
     // Each half stays within the step beside it, so a grain never reaches
     // back before the previous output mark and the sums stay in order.
     const int32_t left = static_cast<int32_t>(std::min<int64_t>(grain.before, stepIn));
     const int32_t right = static_cast<int32_t>(std::min<int64_t>(grain.after, stepOut));
-    sum.Add(t, source, grain.centre, left, right);
+    const double delay = grain.voiced ? exact - static_cast<double>(t) - grain.offset : 0.0;
+    sum.AddDelayed(t, source, length, grain.centre, left, right, delay);
     if (stepOut <= 0) break;
     stepIn = stepOut;
-    t += stepOut;
+    exact = following;
+    t = placed;
   }
   sum.Finish();
   doc.outputLength = outputLength;

@@ -27,6 +27,8 @@ class TimeMap {
   static std::optional<TimeMap> Through(int32_t length, const int32_t* sourcePoints,
                                         const int32_t* outputPoints, int32_t count);
 
+  // Every knot on the diagonal: output time is source time.
+  bool IsIdentity() const { return source_ == output_; }
   int32_t OutputLength() const { return static_cast<int32_t>(output_.back()); }
   double Forward(double sourcePosition) const;
   double Inverse(double outputPosition) const;
