@@ -454,9 +454,16 @@ TVX_API int32_t GetSynthesisLength(void);
  * stretches without such periods (before the first mark, after the last,
  * gaps) are time-scaled by overlap-add of fixed 4 ms half-grains taken at
  * the mapped-back place, which at duration scale 1 copies them unchanged.
- * Grains are summed in floating point and rounded, so with duration scale
- * 1 and the modified pitch equal to the marks' distances the output equals
- * the input sample for sample. Modified periods are held within 1..1/20 s;
+ * Periods are whole samples, so where the modified pitch differs from the
+ * marks' distances (or the timing changes) each step is the mean of the
+ * periods within one sample of it over two neighbours on each side, and a
+ * moved grain is laid at that fractional place by cubic interpolation,
+ * its mark taken as the mean of itself and its neighbours (at most half a
+ * sample off): a pitch between two whole periods comes out even, not as
+ * jitter. Grains are summed in floating point and rounded, so with duration
+ * scale 1 and the modified pitch equal to the marks' distances the output
+ * equals the input sample for sample. Modified periods are held within
+ * 1..1/20 s;
  * a missing period (modified pitch shorter than the peak table) is the
  * source distance. The output lasts exactly (end - start) x durationScale
  * samples, rounded (at least 1), and goes to the output signal

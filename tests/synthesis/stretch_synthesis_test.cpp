@@ -195,6 +195,34 @@ TEST_F(StretchSynthesis, GrainsAreRepeatedOrSkipped) {
   }
 }
 
+// Whole-sample periods that mix two lengths (107, 107, 106: a period of
+// 106.67) come out as that fractional period, not as a jittering one.
+TEST_F(StretchSynthesis, PeriodsBetweenWholeSamplesComeOutEven) {
+  const KnownSpeech speech = MakeSpeech(120, 120);
+  LoadSignal(speech.samples, 1, kRate);
+  std::vector<int32_t> periods;
+  for (size_t i = 0; i + 1 < speech.marks.size(); ++i) periods.push_back(i % 3 == 2 ? 106 : 107);
+  Annotate(speech.marks, periods);
+  ASSERT_EQ(SynthesisSpeechStretch(0, 0, 15999, 1.0f), 1);
+  const std::vector<int16_t> y = Output();
+  auto r = [&](int lag) {
+    double xy = 0, xx = 0, yy = 0;
+    for (size_t i = 4000; i < 7000; ++i) {
+      xy += double(y[i]) * y[i + lag];
+      xx += double(y[i]) * y[i];
+      yy += double(y[i + lag]) * y[i + lag];
+    }
+    return xy / std::sqrt(xx * yy);
+  };
+  const double a = r(106), b = r(107), c = r(108), before = r(105);
+  ASSERT_GT(b, a);  // the peak lies between 106 and 107, nearer 107
+  ASSERT_GT(a, c);
+  const double top = 107 + 0.5 * (a - c) / (a - 2 * b + c);
+  EXPECT_NEAR(top, 106.0 + 2.0 / 3, 0.1);
+  EXPECT_GT(b - (a - c) * (a - c) / (8 * (a - 2 * b + c)), 0.998);  // 0.990 when jittering
+  EXPECT_LT(before, a);
+}
+
 TEST_F(StretchSynthesis, StretchesWithoutMarksAreTimeScaled) {
   const KnownSpeech speech = MakeSpeech(100, 100);
   LoadSignal(speech.samples, 1, kRate);
