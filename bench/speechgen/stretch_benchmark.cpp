@@ -44,7 +44,9 @@ const Change kChanges[] = {
     {"+4 st", 4, 0, 1.0},
     {"+7 st", 7, 0, 1.0},
     {"-5 st", -5, 0, 1.0},
-    {"flat 150 Hz", 0, 150, 1.0}, {"+4 st, x0.7", 4, 0, 0.7}, {"-5 st, x1.5", -5, 0, 1.5},
+    {"flat 150 Hz", 0, 150, 1.0},
+    {"+4 st, x0.7", 4, 0, 0.7},
+    {"-5 st, x1.5", -5, 0, 1.5},
 };
 
 std::vector<int32_t> Marks(const speechgen::GeneratedSpeech& speech) {
