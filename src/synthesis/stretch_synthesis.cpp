@@ -27,6 +27,8 @@ constexpr int32_t kShortestStep = 1;
 // side gives the fractional period back (placed by sub-sample delays).
 constexpr size_t kSmoothingReach = 2;
 constexpr int32_t kRoundingSpread = 1;
+// A place mapped back this close to a run's mark takes its grain.
+constexpr double kNearMark = 0.5;
 // A mark is moved by at most the rounding to whole samples; a larger
 // disagreement with its neighbours is the voice's own jitter.
 constexpr double kLargestShift = 0.5;
@@ -167,15 +169,20 @@ std::vector<SourceMark> DescribeMarks(const DocumentState& doc, const std::vecto
   return marks;
 }
 
+struct Anchor {
+  int64_t at;    // output position
+  int64_t mark;  // the run's first mark, or -1 for the output end
+};
+
 // Output positions where a run's first mark lands, and the output end:
 // steps never pass them, so each run starts on its mapped first mark.
-std::vector<int64_t> Anchors(const std::vector<SourceMark>& marks, const TimeMap& map) {
-  std::vector<int64_t> anchors;
+std::vector<Anchor> Anchors(const std::vector<SourceMark>& marks, const TimeMap& map) {
+  std::vector<Anchor> anchors;
   for (size_t k = 0; k < marks.size(); ++k) {
     const bool startsRun = marks[k].periodAfter && (k == 0 || !marks[k - 1].periodAfter);
-    if (startsRun) anchors.push_back(std::llround(map.Forward(marks[k].at)));
+    if (startsRun) anchors.push_back({std::llround(map.Forward(marks[k].at)), static_cast<int64_t>(k)});
   }
-  anchors.push_back(map.OutputLength());
+  anchors.push_back({map.OutputLength(), -1});
   return anchors;
 }
 
@@ -183,6 +190,13 @@ class GrainChooser {
  public:
   GrainChooser(const std::vector<SourceMark>& marks, int32_t length, const Spacing& spacing)
       : marks_(marks), length_(length), spacing_(spacing) {}
+
+  // The grain of mark k (a run's first, where its anchor is reached).
+  Grain Of(size_t k) {
+    const SourceMark& mark = marks_[k];
+    cursor_ = std::max(cursor_, k);
+    return {mark.at, mark.before, mark.after, mark.step, mark.offset, true};
+  }
 
   // The grain for an output mark whose place maps back to source position
   // s: the nearest mark's when s lies in a run, else a short grain at s.
@@ -194,10 +208,9 @@ class GrainChooser {
       size_t k = cursor_;
       if (k + 1 < n && marks_[k + 1].at - s < s - marks_[k].at) k = k + 1;
       const bool between = marks_[cursor_].periodAfter && s >= marks_[cursor_].at;
-      const bool close = marks_[k].inRun && std::fabs(s - marks_[k].at) <= 1.0;
+      const bool close = marks_[k].inRun && std::fabs(s - marks_[k].at) < kNearMark;
       if (between || close) {
-        const SourceMark& mark = marks_[k];
-        return {mark.at, mark.before, mark.after, mark.step, mark.offset, true};
+        return Of(k);
       }
     }
     const int64_t centre = std::clamp<int64_t>(std::llround(s), 0, length_);
@@ -230,7 +243,7 @@ int32_t SynthesiseStretched(DocumentState& doc, const WaveBuffer& wave, int32_t 
   std::vector<int32_t> tableIndex;
   const std::vector<int32_t> at = SelectMarks(doc, start, end, tableIndex);
   const std::vector<SourceMark> marks = DescribeMarks(doc, at, tableIndex, length, spacing, map.IsIdentity());
-  const std::vector<int64_t> anchors = Anchors(marks, map);
+  const std::vector<Anchor> anchors = Anchors(marks, map);
 
   const int32_t outputLength = map.OutputLength();
   doc.output = Reallocate(doc.output, static_cast<size_t>(outputLength));
@@ -243,12 +256,16 @@ int32_t SynthesiseStretched(DocumentState& doc, const WaveBuffer& wave, int32_t 
   size_t next = 0;
   for (;;) {
     const double s = std::clamp(map.Inverse(exact), 0.0, static_cast<double>(length));
-    const Grain grain = chooser.At(s);
-    while (next < anchors.size() && anchors[next] <= t) ++next;
+    int64_t reached = -1;  // the run whose first mark lands here
+    while (next < anchors.size() && anchors[next].at <= t) {
+      if (anchors[next].at == t && anchors[next].mark >= 0) reached = anchors[next].mark;
+      ++next;
+    }
+    const Grain grain = reached >= 0 ? chooser.Of(static_cast<size_t>(reached)) : chooser.At(s);
     double following = exact + grain.step;
     int64_t placed = std::llround(following);
-    if (next < anchors.size() && placed > anchors[next]) {
-      placed = anchors[next];
+    if (next < anchors.size() && placed > anchors[next].at) {
+      placed = anchors[next].at;
       following = static_cast<double>(placed);
     }
     const int64_t stepOut = next < anchors.size() ? placed - t : 0;

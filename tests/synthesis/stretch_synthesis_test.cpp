@@ -115,6 +115,16 @@ TEST_F(StretchSynthesis, UnchangedPeriodsAndTimingGiveTheInputBackExactly) {
   Annotate({}, {});
   ASSERT_EQ(SynthesisSpeechStretch(0, 100, 15900, 1.0f), 1);
   EXPECT_EQ(Output(), range);
+  // A run starting one sample after a short grain's place (4 ms steps at
+  // 16 kHz land on 1600) still starts on its own grain.
+  const std::vector<int16_t> abrupt = VoicedSignal(1600, 8000, 1600, 128, 12000);
+  LoadSignal(abrupt, 1, kRate);
+  std::vector<int32_t> marks;
+  for (int32_t at = 1601; at < 9600; at += 128) marks.push_back(at);
+  Annotate(marks, Distances(marks));
+  ASSERT_EQ(SynthesisSpeechStretch(0, 0, 11199, 1.0f), 1);
+  EXPECT_EQ(Output(), std::vector<int16_t>(abrupt.begin(), abrupt.begin() + 11199));
+  LoadSignal(speech.samples, 1, kRate);
   // A range starting and ending on marks.
   Annotate(speech.marks, Distances(speech.marks));
   const int32_t a = speech.marks[3], b = speech.marks[20];

@@ -55,15 +55,17 @@ constexpr const char* kHelp =
     "  --range START:END     resynthesise only this range (seconds, or samples\n"
     "                        with an s suffix); default: the whole file\n"
     "  --peaks IN.peaks      use this annotation instead of analysing\n"
-    "  --marks ROUTE, --channel N   as for analyze; the marks of channel N serve\n"
-    "                        both channels of a stereo file\n";
+    "  --marks voice|internal|external, --floor HZ, --ceiling HZ, --channel N\n"
+    "                        as for analyze; the marks of channel N serve both\n"
+    "                        channels of a stereo file\n";
 
 const std::vector<OptionSpec> kOptions = {
     {"output", 'o', true},   {"pitch-scale", 0, true},    {"semitones", 0, true},
     {"f0", 0, true},         {"contour", 0, true},        {"range", 0, true},
-    {"peaks", 0, true},      {"marks", 0, true},          {"channel", 0, true},
-    {"tones", 0, true},      {"tones-from-labels", 0, true}, {"duration-scale", 0, true},
-    {"free-duration", 0, false}, {"out-peaks", 0, true},
+    {"peaks", 0, true},      {"marks", 0, true},          {"floor", 0, true},
+    {"ceiling", 0, true},    {"channel", 0, true},        {"tones", 0, true},
+    {"tones-from-labels", 0, true}, {"duration-scale", 0, true}, {"free-duration", 0, false},
+    {"out-peaks", 0, true},
 };
 
 }  // namespace
@@ -76,6 +78,7 @@ int RunResynth(int argc, char** argv) {
   PitchRequest request = tones.given ? PitchRequest::Scale(1) : ParsePitchRequest(args);
   TimingRequest timing = ParseTimingRequest(args);
   MarkSource source = ParseMarkSource(args);
+  VoiceRange range = ParseVoiceRange(args);
   int channel = args.Integer("channel", 0, 0, 1);
   std::string peaksPath = args.Value("out-peaks").value_or("");
   if (!peaksPath.empty()) { OutputFile check(peaksPath); }
@@ -84,7 +87,7 @@ int RunResynth(int argc, char** argv) {
   auto [wave, span] = LoadSingleInput(args, "resynth", channel, outputPath);
   ProgressBar progress(1, "");
   progress.Update(0, "analysing");
-  Annotate(wave, channel, source, args.Value("peaks").value_or(""));
+  Annotate(wave, channel, source, args.Value("peaks").value_or(""), range);
   if (tones.given) {
     std::vector<VoicedElement> voiced = FindVoicedElements(wave);
     request = ToneRequest(wave, voiced, ContoursFor(tones, voiced, wave));
