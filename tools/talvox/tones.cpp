@@ -19,6 +19,8 @@ constexpr size_t kLongestContour = 4;        // digits of one tone
 constexpr int kFewestPeriods = 3;            // in an element counted as voiced
 constexpr double kLowPercentile = 0.05;      // level 1
 constexpr double kHighPercentile = 0.95;     // level 5
+constexpr double kStrayFactor = 1.5;         // beyond the range by this, marks are stray
+constexpr double kOctave = 2.0;
 constexpr double kNarrowestRange = 5.0;      // semitones; a flatter voice is widened to it
 constexpr double kSmoothing = 0.02;          // seconds either side, over joins
 constexpr int kSmoothingTaps = 5;
@@ -57,12 +59,47 @@ void CheckContour(const std::string& command, const std::string& contour) {
                              "' (levels are 1 to 5)");
 }
 
-double Percentile(std::vector<double> values, double fraction) {
-  std::sort(values.begin(), values.end());
-  double at = fraction * double(values.size() - 1);
-  size_t below = static_cast<size_t>(at);
-  size_t above = std::min(below + 1, values.size() - 1);
-  return values[below] + (at - double(below)) * (values[above] - values[below]);
+struct Interval {
+  double hertz;
+  double seconds;  // its length: the weight of its F0
+};
+
+// The F0 below which `fraction` of the voiced time lies. Weighing by time
+// keeps a stretch of very short, stray periods from outnumbering the voice.
+double Percentile(std::vector<Interval> intervals, double fraction) {
+  std::sort(intervals.begin(), intervals.end(), [](const Interval& a, const Interval& b) { return a.hertz < b.hertz; });
+  double total = 0;
+  for (const Interval& i : intervals) total += i.seconds;
+  double below = 0;
+  for (const Interval& i : intervals) {
+    below += i.seconds;
+    if (below >= fraction * total) return i.hertz;
+  }
+  return intervals.back().hertz;
+}
+
+std::vector<Interval> VoicedIntervals(const std::vector<int32_t>& peaks, int rate, int32_t from, int32_t to);
+
+// The voiced intervals of the whole signal within an octave of their median
+// F0 (by time): a voice's range; marks far off it are stray.
+std::vector<Interval> SpeakerIntervals(const std::vector<int32_t>& peaks, int rate, int32_t length) {
+  std::vector<Interval> all = VoicedIntervals(peaks, rate, 0, length);
+  if (all.empty()) return all;
+  double median = Percentile(all, 0.5);
+  std::vector<Interval> kept;
+  for (const Interval& i : all)
+    if (i.hertz >= median / kOctave && i.hertz <= median * kOctave) kept.push_back(i);
+  return kept;
+}
+
+std::vector<Interval> VoicedIntervals(const std::vector<int32_t>& peaks, int rate, int32_t from, int32_t to) {
+  std::vector<Interval> intervals;
+  for (size_t k = 0; k + 1 < peaks.size(); k++) {
+    int32_t d = peaks[k + 1] - peaks[k];
+    if (peaks[k] >= from && peaks[k + 1] < to && d > 0 && d <= LongestPeriod(rate))
+      intervals.push_back({double(rate) / d, double(d) / rate});
+  }
+  return intervals;
 }
 
 struct ToneSpan {
@@ -76,7 +113,10 @@ class ToneRule {
       : spans_(std::move(spans)), low_(lowSemitones), range_(rangeSemitones) {}
 
   double operator()(double seconds, double sourceF0) const {
-    if (!Raw(seconds)) return sourceF0;
+    double semitonesNow = kSemitonesPerOctave * std::log2(sourceF0);
+    double margin = kSemitonesPerOctave * std::log2(kStrayFactor);
+    bool stray = semitonesNow < low_ - margin || semitonesNow > low_ + range_ + margin;
+    if (stray || !Raw(seconds)) return sourceF0;  // stray marks keep their spacing
     double sum = 0;
     int taps = 0;
     for (int i = 0; i < kSmoothingTaps; i++) {
@@ -162,20 +202,27 @@ ToneOptions ParseToneOptions(const Args& args) {
 std::vector<VoicedElement> FindVoicedElements(const LoadedWave& wave) {
   std::vector<int32_t> peaks = CurrentPeaks();
   std::vector<ElementRecord> elements = CurrentElements();
+  std::vector<Interval> all = SpeakerIntervals(peaks, wave.rate, wave.length);
+  if (all.empty()) return {};
+  // An element whose median F0 lies far outside the speaker's range holds
+  // stray marks, not a syllable.
+  double low = Percentile(all, kLowPercentile) / kStrayFactor, high = Percentile(all, kHighPercentile) * kStrayFactor;
   std::vector<VoicedElement> voiced;
   for (size_t e = 0; e < elements.size(); e++) {
     if (elements[e].IsSilence()) continue;
-    int periods = 0;
+    std::vector<Interval> inside = VoicedIntervals(peaks, wave.rate, elements[e].start, elements[e].end);
+    if (inside.size() < static_cast<size_t>(kFewestPeriods)) continue;
+    double median = Percentile(inside, 0.5);
+    if (median < low || median > high) continue;
     int32_t first = 0, last = 0;
     for (size_t k = 0; k + 1 < peaks.size(); k++) {
       int32_t d = peaks[k + 1] - peaks[k];
       if (peaks[k] < elements[e].start || peaks[k + 1] >= elements[e].end || d <= 0 || d > LongestPeriod(wave.rate))
         continue;
-      if (periods++ == 0) first = peaks[k];
+      if (first == 0 && last == 0) first = peaks[k];
       last = peaks[k + 1];
     }
-    if (periods >= kFewestPeriods)
-      voiced.push_back({static_cast<int>(e), elements[e].desc, double(first) / wave.rate, double(last) / wave.rate});
+    voiced.push_back({static_cast<int>(e), elements[e].desc, double(first) / wave.rate, double(last) / wave.rate});
   }
   return voiced;
 }
@@ -209,12 +256,7 @@ std::vector<std::string> ContoursFor(const ToneOptions& options, const std::vect
 
 PitchRequest ToneRequest(const LoadedWave& wave, const std::vector<VoicedElement>& voiced,
                          const std::vector<std::string>& contours) {
-  std::vector<int32_t> peaks = CurrentPeaks();
-  std::vector<double> f0;
-  for (size_t k = 0; k + 1 < peaks.size(); k++) {
-    int32_t d = peaks[k + 1] - peaks[k];
-    if (d > 0 && d <= LongestPeriod(wave.rate)) f0.push_back(double(wave.rate) / d);
-  }
+  std::vector<Interval> f0 = SpeakerIntervals(CurrentPeaks(), wave.rate, wave.length);
   if (f0.size() < 2) FailFile(wave.path, "too little voiced speech to find the speaker's F0 range");
   double low = kSemitonesPerOctave * std::log2(Percentile(f0, kLowPercentile));
   double high = kSemitonesPerOctave * std::log2(Percentile(f0, kHighPercentile));
