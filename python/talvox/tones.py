@@ -11,6 +11,8 @@ _FEWEST_PERIODS = 3
 _NARROWEST_RANGE = 5.0  # semitones
 _SMOOTHING = 0.02  # seconds either side
 _SMOOTHING_TAPS = 5
+_OCTAVE = 2.0
+_STRAY = 1.5  # beyond the speaker's range by this factor, marks are stray
 
 MANDARIN = {"1": "55", "2": "35", "3": "214", "4": "51", "5": "", "0": ""}
 CANTONESE = {"1": "55", "2": "35", "3": "33", "4": "21", "5": "23", "6": "22"}
@@ -31,10 +33,32 @@ def parse_contours(tones):
     return contours
 
 
+def _weighted_percentile(hertz, seconds, fraction):
+    order = np.argsort(hertz)
+    below = np.cumsum(seconds[order])
+    return hertz[order][min(np.searchsorted(below, fraction * below[-1]), len(order) - 1)]
+
+
+def speaker_range(peaks, rate):
+    """5th and 95th percentile (by time) of the F0 of the pitch periods within
+    an octave of their median: stray marks far off the voice are left out."""
+    distances = np.diff(peaks)
+    periods = distances[(distances > 0) & (distances <= rate // _LOWEST_VOICE_HZ)].astype(np.float64)
+    if periods.size < 2:
+        raise ValueError("too little voiced speech to find the speaker's F0 range")
+    hertz, seconds = rate / periods, periods / rate
+    median = _weighted_percentile(hertz, seconds, 0.5)
+    near = (hertz >= median / _OCTAVE) & (hertz <= median * _OCTAVE)
+    return (_weighted_percentile(hertz[near], seconds[near], 0.05),
+            _weighted_percentile(hertz[near], seconds[near], 0.95))
+
+
 def voiced_elements(elements, peaks, rate):
     """(index, description, first, last) of each element that is not 'SIL'
-    and holds a few pitch periods; first/last: its periods' outer marks."""
+    and holds a few pitch periods near the speaker's range; first/last: its
+    periods' outer marks."""
     longest = rate // _LOWEST_VOICE_HZ
+    low, high = speaker_range(peaks, rate)
     found = []
     for index, element in enumerate(elements):
         if element.description == "SIL":
@@ -42,7 +66,11 @@ def voiced_elements(elements, peaks, rate):
         inside = [k for k in range(len(peaks) - 1)
                   if element.start <= peaks[k] and peaks[k + 1] < element.end
                   and 0 < peaks[k + 1] - peaks[k] <= longest]
-        if len(inside) >= _FEWEST_PERIODS:
+        if len(inside) < _FEWEST_PERIODS:
+            continue
+        periods = np.array([peaks[k + 1] - peaks[k] for k in inside], dtype=np.float64)
+        median = _weighted_percentile(rate / periods, periods, 0.5)
+        if low / _STRAY <= median <= high * _STRAY:
             found.append((index, element.description, peaks[inside[0]], peaks[inside[-1] + 1]))
     return found
 
@@ -100,19 +128,18 @@ def tone_periods(peaks, rate, voiced, contours):
     where the pitch is kept or the interval is no pitch period."""
     longest = rate // _LOWEST_VOICE_HZ
     distances = np.diff(peaks)
-    voiced_f0 = rate / distances[(distances > 0) & (distances <= longest)].astype(np.float64)
-    if voiced_f0.size < 2:
-        raise ValueError("too little voiced speech to find the speaker's F0 range")
-    low, high = 12 * np.log2(np.percentile(voiced_f0, [5, 95]))
+    low, high = 12 * np.log2(np.array(speaker_range(peaks, rate)))
     if high - low < _NARROWEST_RANGE:
         middle = (low + high) / 2
         low, high = middle - _NARROWEST_RANGE / 2, middle + _NARROWEST_RANGE / 2
     spans = [(first / rate, last / rate, contour) for (_, _, first, last), contour in zip(voiced, contours)]
+    margin = 12 * np.log2(_STRAY)
     offsets = _SMOOTHING * (2.0 * np.arange(_SMOOTHING_TAPS) / (_SMOOTHING_TAPS - 1) - 1)
     periods = []
     for k, distance in enumerate(distances):
         t = peaks[k] / rate
-        if not 0 < distance <= longest or _level(spans, t) is None:
+        stray = 0 < distance and not (low - margin <= 12 * np.log2(rate / distance) <= high + margin)
+        if not 0 < distance <= longest or stray or _level(spans, t) is None:
             periods.append(None)
             continue
         levels = [level for level in (_level(spans, t + o) for o in offsets) if level is not None]
