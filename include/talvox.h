@@ -501,6 +501,45 @@ TVX_API int32_t SynthesisSpeech(int32_t channel, int32_t start, int32_t end);
  * FreeTalvox. NULL before the first. */
 TVX_API int16_t *GetSynthesisSpeech(void);
 TVX_API int32_t GetSynthesisLength(void);
+/* Resynthesis with the modified pitch that keeps, or sets, the timing.
+ * Output marks step along the output time by the modified period of the
+ * source interval they stand for; each takes the grain (from the previous
+ * source mark to the next) of the source mark nearest to its place mapped
+ * back to source time, so grains are repeated or skipped as the pitch and
+ * the timing ask. A mark distance above 1/40 s is a gap, not a period;
+ * stretches without such periods (before the first mark, after the last,
+ * gaps) are time-scaled by overlap-add of fixed 4 ms half-grains taken at
+ * the mapped-back place, which at duration scale 1 copies them unchanged.
+ * Periods are whole samples, so where the modified pitch differs from the
+ * marks' distances (or the timing changes) each step is the mean of the
+ * periods within one sample of it over two neighbours on each side, and a
+ * moved grain is laid at that fractional place by cubic interpolation,
+ * its mark taken as the mean of itself and its neighbours (at most half a
+ * sample off): a pitch between two whole periods comes out even, not as
+ * jitter. Grains are summed in floating point and rounded, so with duration
+ * scale 1 and the modified pitch equal to the marks' distances the output
+ * equals the input sample for sample. Modified periods are held within
+ * 1..1/20 s;
+ * a missing period (modified pitch shorter than the peak table) is the
+ * source distance. The output lasts exactly (end - start) x durationScale
+ * samples, rounded (at least 1), and goes to the output signal
+ * (GetSynthesisSpeech, GetSynthesisLength). 0 and nothing changed for the
+ * refusals of SynthesisSpeech, or a durationScale not finite, <= 0 or
+ * above 8, or an output longer than 2^31 - 1 samples. */
+TVX_API int32_t SynthesisSpeechStretch(int32_t channel, int32_t start, int32_t end, float durationScale);
+/* As SynthesisSpeechStretch with a piecewise-linear time map through
+ * (0, 0), the count pairs (sourcePoints[i], outputPoints[i]), positions
+ * relative to start, and the range end: the stretch after the last pair
+ * keeps its length, unless the last source point is the range length
+ * (end - start), whose output point is then the output length. The host
+ * keeps both arrays; they are only read. 0 and nothing changed, beside the
+ * refusals of SynthesisSpeech, for count < 0, a NULL array with count > 0,
+ * points not strictly ascending on both sides from (0, 0), a source point
+ * beyond end - start or reaching it before the last pair, or an output
+ * longer than 2^31 - 1 samples. */
+TVX_API int32_t SynthesisSpeechMapped(int32_t channel, int32_t start, int32_t end,
+                                      const int32_t *sourcePoints, const int32_t *outputPoints,
+                                      int32_t count);
 
 /* -------------------------------------------------------- FFT and windows */
 

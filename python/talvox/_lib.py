@@ -165,6 +165,8 @@ SIGNATURES = {
     "SynthesisSpeech": (i32, [i32, i32, i32]),
     "GetSynthesisSpeech": (P(i16), []),
     "GetSynthesisLength": (i32, []),
+    "SynthesisSpeechStretch": (i32, [i32, i32, i32, f32]),
+    "SynthesisSpeechMapped": (i32, [i32, i32, i32, P(i32), P(i32), i32]),
     # FFT and windows
     "fft": (i32, [P(f32), P(f32), i32, i32]),
     "Hanning": (None, [P(i16), i32]),

@@ -23,6 +23,7 @@ import tempfile
 import numpy as np
 
 from . import _checks
+from . import tones as _tones
 from ._checks import TalvoxError, refused
 from ._lib import ELEMENT_TEXT_BYTES, LOCK, i16, i32, locked, raw
 
@@ -46,6 +47,7 @@ _F0_RANGE = (20.0, 2000.0)  # Hz; outside it no voice
 _MAX_MONO_SAMPLES = (2**31 - 1) // 2
 _MAX_STEREO_FRAMES = (2**31 - 1) // 4
 _PITCH_PROGRAM = "pap.exe"
+_LARGEST_DURATION_SCALE = 8.0
 
 _open_document = None  # the one open Document, if any
 
@@ -579,32 +581,77 @@ class Document:
             raise ValueError("the requested pitch is too low: periods overflow")
         return np.ascontiguousarray(np.maximum(wanted, 1), dtype=np.int32)
 
+    def _tone_periods(self, tones, tone_labels):
+        if tones is not None and tone_labels is not None:
+            raise ValueError("give tones or tone_labels, not both")
+        peaks = self.peaks.astype(np.int64)
+        if peaks.shape[0] < 2:
+            raise TalvoxError("tones need pitch marks: call analyze() first")
+        voiced = _tones.voiced_elements(self.elements, peaks, self.rate)
+        if not voiced:
+            raise TalvoxError("there are no voiced elements to give tones to")
+        if tones is not None:
+            contours = _tones.parse_contours(tones)
+            if len(contours) != len(voiced):
+                raise ValueError("%d tone contours given but there are %d voiced elements"
+                                 % (len(contours), len(voiced)))
+        else:
+            contours = _tones.contours_from_labels(voiced, tone_labels)
+        wanted = _tones.tone_periods(peaks, self.rate, voiced, contours)
+        source = np.diff(peaks)
+        return np.ascontiguousarray(
+            [max(1, int(round(w))) if w is not None else int(d) for w, d in zip(wanted, source)],
+            dtype=np.int32)
+
     def resynthesize(self, start=0, end=None, pitch_scale=None, semitones=None, f0=None,
-                     channel=0):
+                     channel=0, duration_scale=1.0, keep_duration=True, tones=None,
+                     tone_labels=None):
         """Pitch-synchronous overlap-add of samples start..end-1 (end defaults
         to the length: the whole signal). The library's own selection ends
         before the last sample; with end = length that sample follows the
         result unchanged, as everything after the last pitch mark does.
 
-        With none of pitch_scale, semitones and f0 the current modified pitch
-        is used. pitch_scale multiplies the pitch (1.5: periods / 1.5),
-        semitones shifts it, f0 sets it in Hz (a number, or one value per
-        pair of peaks); each is applied to the measured peak distances for
-        this call only: the modified pitch is restored afterwards. Needs a
-        segmentation (analyze() or segment()). Returns int16 samples.
+        With none of pitch_scale, semitones, f0, tones and tone_labels the
+        current modified pitch is used. pitch_scale multiplies the pitch
+        (1.5: periods / 1.5), semitones shifts it, f0 sets it in Hz (a number,
+        or one value per pair of peaks); tones gives the voiced elements, in
+        order, tone contours ("55,35,214,51" or a list), tone_labels
+        ("mandarin" or "cantonese") takes the tone digit ending each element's
+        description. Each is applied for this call only: the modified pitch is
+        restored afterwards. Needs a segmentation (analyze() or segment()).
+
+        keep_duration (the default) repeats or skips grains so that the range
+        lasts its length times duration_scale (0 < scale <= 8); with
+        keep_duration=False every grain is placed once (SynthesisSpeech) and
+        duration_scale must stay 1. Returns int16 samples.
         """
         self._require_open()
         channel = self._channel(channel)
         start, end = self._range(start, end)
-        periods = self._scaled_periods(pitch_scale, semitones, f0)
+        scale = _checks.real(duration_scale, "duration_scale")
+        if keep_duration and not 0 < scale <= _LARGEST_DURATION_SCALE:
+            raise ValueError("duration_scale must lie in (0, 8]")
+        if not keep_duration and scale != 1.0:
+            raise ValueError("duration_scale needs keep_duration=True")
+        if (tones is not None or tone_labels is not None) and any(
+                v is not None for v in (pitch_scale, semitones, f0)):
+            raise ValueError("give tones or a pitch change, not both")
         if raw.GetElementNum() == 0:
             raise TalvoxError("resynthesis needs a segmentation: call analyze() or segment()")
+        if tones is not None or tone_labels is not None:
+            periods = self._tone_periods(tones, tone_labels)
+        else:
+            periods = self._scaled_periods(pitch_scale, semitones, f0)
         kept = self.modified_pitch
         if periods is not None:
             raw.SetModifiedPitch(_checks.pointer(periods, i32))
         to_end = end == self.length
         try:
-            if not raw.SynthesisSpeech(channel, start, end - 1 if to_end else end):
+            last = end - 1 if to_end else end
+            if keep_duration:
+                if not raw.SynthesisSpeechStretch(channel, start, last, scale):
+                    raise refused("SynthesisSpeechStretch")
+            elif not raw.SynthesisSpeech(channel, start, last):
                 raise refused("SynthesisSpeech")
         finally:
             if periods is not None and kept.shape[0] == periods.shape[0]:

@@ -33,11 +33,20 @@ PitchRequest PitchRequest::Contour(std::vector<std::pair<double, double>> points
   return request;
 }
 
+PitchRequest PitchRequest::Custom(std::function<double(double, double)> rule, std::string description) {
+  PitchRequest request;
+  request.kind_ = Kind::kCustom;
+  request.rule_ = std::move(rule);
+  request.description_ = std::move(description);
+  return request;
+}
+
 double PitchRequest::TargetF0(double seconds, double sourceF0) const {
   switch (kind_) {
     case Kind::kScale: return sourceF0 * value_;
     case Kind::kFlat: return value_;
     case Kind::kContour: break;
+    case Kind::kCustom: return rule_(seconds, sourceF0);
   }
   if (seconds <= points_.front().first) return points_.front().second;
   if (seconds >= points_.back().first) return points_.back().second;
@@ -57,6 +66,7 @@ std::string PitchRequest::Describe() const {
       std::snprintf(text, sizeof text, "contour of %zu points, %.4g to %.4g Hz", points_.size(),
                     points_.front().second, points_.back().second);
       break;
+    case Kind::kCustom: return description_;
   }
   return text;
 }
