@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "dsp/fft.h"
 
 namespace talvox {
 
@@ -46,16 +45,16 @@ const double* HalfWindowCache::Fall(int32_t n) {
 void WeighRise(int16_t* samples, int32_t n, HalfWindowCache& cache) {
   if (const double* weights = cache.Rise(n)) {
     Weigh(samples, n, weights);
-  } else {
-    HanningRise(samples, n);
+  } else if (n > 0) {
+    cache.Long().WeighRise(samples, n);
   }
 }
 
 void WeighFall(int16_t* samples, int32_t n, HalfWindowCache& cache) {
   if (const double* weights = cache.Fall(n)) {
     Weigh(samples, n, weights);
-  } else {
-    HanningFall(samples, n);
+  } else if (n > 0) {
+    cache.Long().WeighFall(samples, n);
   }
 }
 

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "synthesis/long_half_window.h"
+
 namespace talvox {
 
 class HalfWindowCache {
@@ -20,13 +22,18 @@ class HalfWindowCache {
   const double* Rise(int32_t n);
   const double* Fall(int32_t n);
 
+  // Weighing for the lengths beyond kLongestKept (same results as the
+  // direct half windows, far fewer cosines).
+  LongHalfWindow& Long() { return long_; }
+
  private:
   std::vector<std::vector<double>> rise_;
   std::vector<std::vector<double>> fall_;
+  LongHalfWindow long_;
 };
 
-// In-place weighing with the cached weights when there are any, else with
-// HanningRise/HanningFall.
+// In-place weighing with the cached weights when there are any, else by
+// cache.Long() (the same samples as HanningRise/HanningFall).
 void WeighRise(int16_t* samples, int32_t n, HalfWindowCache& cache);
 void WeighFall(int16_t* samples, int32_t n, HalfWindowCache& cache);
 
