@@ -10,6 +10,7 @@
 #include "cli_error.h"
 #include "output.h"
 #include "paths.h"
+#include "pieces.h"
 #include "talvox.h"
 
 namespace tvx {
@@ -59,11 +60,15 @@ int32_t LongestPeriod(int rate) { return static_cast<int32_t>(rate / kLowestVoic
 int32_t AnalyzeChannel(const LoadedWave& wave, int channel, MarkSource source) {
   const int16_t* samples = GetDataBuffer(channel);
   if (!samples) FailFile(wave.path, "has no channel " + std::to_string(channel));
-  if (source == MarkSource::kInternal) return CalculatePitch(samples, wave.length, wave.rate);
+  return AnalyzeSamples(wave, samples, wave.length, source);
+}
+
+int32_t AnalyzeSamples(const LoadedWave& wave, const int16_t* samples, int32_t length, MarkSource source) {
+  if (source == MarkSource::kInternal) return CalculatePitch(samples, length, wave.rate);
   PutOwnFolderOnPath();
   if (!FindOnPath("pap.exe")) FailFile(wave.path, "the external pitch program pap.exe was not found (build it, or use --marks internal)");
   PrivateFolder folder;
-  int32_t count = CalculatePeak(samples, wave.length, wave.rate);
+  int32_t count = CalculatePeak(samples, length, wave.rate);
   if (count == 0) FailFile(wave.path, "the external pitch program found no pitch marks (or failed)");
   return count;
 }
@@ -81,7 +86,9 @@ void LoadPeakFile(const std::string& path, const LoadedWave& wave) {
   for (int32_t i = 0; i < elements; i++) {
     int32_t start = 0, end = 0;
     GetElementSegment(i, &start, &end);
-    if (start < 0 || end > wave.length || start > end)
+    // The segmentation's frames may carry the last element past the end.
+    bool fits = i == elements - 1 ? start < wave.length || start == 0 : end <= wave.length;
+    if (start < 0 || !fits || start > end)
       FailFile(path, "its elements do not fit " + wave.path + " (made for another signal?)");
   }
 }
@@ -99,9 +106,11 @@ void Annotate(const LoadedWave& wave, int channel, MarkSource source, const std:
     AnalyzeChannel(wave, channel, source);
   CheckInterrupted();
   if (GetElementNum() <= 0) SetFullSegmentation();
+  if (peakFile.empty()) JoinPiecesIfFull(wave, channel, source, PieceWork::kMarks);
 }
 
 std::vector<int32_t> CurrentPeaks() {
+  if (const JoinedAnnotation* joined = Joined()) return joined->peaks;
   int32_t* peaks = nullptr;
   int32_t count = GetFullPeaks(&peaks);
   if (count <= 0 || !peaks) return {};
@@ -109,6 +118,7 @@ std::vector<int32_t> CurrentPeaks() {
 }
 
 std::vector<ElementRecord> CurrentElements() {
+  if (const JoinedAnnotation* joined = Joined()) return joined->elements;
   std::vector<ElementRecord> elements;
   int32_t count = GetElementNum();
   for (int32_t i = 0; i < count; i++) {

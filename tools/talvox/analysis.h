@@ -20,6 +20,8 @@ MarkSource ParseMarkSource(const Args& args);
 // algorithm, or the external pitch program found beside this executable or
 // on PATH). Returns the mark count.
 int32_t AnalyzeChannel(const LoadedWave& wave, int channel, MarkSource source);
+// The same on length samples of the loaded signal's channel from samples.
+int32_t AnalyzeSamples(const LoadedWave& wave, const int16_t* samples, int32_t length, MarkSource source);
 
 // Loads a peak file as the document's annotation; fails when it does not
 // belong to the signal.
@@ -28,7 +30,8 @@ void LoadPeakFile(const std::string& path, const LoadedWave& wave);
 // Saves the annotation through a temporary name.
 void SavePeakFile(const std::string& path);
 
-// Segments and marks, or loads the given peak file instead.
+// Segments and marks, or loads the given peak file instead. A segmentation
+// that fills the element table is redone in pieces (pieces.h).
 void Annotate(const LoadedWave& wave, int channel, MarkSource source, const std::string& peakFile);
 
 struct ElementRecord {
@@ -38,7 +41,7 @@ struct ElementRecord {
   bool IsSilence() const { return desc == "SIL"; }
 };
 
-// The element table, in signal order.
+// The element table, in signal order (the joined pieces' when there are).
 std::vector<ElementRecord> CurrentElements();
 
 struct ElementSummary {
@@ -52,7 +55,8 @@ struct ElementSummary {
 
 std::vector<ElementSummary> SummarizeElements(int rate);
 
-// The peak table as a vector (empty when there are no peaks).
+// The peak table as a vector (empty when there are no peaks); the joined
+// pieces' marks when there are.
 std::vector<int32_t> CurrentPeaks();
 
 // F0 of each mark interval inside a voiced element, or 0 for intervals that

@@ -14,6 +14,7 @@
 #include "json_writer.h"
 #include "output.h"
 #include "paths.h"
+#include "pieces.h"
 #include "progress.h"
 #include "talvox.h"
 
@@ -36,11 +37,14 @@ constexpr const char* kHelp =
     "  --channel N           analyse channel N (0 or 1) of a stereo file (default 0)\n"
     "  --peaks IN.peaks      load this peak file instead of analysing (one input)\n"
     "  --json                the same as JSON (an array for many inputs)\n"
+    "  --split               a recording with more elements than a peak file\n"
+    "                        holds (10000, about half an hour of speech) is\n"
+    "                        written as one peak file per piece, PATH.1.peaks...\n"
     "  -j, --jobs N          worker processes for many inputs (default: cores)\n";
 
 const std::vector<OptionSpec> kOptions = {
     {"output", 'o', true}, {"marks", 0, true}, {"channel", 0, true},
-    {"peaks", 0, true},    {"json", 0, false}, {"jobs", 'j', true},
+    {"peaks", 0, true},    {"json", 0, false}, {"jobs", 'j', true}, {"split", 0, false},
 };
 
 std::string FormatTable(const LoadedWave& wave, const std::vector<ElementSummary>& elements, int32_t marks) {
@@ -102,7 +106,7 @@ int AnalyzeOne(const Args& args, const std::string& input) {
   }
   int32_t marks = static_cast<int32_t>(CurrentPeaks().size());
   std::vector<ElementSummary> elements = SummarizeElements(wave.rate);
-  if (!peakOutput.empty()) SavePeakFile(peakOutput);
+  if (!peakOutput.empty()) SavePeakFiles(peakOutput, args.Has("split"));
   std::string report = args.Has("json") ? FormatJson(wave, elements, marks) : FormatTable(wave, elements, marks);
   std::fputs(report.c_str(), stdout);
   return 0;
@@ -150,6 +154,7 @@ int AnalyzeMany(const Args& args) {
   for (const char* name : {"marks", "channel"})
     if (auto value = args.Value(name)) shared.insert(shared.end(), {std::string("--") + name, *value});
   if (args.Has("json")) shared.push_back("--json");
+  if (args.Has("split")) shared.push_back("--split");
   std::string self = ExecutablePath();
   std::vector<WorkerJob> jobs;
   std::vector<double> seconds;

@@ -7,6 +7,7 @@
 #include "cli_error.h"
 #include "commands.h"
 #include "output.h"
+#include "pieces.h"
 #include "talvox.h"
 
 namespace tvx {
@@ -56,6 +57,23 @@ std::vector<int16_t> CollectChannel(const LoadedWave& wave, int channel, Span sp
   return out;
 }
 
+// A segmentation worked in pieces is collected piece by piece, each with
+// its own elements in the document; a silence cut between two pieces is
+// halved in its two parts.
+std::vector<int16_t> CollectInPieces(const LoadedWave& wave, int channel, Span span) {
+  const JoinedAnnotation* joined = Joined();
+  if (!joined) return CollectChannel(wave, channel, span);
+  std::vector<int16_t> out;
+  for (const Piece& piece : joined->pieces) {
+    Span part{std::max<int64_t>(span.begin, piece.begin), std::min<int64_t>(span.end, piece.end)};
+    if (part.begin >= part.end) continue;
+    LoadPieceElements(piece, wave.rate);
+    std::vector<int16_t> collected = CollectChannel(wave, channel, part);
+    out.insert(out.end(), collected.begin(), collected.end());
+  }
+  return out;
+}
+
 }  // namespace
 
 int RunCollect(int argc, char** argv) {
@@ -72,8 +90,9 @@ int RunCollect(int argc, char** argv) {
   } else if (SegmentSpeech(GetDataBuffer(channel), wave.length, wave.rate) <= 0) {
     SetFullSegmentation();  // nothing loud enough: one element, kept whole
   }
+  if (peakFile.empty()) JoinPiecesIfFull(wave, channel, MarkSource::kInternal, PieceWork::kSegmentsOnly);
   std::vector<std::vector<int16_t>> channels;
-  for (int c = 0; c < wave.channels; c++) channels.push_back(CollectChannel(wave, c, span));
+  for (int c = 0; c < wave.channels; c++) channels.push_back(CollectInPieces(wave, c, span));
   double outputSeconds = double(channels[0].size()) / wave.rate;
   WriteWave(outputPath, std::move(channels));
   std::fprintf(stderr, "talvox: %s: %.3f s -> %.3f s\n", outputPath.c_str(), double(span.end - span.begin) / wave.rate,

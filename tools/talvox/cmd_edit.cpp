@@ -8,6 +8,7 @@
 #include "cli_error.h"
 #include "commands.h"
 #include "output.h"
+#include "pieces.h"
 #include "talvox.h"
 
 namespace tvx {
@@ -122,6 +123,10 @@ int RunEdit(int argc, char** argv) {
   std::unique_ptr<OutputFile> peaksOutput;
   if (auto path = args.Value("out-peaks")) peaksOutput = std::make_unique<OutputFile>(*path);
   Annotate(wave, channel, source, args.Value("peaks").value_or(""));
+  if (const JoinedAnnotation* joined = Joined())
+    FailFile(wave.path, "its segmentation has " + std::to_string(joined->elements.size()) +
+                            " elements, more than the element table that edit works on holds (" +
+                            std::to_string(ElementLimit()) + "); edit a shorter excerpt");
   for (const Operation& op : operations) {
     if (GetWaveLength() < 2 && op.name != "paste")
       FailFile(wave.path, op.name + " " + op.argument + ": the signal is empty");
