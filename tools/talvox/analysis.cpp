@@ -60,15 +60,11 @@ int32_t LongestPeriod(int rate) { return static_cast<int32_t>(rate / kLowestVoic
 int32_t AnalyzeChannel(const LoadedWave& wave, int channel, MarkSource source) {
   const int16_t* samples = GetDataBuffer(channel);
   if (!samples) FailFile(wave.path, "has no channel " + std::to_string(channel));
-  return AnalyzeSamples(wave, samples, wave.length, source);
-}
-
-int32_t AnalyzeSamples(const LoadedWave& wave, const int16_t* samples, int32_t length, MarkSource source) {
-  if (source == MarkSource::kInternal) return CalculatePitch(samples, length, wave.rate);
+  if (source == MarkSource::kInternal) return CalculatePitch(samples, wave.length, wave.rate);
   PutOwnFolderOnPath();
   if (!FindOnPath("pap.exe")) FailFile(wave.path, "the external pitch program pap.exe was not found (build it, or use --marks internal)");
   PrivateFolder folder;
-  int32_t count = CalculatePeak(samples, length, wave.rate);
+  int32_t count = CalculatePeak(samples, wave.length, wave.rate);
   if (count == 0) FailFile(wave.path, "the external pitch program found no pitch marks (or failed)");
   return count;
 }
@@ -100,13 +96,15 @@ void SavePeakFile(const std::string& path) {
 }
 
 void Annotate(const LoadedWave& wave, int channel, MarkSource source, const std::string& peakFile) {
-  if (!peakFile.empty())
+  if (!peakFile.empty()) {
     LoadPeakFile(peakFile, wave);
-  else
+  } else {
+    SegmentLongInPieces(wave, channel);  // a long signal is segmented in pieces first
     AnalyzeChannel(wave, channel, source);
+  }
   CheckInterrupted();
   if (GetElementNum() <= 0) SetFullSegmentation();
-  if (peakFile.empty()) JoinPiecesIfFull(wave, channel, source, PieceWork::kMarks);
+  if (peakFile.empty()) JoinPiecesIfFull(wave, channel, PieceWork::kMarks);
 }
 
 std::vector<int32_t> CurrentPeaks() {

@@ -20,8 +20,6 @@ MarkSource ParseMarkSource(const Args& args);
 // algorithm, or the external pitch program found beside this executable or
 // on PATH). Returns the mark count.
 int32_t AnalyzeChannel(const LoadedWave& wave, int channel, MarkSource source);
-// The same on length samples of the loaded signal's channel from samples.
-int32_t AnalyzeSamples(const LoadedWave& wave, const int16_t* samples, int32_t length, MarkSource source);
 
 // Loads a peak file as the document's annotation; fails when it does not
 // belong to the signal.

@@ -87,10 +87,11 @@ int RunCollect(int argc, char** argv) {
   std::string peakFile = args.Value("peaks").value_or("");
   if (!peakFile.empty()) {
     LoadPeakFile(peakFile, wave);
-  } else if (SegmentSpeech(GetDataBuffer(channel), wave.length, wave.rate) <= 0) {
+  } else if (!SegmentLongInPieces(wave, channel) &&
+             SegmentSpeech(GetDataBuffer(channel), wave.length, wave.rate) <= 0) {
     SetFullSegmentation();  // nothing loud enough: one element, kept whole
   }
-  if (peakFile.empty()) JoinPiecesIfFull(wave, channel, MarkSource::kInternal, PieceWork::kSegmentsOnly);
+  if (peakFile.empty()) JoinPiecesIfFull(wave, channel, PieceWork::kSegmentsOnly);
   std::vector<std::vector<int16_t>> channels;
   for (int c = 0; c < wave.channels; c++) channels.push_back(CollectInPieces(wave, c, span));
   double outputSeconds = double(channels[0].size()) / wave.rate;

@@ -24,57 +24,86 @@ std::unique_ptr<JoinedAnnotation>& TheJoined() {
   return joined;
 }
 
-void Shift(std::vector<ElementRecord>& elements, std::vector<int32_t>& peaks, int32_t by) {
-  for (ElementRecord& element : elements) {
-    element.start += by;
-    element.end += by;
-  }
-  for (int32_t& peak : peaks) peak += by;
+// An hour of speech holds about 25000 elements; a window of a quarter of an
+// hour holds well under the table's 10000.
+constexpr int64_t kWindowSeconds = 900;
+
+int32_t WindowLength(const LoadedWave& wave) {
+  int64_t samples = kWindowSeconds * wave.rate * ElementLimit() / kLibraryTable;
+  return static_cast<int32_t>(std::clamp<int64_t>(samples, wave.rate, INT32_MAX));
 }
 
-// The document's analysis of samples begin..end-1 of the channel, at their
-// positions in the whole file.
-void AnalysePiece(const LoadedWave& wave, int channel, MarkSource source, PieceWork work, int32_t begin,
-                  std::vector<ElementRecord>& elements, std::vector<int32_t>& peaks) {
+// The segmentation of samples begin..end-1 of the channel, by the library
+// into a fresh document, at the elements' positions in the whole file.
+std::vector<ElementRecord> SegmentWindow(const LoadedWave& wave, int channel, int32_t begin, int32_t end) {
   InitTalvox();
-  const int16_t* samples = GetDataBuffer(channel) + begin;
-  const int32_t length = wave.length - begin;
-  if (work == PieceWork::kMarks) {
-    AnalyzeSamples(wave, samples, length, source);
-  } else {
-    SegmentSpeech(samples, length, wave.rate);
-  }
+  SegmentSpeech(GetDataBuffer(channel) + begin, end - begin, wave.rate);
   CheckInterrupted();
-  if (GetElementNum() <= 0) SetFullSegmentation();
-  elements = CurrentElements();
-  peaks = work == PieceWork::kMarks ? CurrentPeaks() : std::vector<int32_t>{};
-  // The mark selection starts afresh in the pause the piece begins with and
-  // marks its noise, which the whole signal's analysis, coming from speech,
-  // does not: marks before the first voiced element are dropped.
-  auto voiced = std::find_if(elements.begin(), elements.end(), [](const ElementRecord& e) { return !e.IsSilence(); });
-  if (voiced != elements.end()) {
-    int32_t from = voiced->start;
-    peaks.erase(peaks.begin(), std::lower_bound(peaks.begin(), peaks.end(), from));
+  std::vector<ElementRecord> elements = CurrentElements();
+  if (elements.empty()) elements.push_back({"SIL", 0, end - begin});  // nothing loud in it
+  for (ElementRecord& element : elements) {
+    element.start += begin;
+    element.end += begin;
   }
-  Shift(elements, peaks, begin);
+  return elements;
 }
 
-// Where a full table's piece ends: in the middle of its last silence but
-// the table's last element (which runs to the end of the signal). The
-// elements after the cut are dropped, the silence is cut in two.
-int32_t CutFullPiece(std::vector<ElementRecord>& elements, int32_t begin) {
-  const size_t trusted = static_cast<size_t>(ElementLimit()) - 1;
-  for (size_t k = std::min(trusted, elements.size()) - 1; k >= 1; k--) {
-    ElementRecord& silence = elements[k];
-    if (!silence.IsSilence() || silence.end - silence.start < 2) continue;
-    int32_t cut = silence.start + (silence.end - silence.start) / 2;
-    silence.end = cut;
-    elements.resize(k + 1);
+struct Cut {
+  int32_t at;        // the piece's end, the next piece's begin
+  int32_t leadFrom;  // where the next window's segmentation starts
+};
+
+// The last whole elements among which the longest silence is cut: a long
+// one leaves the next window a long lead-in.
+constexpr size_t kCutCandidates = 32;
+
+// Where a window's piece ends: in the middle of the longest silence among
+// its last whole elements (not the table's last, which runs to the end of
+// the signal, nor the window's last, which its end cuts). The elements after
+// the cut are dropped and the silence is cut in two. No cut for a window
+// that reaches the end with room left in the table.
+Cut CutPiece(std::vector<ElementRecord>& elements, int32_t begin, int32_t windowEnd, int32_t length) {
+  const size_t limit = static_cast<size_t>(ElementLimit());
+  if (elements.size() < limit && windowEnd >= length) return {length, length};
+  const size_t whole = elements.size() >= limit ? limit - 1 : elements.size() - 1;
+  size_t best = 0;
+  for (size_t k = whole; k-- > 1 && k + kCutCandidates >= whole;) {
+    const ElementRecord& e = elements[k];
+    if (e.IsSilence() && e.end - e.start >= 2 && (best == 0 || e.end - e.start > elements[best].end - elements[best].start))
+      best = k;
+  }
+  if (best > 0) {
+    ElementRecord& silence = elements[best];
+    Cut cut{silence.start + (silence.end - silence.start) / 2, silence.start};
+    silence.end = cut.at;
+    elements.resize(best + 1);
     return cut;
   }
-  // No silence to cut in: end at the last trusted element.
-  elements.resize(trusted);
-  return std::max(begin + 1, elements.back().end);
+  // No silence to cut in: end at the last whole element, or the window's end.
+  if (whole >= 1) elements.resize(whole);
+  int32_t at = std::max(begin + 1, std::min(windowEnd, elements.back().end));
+  elements.back().end = at;
+  return {at, at};
+}
+
+// The next window's elements from the cut on. Its segmentation started in
+// the silence before the cut, where the filters settle (their state comes
+// from elsewhere in the signal); what it found there is dropped, and
+// whatever reaches over the cut from there is taken as the silence it lies
+// in.
+void StartAtCut(std::vector<ElementRecord>& elements, int32_t cut) {
+  auto first = std::find_if(elements.begin(), elements.end(), [&](const ElementRecord& e) { return e.end > cut; });
+  elements.erase(elements.begin(), first);
+  if (elements.empty()) return;
+  if (elements.front().start < cut) {
+    elements.front().start = cut;
+    if (!elements.front().IsSilence()) elements.front().desc = "SIL";
+  }
+  // Neighbouring silences made so are one.
+  if (elements.size() > 1 && elements[0].IsSilence() && elements[1].IsSilence()) {
+    elements[1].start = elements[0].start;
+    elements.erase(elements.begin());
+  }
 }
 
 void Append(JoinedAnnotation& joined, const Piece& piece) {
@@ -153,29 +182,81 @@ int32_t ElementLimit() {
 
 const JoinedAnnotation* Joined() { return TheJoined().get(); }
 
-void JoinPiecesIfFull(const LoadedWave& wave, int channel, MarkSource source, PieceWork work) {
-  TheJoined().reset();
-  if (GetElementNum() < ElementLimit()) return;
-  auto joined = std::make_unique<JoinedAnnotation>();
-  std::vector<ElementRecord> elements = CurrentElements();
-  std::vector<int32_t> peaks = work == PieceWork::kMarks ? CurrentPeaks() : std::vector<int32_t>{};
-  int32_t begin = 0;
+namespace {
+// Pieces whose segmentation is done, waiting for the marks of the whole
+// signal.
+std::vector<Piece>& Pending() {
+  static std::vector<Piece> pending;
+  return pending;
+}
+
+// Pieces from begin to the end of the channel, segmented window by window;
+// elements, when not empty, are the first window's segmentation already made.
+void SegmentFrom(const LoadedWave& wave, int channel, int32_t begin, std::vector<ElementRecord> elements,
+                 int32_t windowEnd, std::vector<Piece>& pieces) {
+  int32_t leadFrom = begin;
   for (;;) {
-    Piece piece{begin, wave.length, std::move(elements), {}};
-    bool last = static_cast<int32_t>(piece.elements.size()) < ElementLimit();
-    if (!last) piece.end = CutFullPiece(piece.elements, begin);
-    for (int32_t peak : peaks)
-      if (peak >= piece.begin && peak < piece.end) piece.peaks.push_back(peak);
-    Append(*joined, piece);
-    joined->pieces.push_back(std::move(piece));
-    if (last || joined->pieces.back().end >= wave.length) break;
-    begin = joined->pieces.back().end;
-    AnalysePiece(wave, channel, source, work, begin, elements, peaks);
+    if (elements.empty()) {
+      windowEnd = static_cast<int32_t>(std::min<int64_t>(wave.length, int64_t{leadFrom} + WindowLength(wave)));
+      elements = SegmentWindow(wave, channel, leadFrom, windowEnd);
+      StartAtCut(elements, begin);
+      if (elements.empty()) elements.push_back({"SIL", begin, windowEnd});
+    }
+    Piece piece{begin, 0, std::move(elements), {}};
+    Cut cut = CutPiece(piece.elements, begin, windowEnd, wave.length);
+    piece.end = cut.at;
+    pieces.push_back(std::move(piece));
+    if (cut.at >= wave.length) return;
+    begin = cut.at;
+    leadFrom = std::max(cut.leadFrom, pieces.back().begin);
+    elements.clear();
   }
-  std::fprintf(stderr, "talvox: %s: %zu elements, more than the element table's %d: worked in %zu pieces cut in silences\n",
+}
+
+void Finish(const LoadedWave& wave, std::vector<Piece> pieces, const std::vector<int32_t>& peaks) {
+  auto joined = std::make_unique<JoinedAnnotation>();
+  size_t next = 0;
+  for (Piece& piece : pieces) {
+    while (next < peaks.size() && peaks[next] < piece.end) piece.peaks.push_back(peaks[next++]);
+    Append(*joined, piece);
+  }
+  joined->pieces = std::move(pieces);
+  std::fprintf(stderr, "talvox: %s: %zu elements, more than the element table's %d: segmented in %zu pieces cut in silences\n",
                wave.path.c_str(), joined->elements.size(), ElementLimit(), joined->pieces.size());
-  LoadIntoDocument(joined->pieces.front().elements, joined->peaks, wave.rate);
   TheJoined() = std::move(joined);
+}
+}  // namespace
+
+bool SegmentLongInPieces(const LoadedWave& wave, int channel) {
+  TheJoined().reset();
+  Pending().clear();
+  if (wave.length <= WindowLength(wave)) return false;
+  std::vector<Piece> pieces;
+  SegmentFrom(wave, channel, 0, {}, 0, pieces);
+  // The first piece's elements in the document mark it segmented, so the
+  // marks that follow are placed without segmenting the whole signal again.
+  LoadIntoDocument(pieces.front().elements, {}, wave.rate);
+  Pending() = std::move(pieces);
+  return true;
+}
+
+void JoinPiecesIfFull(const LoadedWave& wave, int channel, PieceWork work) {
+  if (Pending().empty()) TheJoined().reset();
+  std::vector<int32_t> peaks = work == PieceWork::kMarks ? CurrentPeaks() : std::vector<int32_t>{};
+  if (!Pending().empty()) {
+    std::vector<Piece> pieces = std::move(Pending());
+    Pending().clear();
+    Finish(wave, std::move(pieces), peaks);
+    return;
+  }
+  if (GetElementNum() < ElementLimit()) return;
+  // The table filled on the whole signal: its elements up to a silence are
+  // kept, the rest is segmented again in windows. The marks do not depend
+  // on the segmentation and are kept whole.
+  std::vector<Piece> pieces;
+  SegmentFrom(wave, channel, 0, CurrentElements(), wave.length, pieces);
+  LoadIntoDocument(pieces.front().elements, peaks, wave.rate);
+  Finish(wave, std::move(pieces), peaks);
 }
 
 void LoadPieceElements(const Piece& piece, int rate) { LoadIntoDocument(piece.elements, {}, rate); }

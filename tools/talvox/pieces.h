@@ -36,12 +36,19 @@ const JoinedAnnotation* Joined();
 
 enum class PieceWork { kMarks, kSegmentsOnly };
 
-// After the document's analysis of the whole channel: when its element
-// table is full, analyses the file again piece by piece (marks by source,
-// or segmentation alone) and keeps the joined result. The document is left
-// holding every mark (with the marks' distances as periods) and the first
-// piece's elements.
-void JoinPiecesIfFull(const LoadedWave& wave, int channel, MarkSource source, PieceWork work);
+// Before the document's analysis of a channel longer than a segmentation
+// window (a quarter of an hour): segments it window by window into pieces
+// and leaves the first piece's elements in the document, marked segmented,
+// so the marks that follow cover the whole signal without segmenting it
+// again. False (nothing done) for shorter signals.
+bool SegmentLongInPieces(const LoadedWave& wave, int channel);
+
+// After the analysis: joins the pieces made by SegmentLongInPieces with the
+// document's marks; or, when the whole signal's segmentation filled the
+// element table, keeps it up to a silence and segments the rest in pieces.
+// The document then holds every mark (the marks' distances as periods) and
+// the first piece's elements.
+void JoinPiecesIfFull(const LoadedWave& wave, int channel, PieceWork work);
 
 // Loads one piece's elements into the document (no marks), for library
 // operations that read the element table over that piece.
