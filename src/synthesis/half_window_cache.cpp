@@ -24,6 +24,7 @@ const double* HalfWindowCache::Rise(int32_t n) {
   std::vector<double>& weights = Slot(rise_, n);
   if (weights.empty()) {
     weights.resize(static_cast<size_t>(n));
+    kept_ += weights.size();
     for (int32_t i = 0; i < n; ++i) weights[i] = 0.5 - 0.5 * std::cos(kHalfWindowPi * i / n);
   }
   return weights.data();
@@ -34,12 +35,19 @@ const double* HalfWindowCache::Fall(int32_t n) {
   std::vector<double>& weights = Slot(fall_, n);
   if (weights.empty()) {
     weights.resize(static_cast<size_t>(n));
+    kept_ += weights.size();
     for (int32_t i = 0; i < n; ++i) {
       const double fraction = static_cast<double>(i) / n;
       weights[i] = 0.5 - 0.5 * std::cos((1 - fraction) * kHalfWindowPi);
     }
   }
   return weights.data();
+}
+
+void HalfWindowCache::Clear() {
+  rise_.clear();
+  fall_.clear();
+  kept_ = 0;
 }
 
 void WeighRise(int16_t* samples, int32_t n, HalfWindowCache& cache) {

@@ -4,6 +4,7 @@
 // pitch periods repeat a few hundred lengths, so the cosines are paid once.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -26,10 +27,15 @@ class HalfWindowCache {
   // direct half windows, far fewer cosines).
   LongHalfWindow& Long() { return long_; }
 
+  // Weights held, over all lengths; Clear forgets them all.
+  size_t KeptWeights() const { return kept_; }
+  void Clear();
+
  private:
   std::vector<std::vector<double>> rise_;
   std::vector<std::vector<double>> fall_;
   LongHalfWindow long_;
+  size_t kept_ = 0;
 };
 
 // In-place weighing with the cached weights when there are any, else by

@@ -11,6 +11,8 @@ namespace talvox {
 
 namespace {
 
+constexpr size_t kKeptWeightsBound = size_t{1} << 22;  // 32 MiB of doubles
+
 struct PeakSelection {
   int32_t first = 0;
   int32_t count = 0;
@@ -86,7 +88,12 @@ int32_t SynthesiseRange(DocumentState& doc, const WaveBuffer& wave, const Synthe
   }
 
   std::vector<int16_t> scratch(static_cast<size_t>(longestGrain));
-  HalfWindowCache windows;
+  // Kept between calls: a host resynthesising a long signal run by run
+  // would otherwise pay the cosines of every period length again per run.
+  // Per thread, and forgotten past a bound (the longest kept lengths of
+  // every size would be 134 MB).
+  thread_local HalfWindowCache windows;
+  if (windows.KeptWeights() > kKeptWeightsBound) windows.Clear();
   const GrainMarks marks{sourceMarks.data(), placedMarks.data(), n};
   doc.outputLength =
       synth.OverlapAddGrains(doc.output, room, marks, source, length, scratch.data(), windows);
