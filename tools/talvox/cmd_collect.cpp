@@ -32,18 +32,17 @@ const std::vector<OptionSpec> kOptions = {
 // The library collects up to, not including, its end position, and that
 // position must lie inside the signal; a range that reaches the end of the
 // file gets its last sample added as the collection would have treated it.
-std::vector<int16_t> CollectChannel(const LoadedWave& wave, int channel, Span span) {
+void AppendCollected(const LoadedWave& wave, int channel, Span span, std::vector<int16_t>& out) {
   int32_t end = static_cast<int32_t>(span.end);
   bool toFileEnd = end == wave.length;
   if (toFileEnd) end--;
-  std::vector<int16_t> out;
   if (span.begin < end) {
     if (!CollectSegmentedSpeech(channel, static_cast<int32_t>(span.begin), end))
       FailFile(wave.path, "the collection was refused");
     const int16_t* made = GetCollectSegmentedSpeech();
-    out.assign(made, made + GetCollectSegmentedSpeechLength());
+    out.insert(out.end(), made, made + GetCollectSegmentedSpeechLength());
   }
-  if (!toFileEnd) return out;
+  if (!toFileEnd) return;
   std::vector<ElementRecord> elements = CurrentElements();
   for (const ElementRecord& element : elements) {
     if (element.start > wave.length - 1 || element.end <= wave.length - 1) continue;
@@ -54,7 +53,6 @@ std::vector<int16_t> CollectChannel(const LoadedWave& wave, int channel, Span sp
       if (piece / 2 > (piece - 1) / 2) out.push_back(0);
     }
   }
-  return out;
 }
 
 // A segmentation worked in pieces is collected piece by piece, each with
@@ -62,15 +60,26 @@ std::vector<int16_t> CollectChannel(const LoadedWave& wave, int channel, Span sp
 // halved in its two parts.
 std::vector<int16_t> CollectInPieces(const LoadedWave& wave, int channel, Span span) {
   const JoinedAnnotation* joined = Joined();
-  if (!joined) return CollectChannel(wave, channel, span);
   std::vector<int16_t> out;
+  if (!joined) {
+    AppendCollected(wave, channel, span, out);
+    return out;
+  }
+  // Room for the silences halved and the rest whole, so the result never
+  // grows past its length.
+  size_t expected = 0;
+  for (const ElementRecord& e : joined->elements) {
+    int64_t inside = std::min<int64_t>(span.end, e.end) - std::max<int64_t>(span.begin, e.start);
+    if (inside > 0) expected += static_cast<size_t>(e.IsSilence() ? inside / 2 + 1 : inside);
+  }
+  out.reserve(expected);
   for (const Piece& piece : joined->pieces) {
     Span part{std::max<int64_t>(span.begin, piece.begin), std::min<int64_t>(span.end, piece.end)};
     if (part.begin >= part.end) continue;
     LoadPieceElements(piece, wave.rate);
-    std::vector<int16_t> collected = CollectChannel(wave, channel, part);
-    out.insert(out.end(), collected.begin(), collected.end());
+    AppendCollected(wave, channel, part, out);
   }
+  InitTalvox();  // the last piece's collection is copied; its buffer goes
   return out;
 }
 
