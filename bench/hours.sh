@@ -24,7 +24,7 @@ cpu() {
   for run in 1 2 3; do
     /usr/bin/time -o "$work/time" -f "%U %S" "$@" >/dev/null 2>&1
     t=$(awk '{print $1 + $2}' "$work/time")
-    best=$(echo "$best $t" | awk '{print ($1 == "" || $2 < $1) ? $2 : $1}')
+    best=$(awk -v best="$best" -v t="$t" 'BEGIN { print (best == "" || t + 0 < best + 0) ? t : best }')
   done
   echo "$best"
 }

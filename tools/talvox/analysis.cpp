@@ -17,6 +17,7 @@ namespace tvx {
 namespace {
 
 constexpr double kLowestVoice = 40.0;  // Hz; anything slower is a gap between syllables
+constexpr int32_t kRegionOverhang = 16 * 16;  // samples
 
 // The external program writes its working files into the current folder;
 // a private folder keeps parallel workers and the user's folder apart.
@@ -82,8 +83,9 @@ void LoadPeakFile(const std::string& path, const LoadedWave& wave) {
   for (int32_t i = 0; i < elements; i++) {
     int32_t start = 0, end = 0;
     GetElementSegment(i, &start, &end);
-    // The segmentation's frames may carry the last element past the end.
-    bool fits = i == elements - 1 ? start < wave.length || start == 0 : end <= wave.length;
+    // The segmentation ends a region 15 hops of 16 samples after its last
+    // loud frame, which may carry the last element past the end.
+    bool fits = end <= wave.length || (i == elements - 1 && end <= wave.length + kRegionOverhang);
     if (start < 0 || !fits || start > end)
       FailFile(path, "its elements do not fit " + wave.path + " (made for another signal?)");
   }
