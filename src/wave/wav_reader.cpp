@@ -114,7 +114,8 @@ bool ReadSplit(const InputFile& file, int64_t offset, int32_t frames, int16_t* c
   for (int32_t done = 0; done < frames;) {
     const int32_t count = std::min(kSplitBlockFrames, frames - done);
     const std::size_t bytes = 2 * sizeof(int16_t) * static_cast<std::size_t>(count);
-    if (!file.ReadAt(offset + 2 * int64_t{done} * int64_t{sizeof(int16_t)}, block.data(), bytes)) return false;
+    const int64_t at = offset + int64_t{done} * 2 * int64_t{sizeof(int16_t)};
+    if (!file.ReadAt(at, block.data(), bytes)) return false;
     for (int32_t i = 0; i < count; ++i) {
       channel[0][done + i] = block[2 * static_cast<std::size_t>(i)];
       channel[1][done + i] = block[2 * static_cast<std::size_t>(i) + 1];

@@ -311,9 +311,11 @@ TEST_F(Synthesis, RunAfterRunOfALongTableAgreesWithTheDirectFormulas) {
   std::vector<int16_t> x(static_cast<size_t>(length));
   for (auto& s : x) s = static_cast<int16_t>(static_cast<int32_t>(random() % 20000) - 10000);
   std::vector<int32_t> peaks, periods;
-  for (int32_t p = 3; p < length - 1; p += static_cast<int32_t>(random() % 9000 < 30 ? 6000 + random() % 9000 : 40 + random() % 300)) {
+  for (int32_t p = 3; p < length - 1;) {
     peaks.push_back(p);
     if (random() % 50 == 0) peaks.push_back(p);  // a doubled mark
+    const bool pause = random() % 9000 < 30;       // beyond the kept lengths
+    p += static_cast<int32_t>(pause ? 6000 + random() % 9000 : 40 + random() % 300);
   }
   peaks.push_back(length - 2);
   for (size_t i = 0; i + 1 < peaks.size(); ++i) {
@@ -321,8 +323,8 @@ TEST_F(Synthesis, RunAfterRunOfALongTableAgreesWithTheDirectFormulas) {
   }
   LoadSignal(x, 1, 16000);
   Annotate(peaks, periods, length);
-  std::vector<std::pair<int32_t, int32_t>> ranges = {{0, 5}, {0, 3}, {3, 3000}, {length - 3000, length - 1},
-                                                     {length - 2, length - 1}, {1000, 300000}};
+  std::vector<std::pair<int32_t, int32_t>> ranges = {
+      {0, 5}, {0, 3}, {3, 3000}, {length - 3000, length - 1}, {length - 2, length - 1}, {1000, 300000}};
   for (int k = 0; k < 40; ++k) {
     const size_t a = random() % (peaks.size() - 1);
     const size_t b = std::min(peaks.size() - 1, a + 1 + random() % 40);
