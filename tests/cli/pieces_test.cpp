@@ -142,6 +142,19 @@ TEST_F(CliPieces, ResynthesisAndCollectionReachTheEnd) {
   EXPECT_NEAR(a, b, 4000);
 }
 
+// Segmented in windows (the file is longer than one) but within the table:
+// one table, one peak file, as for a short file.
+TEST_F(CliPieces, WindowsWithinTheTableGiveOnePeakFile) {
+  setenv("TALVOX_ELEMENT_LIMIT", "1000", 1);
+  RunResult run = RunTalvox({"analyze", dir.File("in.wav"), "--json", "-o", dir.File("in.peaks")});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err.find("pieces"), std::string::npos) << run.err;
+  EXPECT_EQ(JsonElements(run.out).size(), oneTable.size());
+  RunResult reload = RunTalvox({"analyze", dir.File("in.wav"), "--json", "--peaks", dir.File("in.peaks")});
+  ASSERT_EQ(reload.status, 0) << reload.err;
+  EXPECT_EQ(JsonElements(reload.out).size(), oneTable.size());
+}
+
 TEST_F(CliPieces, EditRefusesAJoinedSegmentation) {
   RunResult run = RunTalvox({"edit", dir.File("in.wav"), "delete", "0:1", "-o", dir.File("out.wav")});
   EXPECT_EQ(run.status, 1);

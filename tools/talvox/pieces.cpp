@@ -221,6 +221,11 @@ void Finish(const LoadedWave& wave, std::vector<Piece> pieces, const std::vector
     Append(*joined, piece);
   }
   joined->pieces = std::move(pieces);
+  if (static_cast<int32_t>(joined->elements.size()) < ElementLimit()) {
+    // The whole segmentation fits one table after all: the document holds it.
+    LoadIntoDocument(joined->elements, joined->peaks, wave.rate);
+    return;
+  }
   std::fprintf(stderr, "talvox: %s: %zu elements, more than the element table's %d: segmented in %zu pieces cut in silences\n",
                wave.path.c_str(), joined->elements.size(), ElementLimit(), joined->pieces.size());
   TheJoined() = std::move(joined);
