@@ -66,24 +66,45 @@ class CliPieces : public ::testing::Test {
   std::vector<Element> oneTable;
 };
 
+// The joined elements against one table: the same elements, no gap or
+// overlap at the cuts, the file covered to its end. A piece starts its
+// analysis afresh inside a pause, so bounds may move by a few analysis
+// frames and marks by one (the energy route) or, for the voice tracker,
+// whose voicing looks further around, by more at a few cuts.
+void ExpectJoinedLikeOneTable(const std::vector<Element>& joined, const std::vector<Element>& one, long length,
+                              size_t looseElements) {
+  ASSERT_EQ(joined.size(), one.size());
+  EXPECT_GE(joined.back().end, length);
+  EXPECT_EQ(joined.back().end, one.back().end);
+  long joinedMarks = 0, oneMarks = 0;
+  size_t loose = 0;
+  for (size_t i = 0; i < joined.size(); i++) {
+    ASSERT_EQ(joined[i].desc, one[i].desc) << i;
+    if (i > 0) {
+      ASSERT_EQ(joined[i].start, joined[i - 1].end) << i;
+    }
+    if (std::abs(joined[i].start - one[i].start) > 400 || std::abs(joined[i].marks - one[i].marks) > 1) loose++;
+    joinedMarks += joined[i].marks;
+    oneMarks += one[i].marks;
+  }
+  EXPECT_LE(loose, looseElements);
+  EXPECT_NEAR(joinedMarks, oneMarks, 2);
+}
+
 TEST_F(CliPieces, JoinedElementsCoverTheFileAsOneTableWould) {
+  const long length = long(ReadWav(dir.File("in.wav")).samples.size());
   RunResult run = RunTalvox({"analyze", dir.File("in.wav"), "--json"});
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.err.find("pieces cut in silences"), std::string::npos) << run.err;
-  std::vector<Element> joined = JsonElements(run.out);
-  ASSERT_EQ(joined.size(), oneTable.size());
-  EXPECT_GE(joined.back().end, long(ReadWav(dir.File("in.wav")).samples.size()));
-  EXPECT_EQ(joined.back().end, oneTable.back().end);
-  for (size_t i = 0; i < joined.size(); i++) {
-    ASSERT_EQ(joined[i].desc, oneTable[i].desc) << i;
-    if (i > 0) {
-      ASSERT_EQ(joined[i].start, joined[i - 1].end) << i;  // no gap, no overlap at the cuts
-    }
-    // A piece starts its analysis afresh inside a pause: voiced bounds may
-    // move by a few analysis frames, the marks by one.
-    EXPECT_NEAR(joined[i].start, oneTable[i].start, 400) << i;
-    EXPECT_NEAR(joined[i].marks, oneTable[i].marks, 1) << i;
-  }
+  ExpectJoinedLikeOneTable(JsonElements(run.out), oneTable, length, oneTable.size() / 50);  // 16 pieces
+
+  unsetenv("TALVOX_ELEMENT_LIMIT");
+  RunResult whole = RunTalvox({"analyze", dir.File("in.wav"), "--json", "--marks", "internal"});
+  ASSERT_EQ(whole.status, 0) << whole.err;
+  setenv("TALVOX_ELEMENT_LIMIT", std::to_string(kLimit).c_str(), 1);
+  RunResult internal = RunTalvox({"analyze", dir.File("in.wav"), "--json", "--marks", "internal"});
+  ASSERT_EQ(internal.status, 0) << internal.err;
+  ExpectJoinedLikeOneTable(JsonElements(internal.out), JsonElements(whole.out), length, 0);
 }
 
 TEST_F(CliPieces, PeakFilesAreWrittenPerPieceOnlyWhenAskedFor) {

@@ -23,10 +23,11 @@ constexpr const char* kHelp =
     "  -o, --output OUT.svg  the picture (required)\n"
     "  --range START:END     only this range (seconds, or samples with an s suffix)\n"
     "  --peaks IN.peaks      use this annotation instead of analysing\n"
-    "  --marks internal|external, --channel N   as for analyze\n";
+    "  --marks voice|internal|external, --floor HZ, --ceiling HZ,\n"
+    "  --channel N   as for analyze\n";
 
 const std::vector<OptionSpec> kOptions = {
-    {"output", 'o', true}, {"range", 0, true}, {"peaks", 0, true}, {"marks", 0, true}, {"channel", 0, true},
+    {"output", 'o', true}, {"range", 0, true}, {"peaks", 0, true}, {"marks", 0, true}, {"floor", 0, true}, {"ceiling", 0, true}, {"channel", 0, true},
 };
 
 }  // namespace
@@ -36,12 +37,13 @@ int RunPlot(int argc, char** argv) {
   if (args.WantsHelp()) return PrintHelp(kHelp);
   std::string outputPath = args.Required("output");
   MarkSource source = ParseMarkSource(args);
+  VoiceRange range = ParseVoiceRange(args);
   int channel = args.Integer("channel", 0, 0, 1);
 
   LibrarySession session;
   auto [wave, span] = LoadSingleInput(args, "plot", channel, outputPath);
-  Annotate(wave, channel, source, args.Value("peaks").value_or(""));
-  WritePlot(outputPath, wave, channel, span);
+  Annotate(wave, channel, source, args.Value("peaks").value_or(""), range);
+  WritePlot(outputPath, wave, channel, span, range);
   return 0;
 }
 

@@ -35,9 +35,15 @@ int32_t WindowLength(const LoadedWave& wave) {
 
 // The segmentation of samples begin..end-1 of the channel, by the library
 // into a fresh document, at the elements' positions in the whole file.
-std::vector<ElementRecord> SegmentWindow(const LoadedWave& wave, int channel, int32_t begin, int32_t end) {
+std::vector<ElementRecord> SegmentWindow(const LoadedWave& wave, int channel, const Segmenter& segmenter,
+                                         int32_t begin, int32_t end) {
   InitTalvox();
-  SegmentSpeech(GetDataBuffer(channel) + begin, end - begin, wave.rate);
+  const int16_t* samples = GetDataBuffer(channel) + begin;
+  if (segmenter.voice) {
+    SegmentVoice(samples, end - begin, wave.rate, segmenter.range.floor, segmenter.range.ceiling);
+  } else {
+    SegmentSpeech(samples, end - begin, wave.rate);
+  }
   CheckInterrupted();
   std::vector<ElementRecord> elements = CurrentElements();
   if (elements.empty()) elements.push_back({"SIL", 0, end - begin});  // nothing loud in it
@@ -192,13 +198,13 @@ std::vector<Piece>& Pending() {
 
 // Pieces from begin to the end of the channel, segmented window by window;
 // elements, when not empty, are the first window's segmentation already made.
-void SegmentFrom(const LoadedWave& wave, int channel, int32_t begin, std::vector<ElementRecord> elements,
-                 int32_t windowEnd, std::vector<Piece>& pieces) {
+void SegmentFrom(const LoadedWave& wave, int channel, const Segmenter& segmenter, int32_t begin,
+                 std::vector<ElementRecord> elements, int32_t windowEnd, std::vector<Piece>& pieces) {
   int32_t leadFrom = begin;
   for (;;) {
     if (elements.empty()) {
       windowEnd = static_cast<int32_t>(std::min<int64_t>(wave.length, int64_t{leadFrom} + WindowLength(wave)));
-      elements = SegmentWindow(wave, channel, leadFrom, windowEnd);
+      elements = SegmentWindow(wave, channel, segmenter, leadFrom, windowEnd);
       StartAtCut(elements, begin);
       if (elements.empty()) elements.push_back({"SIL", begin, windowEnd});
     }
@@ -232,12 +238,14 @@ void Finish(const LoadedWave& wave, std::vector<Piece> pieces, const std::vector
 }
 }  // namespace
 
-bool SegmentLongInPieces(const LoadedWave& wave, int channel) {
+Segmenter SegmenterFor(MarkSource source, VoiceRange range) { return {source == MarkSource::kVoice, range}; }
+
+bool SegmentLongInPieces(const LoadedWave& wave, int channel, const Segmenter& segmenter) {
   TheJoined().reset();
   Pending().clear();
   if (wave.length <= WindowLength(wave)) return false;
   std::vector<Piece> pieces;
-  SegmentFrom(wave, channel, 0, {}, 0, pieces);
+  SegmentFrom(wave, channel, segmenter, 0, {}, 0, pieces);
   // The first piece's elements in the document mark it segmented, so the
   // marks that follow are placed without segmenting the whole signal again.
   LoadIntoDocument(pieces.front().elements, {}, wave.rate);
@@ -245,7 +253,7 @@ bool SegmentLongInPieces(const LoadedWave& wave, int channel) {
   return true;
 }
 
-void JoinPiecesIfFull(const LoadedWave& wave, int channel, PieceWork work) {
+void JoinPiecesIfFull(const LoadedWave& wave, int channel, PieceWork work, const Segmenter& segmenter) {
   if (Pending().empty()) TheJoined().reset();
   std::vector<int32_t> peaks = work == PieceWork::kMarks ? CurrentPeaks() : std::vector<int32_t>{};
   if (!Pending().empty()) {
@@ -259,7 +267,7 @@ void JoinPiecesIfFull(const LoadedWave& wave, int channel, PieceWork work) {
   // kept, the rest is segmented again in windows. The marks do not depend
   // on the segmentation and are kept whole.
   std::vector<Piece> pieces;
-  SegmentFrom(wave, channel, 0, CurrentElements(), wave.length, pieces);
+  SegmentFrom(wave, channel, segmenter, 0, CurrentElements(), wave.length, pieces);
   LoadIntoDocument(pieces.front().elements, peaks, wave.rate);
   Finish(wave, std::move(pieces), peaks);
 }

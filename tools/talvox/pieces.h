@@ -36,19 +36,27 @@ const JoinedAnnotation* Joined();
 
 enum class PieceWork { kMarks, kSegmentsOnly };
 
+// The library segmentation a route uses: the voice tracker's (SegmentVoice)
+// for the voice marks, else the energy detection (SegmentSpeech).
+struct Segmenter {
+  bool voice = false;
+  VoiceRange range;
+};
+Segmenter SegmenterFor(MarkSource source, VoiceRange range);
+
 // Before the document's analysis of a channel longer than a segmentation
 // window (a quarter of an hour): segments it window by window into pieces
 // and leaves the first piece's elements in the document, marked segmented,
 // so the marks that follow cover the whole signal without segmenting it
 // again. False (nothing done) for shorter signals.
-bool SegmentLongInPieces(const LoadedWave& wave, int channel);
+bool SegmentLongInPieces(const LoadedWave& wave, int channel, const Segmenter& segmenter = {});
 
 // After the analysis: joins the pieces made by SegmentLongInPieces with the
 // document's marks; or, when the whole signal's segmentation filled the
 // element table, keeps it up to a silence and segments the rest in pieces.
 // The document then holds every mark (the marks' distances as periods) and
 // the first piece's elements.
-void JoinPiecesIfFull(const LoadedWave& wave, int channel, PieceWork work);
+void JoinPiecesIfFull(const LoadedWave& wave, int channel, PieceWork work, const Segmenter& segmenter = {});
 
 // Loads one piece's elements into the document (no marks), for library
 // operations that read the element table over that piece.
