@@ -6,10 +6,11 @@
 # their 60/10 ratio, the peak memory of talvox collect on the stereo hour
 # over its samples, and where the JSON element table of the hour ends.
 #
-#   bench/hours.sh [build/bin/talvox]
+#   bench/hours.sh [build/bin/talvox] [marks route, default internal]
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
 talvox=${1:-$here/build/bin/talvox}
+marks=${2:-internal}
 work=$(mktemp -d "${TMPDIR:-/tmp}/talvox-hours-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 speech=$here/data/librivox-austen-0870.wav
@@ -30,7 +31,7 @@ cpu() {
 }
 
 for f in ten hour; do
-  eval "talvox_$f=\$(cpu \"\$talvox\" resynth \"\$work/$f.wav\" --semitones 7 -o \"\$work/out.wav\")"
+  eval "talvox_$f=\$(cpu \"\$talvox\" resynth --marks \"\$marks\" \"\$work/$f.wav\" --semitones 7 -o \"\$work/out.wav\")"
   eval "sox_$f=\$(cpu sox \"\$work/$f.wav\" \"\$work/sox.wav\" pitch 700)"
 done
 echo "resynth --semitones 7: 10 min $talvox_ten s, 60 min $talvox_hour s CPU;" \
@@ -44,7 +45,7 @@ samples=$(( $(stat -c %s "$work/stereo.wav") - 44 ))
 echo "collect, stereo 44.1 kHz hour: peak $((peak / 1024)) MiB," \
   "$(echo "$peak $samples" | awk '{printf "%.2f", $1 * 1024 / $2}')x the samples"
 
-"$talvox" analyze "$work/hour.wav" --json > "$work/hour.json" 2>"$work/hour.err"
+"$talvox" analyze --marks "$marks" "$work/hour.wav" --json > "$work/hour.json" 2>"$work/hour.err"
 cat "$work/hour.err"
 python3 - "$work/hour.json" <<'PY'
 import json, sys
