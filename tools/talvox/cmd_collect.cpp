@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "analysis.h"
+#include "annotation_files.h"
 #include "args.h"
 #include "cli_error.h"
 #include "commands.h"
@@ -23,11 +24,14 @@ constexpr const char* kHelp =
     "  -o, --output OUT.wav  the result (required)\n"
     "  --range START:END     only this range (seconds, or samples with an s suffix)\n"
     "  --peaks IN.peaks      use this annotation instead of segmenting\n"
-    "  --channel N           segment channel N (0 or 1); both channels are collected\n";
+    "  --channel N           segment channel N (0 or 1); both channels are collected\n"
+    "  --elements FILE, --tier NAME, --empty-label TEXT\n"
+    "                        elements from a TextGrid, label track or CSV table\n"
+    "                        (see 'talvox analyze --help')\n";
 
-const std::vector<OptionSpec> kOptions = {
+const std::vector<OptionSpec> kOptions = WithAnnotationInputOptions({
     {"output", 'o', true}, {"range", 0, true}, {"peaks", 0, true}, {"channel", 0, true},
-};
+});
 
 // The library collects up to, not including, its end position, and that
 // position must lie inside the signal; a range that reaches the end of the
@@ -90,17 +94,18 @@ int RunCollect(int argc, char** argv) {
   if (args.WantsHelp()) return PrintHelp(kHelp);
   std::string outputPath = args.Required("output");
   int channel = args.Integer("channel", 0, 0, 1);
+  AnnotationInputs annotation = ReadAnnotationInputs(args);
 
   LibrarySession session;
   auto [wave, span] = LoadSingleInput(args, "collect", channel, outputPath);
   std::string peakFile = args.Value("peaks").value_or("");
-  if (!peakFile.empty()) {
-    LoadPeakFile(peakFile, wave);
-  } else if (!SegmentLongInPieces(wave, channel) &&
-             SegmentSpeech(GetDataBuffer(channel), wave.length, wave.rate) <= 0) {
+  if (!peakFile.empty()) LoadPeakFile(peakFile, wave);
+  bool userElements = InstallUserElements(wave, annotation);
+  if (peakFile.empty() && !userElements && !SegmentLongInPieces(wave, channel) &&
+      SegmentSpeech(GetDataBuffer(channel), wave.length, wave.rate) <= 0) {
     SetFullSegmentation();  // nothing loud enough: one element, kept whole
   }
-  if (peakFile.empty()) JoinPiecesIfFull(wave, channel, PieceWork::kSegmentsOnly);
+  if (peakFile.empty() && !userElements) JoinPiecesIfFull(wave, channel, PieceWork::kSegmentsOnly);
   std::vector<std::vector<int16_t>> channels;
   for (int c = 0; c < wave.channels; c++) channels.push_back(CollectInPieces(wave, c, span));
   double outputSeconds = double(channels[0].size()) / wave.rate;

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "analysis.h"
+#include "annotation_files.h"
 #include "args.h"
 #include "cli_error.h"
 #include "commands.h"
@@ -24,25 +25,26 @@ constexpr const char* kHelp =
     "  --range START:END     only this range (seconds, or samples with an s suffix)\n"
     "  --peaks IN.peaks      use this annotation instead of analysing\n"
     "  --marks voice|internal|external, --floor HZ, --ceiling HZ,\n"
-    "  --channel N   as for analyze\n";
+    "  --channel N   as for analyze\n\n";
 
-const std::vector<OptionSpec> kOptions = {
+const std::vector<OptionSpec> kOptions = WithAnnotationInputOptions({
     {"output", 'o', true}, {"range", 0, true}, {"peaks", 0, true}, {"marks", 0, true}, {"floor", 0, true}, {"ceiling", 0, true}, {"channel", 0, true},
-};
+});
 
 }  // namespace
 
 int RunPlot(int argc, char** argv) {
   Args args("plot", argc, argv, kOptions);
-  if (args.WantsHelp()) return PrintHelp(kHelp);
+  if (args.WantsHelp()) return PrintHelp((std::string(kHelp) + kAnnotationInputHelp).c_str());
   std::string outputPath = args.Required("output");
   MarkSource source = ParseMarkSource(args);
   VoiceRange range = ParseVoiceRange(args);
   int channel = args.Integer("channel", 0, 0, 1);
+  AnnotationInputs annotation = ReadAnnotationInputs(args);
 
   LibrarySession session;
   auto [wave, span] = LoadSingleInput(args, "plot", channel, outputPath);
-  Annotate(wave, channel, source, args.Value("peaks").value_or(""), range);
+  Annotate(wave, channel, source, args.Value("peaks").value_or(""), range, annotation);
   WritePlot(outputPath, wave, channel, span, range);
   return 0;
 }

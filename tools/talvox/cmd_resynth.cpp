@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "analysis.h"
+#include "annotation_files.h"
 #include "args.h"
 #include "cli_error.h"
 #include "commands.h"
@@ -34,30 +35,32 @@ constexpr const char* kHelp =
     "  --peaks IN.peaks      use this annotation instead of analysing\n"
     "  --marks voice|internal|external, --floor HZ, --ceiling HZ,\n"
     "  --channel N   as for analyze; the marks of\n"
-    "                        channel N serve both channels of a stereo file\n";
+    "                        channel N serve both channels of a stereo file\n"
+    "  --contour accepts a PitchTier file (long or short text) as well.\n\n";
 
-const std::vector<OptionSpec> kOptions = {
+const std::vector<OptionSpec> kOptions = WithAnnotationInputOptions({
     {"output", 'o', true}, {"pitch-scale", 0, true}, {"semitones", 0, true}, {"f0", 0, true},
     {"contour", 0, true},  {"range", 0, true},       {"peaks", 0, true},     {"marks", 0, true}, {"floor", 0, true}, {"ceiling", 0, true},
     {"channel", 0, true},
-};
+});
 
 }  // namespace
 
 int RunResynth(int argc, char** argv) {
   Args args("resynth", argc, argv, kOptions);
-  if (args.WantsHelp()) return PrintHelp(kHelp);
+  if (args.WantsHelp()) return PrintHelp((std::string(kHelp) + kAnnotationInputHelp).c_str());
   std::string outputPath = args.Required("output");
   PitchRequest request = ParsePitchRequest(args);
   MarkSource source = ParseMarkSource(args);
   VoiceRange range = ParseVoiceRange(args);
   int channel = args.Integer("channel", 0, 0, 1);
+  AnnotationInputs annotation = ReadAnnotationInputs(args);
 
   LibrarySession session;
   auto [wave, span] = LoadSingleInput(args, "resynth", channel, outputPath);
   ProgressBar progress(1, "");
   progress.Update(0, "analysing");
-  Annotate(wave, channel, source, args.Value("peaks").value_or(""), range);
+  Annotate(wave, channel, source, args.Value("peaks").value_or(""), range, annotation);
   ResynthesisResult result = Resynthesize(wave, request, span, &progress);
   progress.SetTotal(1);
   progress.Update(1, "writing");
