@@ -5,7 +5,7 @@ set -eu
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
   libasound2-dev alsa-utils zlib1g-dev libpng-dev libfftw3-dev nlohmann-json3-dev
   clang libclang-rt-14-dev python3 python3-numpy python3-scipy python3-pytest
-  librsvg2-bin sox)
+  librsvg2-bin sox time)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -13,6 +13,7 @@
 #include "f0_track.h"
 #include "output.h"
 #include "paths.h"
+#include "pieces.h"
 #include "private_folder.h"
 #include "talvox.h"
 
@@ -131,24 +132,43 @@ void SavePeakFile(const std::string& path) {
 
 void Annotate(const LoadedWave& wave, int channel, MarkSource source, const std::string& peakFile,
               VoiceRange range) {
-  if (!peakFile.empty())
+  if (!peakFile.empty()) {
     LoadPeakFile(peakFile, wave);
-  else
+  } else {
+    SegmentLongInPieces(wave, channel, SegmenterFor(source, range));  // a long signal: in pieces first
     AnalyzeChannel(wave, channel, source, range);
+  }
   CheckInterrupted();
   if (GetElementNum() <= 0) SetFullSegmentation();
+  if (peakFile.empty()) JoinPiecesIfFull(wave, channel, PieceWork::kMarks, SegmenterFor(source, range));
 }
 
 std::vector<int32_t> CurrentPeaks() {
+  if (const JoinedAnnotation* joined = Joined()) return joined->peaks;
   int32_t* peaks = nullptr;
   int32_t count = GetFullPeaks(&peaks);
   if (count <= 0 || !peaks) return {};
   return std::vector<int32_t>(peaks, peaks + count);
 }
 
+namespace {
+
+// Shown within the signal: the last element may run past its end.
+ElementRecord WithinSignal(ElementRecord element, int32_t length) {
+  element.start = std::clamp(element.start, 0, std::max(length, 0));
+  element.end = std::clamp(element.end, element.start, std::max(length, 0));
+  return element;
+}
+
+}  // namespace
+
 std::vector<ElementRecord> CurrentElements() {
-  std::vector<ElementRecord> elements;
   const int32_t length = GetWaveLength();
+  std::vector<ElementRecord> elements;
+  if (const JoinedAnnotation* joined = Joined()) {
+    for (const ElementRecord& element : joined->elements) elements.push_back(WithinSignal(element, length));
+    return elements;
+  }
   int32_t count = GetElementNum();
   for (int32_t i = 0; i < count; i++) {
     ElementRecord element;
@@ -156,10 +176,7 @@ std::vector<ElementRecord> CurrentElements() {
     GetElementDesc(i, desc);
     element.desc = desc;
     GetElementSegment(i, &element.start, &element.end);
-    // Shown within the signal: the last element may run past its end.
-    element.start = std::clamp(element.start, 0, std::max(length, 0));
-    element.end = std::clamp(element.end, element.start, std::max(length, 0));
-    elements.push_back(element);
+    elements.push_back(WithinSignal(element, length));
   }
   return elements;
 }

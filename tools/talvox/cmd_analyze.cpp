@@ -17,6 +17,7 @@
 #include "text_width.h"
 #include "output.h"
 #include "paths.h"
+#include "pieces.h"
 #include "progress.h"
 #include "talvox.h"
 
@@ -46,6 +47,9 @@ constexpr const char* kHelp =
     "  --peaks IN.peaks      load this peak file instead of analysing (one input)\n"
     "  --json                the same as JSON (an array for many inputs)\n"
     "  --csv                 the same as a CSV table (one header for many inputs)\n"
+    "  --split               a recording with more elements than a peak file\n"
+    "                        holds (10000, about half an hour of speech) is\n"
+    "                        written as one peak file per piece, PATH.1.peaks...\n"
     "  -j, --jobs N          worker processes for many inputs (default: cores)\n"
     "\n"
     "exports (one input; times with every digit needed to give back the sample):\n"
@@ -59,6 +63,7 @@ constexpr const char* kHelp =
 const std::vector<OptionSpec> kOptions = {
     {"output", 'o', true}, {"marks", 0, true}, {"channel", 0, true}, {"floor", 0, true}, {"ceiling", 0, true},
     {"peaks", 0, true},    {"json", 0, false}, {"jobs", 'j', true}, {"csv", 0, false},
+    {"split", 0, false},
 };
 const std::vector<OptionSpec> kAllOptions = WithAnnotationOutputOptions(WithAnnotationInputOptions(kOptions), "");
 
@@ -133,7 +138,7 @@ int AnalyzeOne(const Args& args, const std::string& input) {
   int32_t marks = static_cast<int32_t>(CurrentPeaks().size());
   const F0Track track = TrackChannel(wave, channel, range);
   std::vector<ElementSummary> elements = SummarizeElements(wave.rate, &track);
-  if (!peakOutput.empty()) SavePeakFile(peakOutput);
+  if (!peakOutput.empty()) SavePeakFiles(peakOutput, args.Has("split"));
   WriteAnnotationOutputs(exports, wave.rate, wave.length, track);
   std::string report = args.Has("json")  ? FormatJson(wave, elements, marks)
                        : args.Has("csv") ? ElementTableCsv(wave.path, wave.rate, &track)
@@ -200,6 +205,7 @@ int AnalyzeMany(const Args& args) {
     if (auto value = args.Value(name)) shared.insert(shared.end(), {std::string("--") + name, *value});
   if (args.Has("json")) shared.push_back("--json");
   if (args.Has("csv")) shared.push_back("--csv");
+  if (args.Has("split")) shared.push_back("--split");
   std::string self = ExecutablePath();
   std::vector<WorkerJob> jobs;
   std::vector<double> seconds;

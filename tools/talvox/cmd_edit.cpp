@@ -10,6 +10,7 @@
 #include "cli_error.h"
 #include "commands.h"
 #include "output.h"
+#include "pieces.h"
 #include "talvox.h"
 
 namespace tvx {
@@ -144,6 +145,10 @@ int RunEdit(int argc, char** argv) {
   if (auto path = args.Value("out-peaks")) peaksOutput = std::make_unique<OutputFile>(*path);
   CheckWritable(exports);
   Annotate(wave, channel, source, args.Value("peaks").value_or(""), range, annotation);
+  if (const JoinedAnnotation* joined = Joined())
+    FailFile(wave.path, "its segmentation has " + std::to_string(joined->elements.size()) +
+                            " elements, more than the element table that edit works on holds (" +
+                            std::to_string(ElementLimit()) + "); edit a shorter excerpt");
   std::unique_ptr<interop::TierEditor> tiers;
   if (annotation.userGrid.grid)
     tiers = std::make_unique<interop::TierEditor>(*annotation.userGrid.grid, wave.rate, wave.length);
