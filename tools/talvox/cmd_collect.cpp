@@ -22,11 +22,11 @@ constexpr const char* kHelp =
     "  -o, --output OUT.wav  the result (required)\n"
     "  --range START:END     only this range (seconds, or samples with an s suffix)\n"
     "  --peaks IN.peaks      use this annotation instead of segmenting\n"
-    "  --channel N           segment channel N (0 or 1); both channels are collected\n";
+    "  --channel N           segment channel N; every channel is collected\n";
 
-const std::vector<OptionSpec> kOptions = {
+const std::vector<OptionSpec> kOptions = WithAudioOptions({
     {"output", 'o', true}, {"range", 0, true}, {"peaks", 0, true}, {"channel", 0, true},
-};
+}, true);
 
 // The library collects up to, not including, its end position, and that
 // position must lie inside the signal; a range that reaches the end of the
@@ -60,12 +60,13 @@ std::vector<int16_t> CollectChannel(const LoadedWave& wave, int channel, Span sp
 
 int RunCollect(int argc, char** argv) {
   Args args("collect", argc, argv, kOptions);
-  if (args.WantsHelp()) return PrintHelp(kHelp);
+  if (args.WantsHelp()) return PrintHelp(std::string(kHelp) + kAudioInputHelp + kAudioOutputHelp);
   std::string outputPath = args.Required("output");
-  int channel = args.Integer("channel", 0, 0, 1);
 
   LibrarySession session;
-  auto [wave, span] = LoadSingleInput(args, "collect", channel, outputPath);
+  auto [wave, span] = LoadSingleInput(args, "collect", outputPath);
+  AudioFormat outputFormat = OutputAudioFormat(args, wave, outputPath);
+  const int channel = wave.channel;
   std::string peakFile = args.Value("peaks").value_or("");
   if (!peakFile.empty()) {
     LoadPeakFile(peakFile, wave);
@@ -73,9 +74,10 @@ int RunCollect(int argc, char** argv) {
     SetFullSegmentation();  // nothing loud enough: one element, kept whole
   }
   std::vector<std::vector<int16_t>> channels;
-  for (int c = 0; c < wave.channels; c++) channels.push_back(CollectChannel(wave, c, span));
+  for (int c = 0; c < wave.channels; c++) channels.push_back(CollectChannel(wave, PutChannel(wave, c), span));
+  RestoreAnalysedChannel(wave);
   double outputSeconds = double(channels[0].size()) / wave.rate;
-  WriteWave(outputPath, std::move(channels));
+  WriteWave(outputPath, std::move(channels), outputFormat);
   std::fprintf(stderr, "talvox: %s: %.3f s -> %.3f s\n", outputPath.c_str(), double(span.end - span.begin) / wave.rate,
                outputSeconds);
   return 0;

@@ -5,6 +5,7 @@
 
 #include "analysis.h"
 #include "args.h"
+#include "audio_file.h"
 #include "cli_error.h"
 #include "commands.h"
 #include "output.h"
@@ -30,13 +31,28 @@ constexpr const char* kHelp =
     "  -o, --output OUT.wav       the edited signal (required)\n"
     "  --peaks IN.peaks           the annotation to edit (default: analyse first)\n"
     "  --out-peaks OUT.peaks      write the edited annotation\n"
-    "  --marks internal|external, --channel N   as for analyze\n"
+    "  --marks internal|external  as for analyze\n"
+    "  (a file of more than two channels is edited as one: --channel N or --mix)\n"
     "\n"
-    "example: talvox edit in.wav -o out.wav cut 1.0:1.5 paste 3.2 delete 0:0.25\n";
+    "example: talvox edit in.wav -o out.wav cut 1.0:1.5 paste 3.2 delete 0:0.25\n\n";
 
-const std::vector<OptionSpec> kOptions = {
+const std::vector<OptionSpec> kOptions = WithAudioOptions({
     {"output", 'o', true}, {"peaks", 0, true}, {"out-peaks", 0, true}, {"marks", 0, true}, {"channel", 0, true},
-};
+}, true);
+
+// The wave buffer's signal after the edits, in the chosen format.
+void WriteEdited(OutputFile& output, const AudioFormat& format) {
+  if (format.IsLibraryWav()) {
+    if (!SaveWaveFile(1, output.temp().c_str(), 0, 0)) FailFile(output.target(), "cannot be written (disk full?)");
+    return;
+  }
+  std::vector<std::vector<int16_t>> channels;
+  for (int c = 0; c < GetChannels(); c++) {
+    const int16_t* samples = GetDataBuffer(c);
+    channels.emplace_back(samples, samples + GetWaveLength());
+  }
+  WriteAudio16(output.temp(), output.target(), format, channels);
+}
 
 struct Operation {
   std::string name;
@@ -107,18 +123,26 @@ void Apply(const Operation& op, int rate, const std::string& input) {
 
 int RunEdit(int argc, char** argv) {
   Args args("edit", argc, argv, kOptions);
-  if (args.WantsHelp()) return PrintHelp(kHelp);
+  if (args.WantsHelp()) return PrintHelp(std::string(kHelp) + kAudioInputHelp + kAudioOutputHelp);
   if (args.Positional().empty()) FailUsage("edit", "no input file given");
   std::string outputPath = args.Required("output");
   std::vector<std::string> words(args.Positional().begin() + 1, args.Positional().end());
   std::vector<Operation> operations = ParseOperations(words);
   MarkSource source = ParseMarkSource(args);
-  int channel = args.Integer("channel", 0, 0, 1);
+  AudioOptions audio = ParseAudioOptions(args);
 
   LibrarySession session;
-  LoadedWave wave = LoadWave(args.Positional()[0]);
-  if (channel >= wave.channels) FailFile(wave.path, "has no channel " + std::to_string(channel));
   OutputFile output(outputPath);
+  LoadedWave wave = LoadWave(args.Positional()[0], audio);
+  if (!wave.spare.empty() && !args.Has("channel"))
+    FailFile(wave.path, "has " + ChannelWords(wave.channels) +
+                            "; edit keeps one or two: choose one with --channel N, or mix them with --mix");
+  if (!wave.spare.empty()) {  // the chosen channel alone is edited and written
+    wave.channels = 1;
+    wave.spare.clear();
+  }
+  AudioFormat outputFormat = OutputAudioFormat(args, wave, outputPath);
+  const int channel = wave.channel;
   std::unique_ptr<OutputFile> peaksOutput;
   if (auto path = args.Value("out-peaks")) peaksOutput = std::make_unique<OutputFile>(*path);
   Annotate(wave, channel, source, args.Value("peaks").value_or(""));
@@ -128,7 +152,7 @@ int RunEdit(int argc, char** argv) {
     Apply(op, wave.rate, wave.path);
     CheckInterrupted();
   }
-  if (!SaveWaveFile(1, output.temp().c_str(), 0, 0)) FailFile(outputPath, "cannot be written (disk full?)");
+  WriteEdited(output, outputFormat);
   if (peaksOutput && !SavePeaks(peaksOutput->temp().c_str())) FailFile(peaksOutput->target(), "cannot be written");
   output.Commit();
   if (peaksOutput) peaksOutput->Commit();

@@ -23,25 +23,24 @@ constexpr const char* kHelp =
     "  -o, --output OUT.svg  the picture (required)\n"
     "  --range START:END     only this range (seconds, or samples with an s suffix)\n"
     "  --peaks IN.peaks      use this annotation instead of analysing\n"
-    "  --marks internal|external, --channel N   as for analyze\n";
+    "  --marks internal|external   as for analyze\n";
 
-const std::vector<OptionSpec> kOptions = {
+const std::vector<OptionSpec> kOptions = WithAudioOptions({
     {"output", 'o', true}, {"range", 0, true}, {"peaks", 0, true}, {"marks", 0, true}, {"channel", 0, true},
-};
+}, false);
 
 }  // namespace
 
 int RunPlot(int argc, char** argv) {
   Args args("plot", argc, argv, kOptions);
-  if (args.WantsHelp()) return PrintHelp(kHelp);
+  if (args.WantsHelp()) return PrintHelp(std::string(kHelp) + kAudioInputHelp);
   std::string outputPath = args.Required("output");
   MarkSource source = ParseMarkSource(args);
-  int channel = args.Integer("channel", 0, 0, 1);
 
   LibrarySession session;
-  auto [wave, span] = LoadSingleInput(args, "plot", channel, outputPath);
-  Annotate(wave, channel, source, args.Value("peaks").value_or(""));
-  WritePlot(outputPath, wave, channel, span);
+  auto [wave, span] = LoadSingleInput(args, "plot", outputPath);
+  Annotate(wave, wave.channel, source, args.Value("peaks").value_or(""));
+  WritePlot(outputPath, wave, wave.channel, span);
   return 0;
 }
 

@@ -32,35 +32,35 @@ constexpr const char* kHelp =
     "  --range START:END     resynthesise only this range (seconds, or samples\n"
     "                        with an s suffix); default: the whole file\n"
     "  --peaks IN.peaks      use this annotation instead of analysing\n"
-    "  --marks internal|external, --channel N   as for analyze; the marks of\n"
-    "                        channel N serve both channels of a stereo file\n";
+    "  --marks internal|external   as for analyze; the marks of the channel\n"
+    "                        analysed serve every channel\n";
 
-const std::vector<OptionSpec> kOptions = {
+const std::vector<OptionSpec> kOptions = WithAudioOptions({
     {"output", 'o', true}, {"pitch-scale", 0, true}, {"semitones", 0, true}, {"f0", 0, true},
     {"contour", 0, true},  {"range", 0, true},       {"peaks", 0, true},     {"marks", 0, true},
     {"channel", 0, true},
-};
+}, true);
 
 }  // namespace
 
 int RunResynth(int argc, char** argv) {
   Args args("resynth", argc, argv, kOptions);
-  if (args.WantsHelp()) return PrintHelp(kHelp);
+  if (args.WantsHelp()) return PrintHelp(std::string(kHelp) + kAudioInputHelp + kAudioOutputHelp);
   std::string outputPath = args.Required("output");
   PitchRequest request = ParsePitchRequest(args);
   MarkSource source = ParseMarkSource(args);
-  int channel = args.Integer("channel", 0, 0, 1);
 
   LibrarySession session;
-  auto [wave, span] = LoadSingleInput(args, "resynth", channel, outputPath);
+  auto [wave, span] = LoadSingleInput(args, "resynth", outputPath);
+  AudioFormat outputFormat = OutputAudioFormat(args, wave, outputPath);
   ProgressBar progress(1, "");
   progress.Update(0, "analysing");
-  Annotate(wave, channel, source, args.Value("peaks").value_or(""));
+  Annotate(wave, wave.channel, source, args.Value("peaks").value_or(""));
   ResynthesisResult result = Resynthesize(wave, request, span, &progress);
   progress.SetTotal(1);
   progress.Update(1, "writing");
   double outputSeconds = double(result.channels[0].size()) / wave.rate;
-  WriteWave(outputPath, std::move(result.channels));
+  WriteWave(outputPath, std::move(result.channels), outputFormat);
   progress.Finish();
   std::fprintf(stderr, "talvox: %s: %s over %d voiced stretches (%d periods); %.3f s -> %.3f s\n",
                outputPath.c_str(), request.Describe().c_str(), result.voicedRuns, result.intervals,
