@@ -10,6 +10,7 @@
 #include "cli_error.h"
 #include "output.h"
 #include "paths.h"
+#include "reduced_rate.h"
 #include "talvox.h"
 
 namespace tvx {
@@ -59,7 +60,11 @@ int32_t LongestPeriod(int rate) { return static_cast<int32_t>(rate / kLowestVoic
 int32_t AnalyzeChannel(const LoadedWave& wave, int channel, MarkSource source) {
   const int16_t* samples = GetDataBuffer(channel);
   if (!samples) FailFile(wave.path, "has no channel " + std::to_string(channel));
-  if (source == MarkSource::kInternal) return CalculatePitch(samples, wave.length, wave.rate);
+  if (source == MarkSource::kInternal) {
+    int factor = RateReduction(wave.rate);
+    if (factor > 1) return CalculatePitchReduced(samples, wave.length, wave.rate, factor);
+    return CalculatePitch(samples, wave.length, wave.rate);
+  }
   PutOwnFolderOnPath();
   if (!FindOnPath("pap.exe")) FailFile(wave.path, "the external pitch program pap.exe was not found (build it, or use --marks internal)");
   PrivateFolder folder;
