@@ -14,7 +14,7 @@
 namespace tvx {
 namespace {
 
-constexpr int kHighestMarkRate = 32000;  // the internal route's marks hold steady up to here
+constexpr int kHighestMarkRate = 16000;  // the internal route's marks hold steady up to here
 
 std::vector<int16_t> Decimate(const int16_t* samples, int32_t length, int factor) {
   std::vector<int16_t> out(size_t(length) / size_t(factor) + 2);
