@@ -14,7 +14,7 @@ import os
 
 import numpy as np
 
-from . import _checks
+from . import _checks, audio
 from ._checks import TalvoxError, refused
 from ._lib import ELEMENT_TEXT_BYTES, i16, i32, raw
 
@@ -40,11 +40,12 @@ def _refuse_while_open(operation):
         )
 
 
-def _signal(samples, rate):
-    """Checks a signal the host passes in: int16 (n,) or (n, 2), n >= 1."""
+def _signal(samples, rate, any_channels=False):
+    """Checks a signal the host passes in: int16 (n,) or (n, 2) (any (n, c)
+    with any_channels), n >= 1."""
     if isinstance(samples, np.ndarray) and samples.ndim == 2:
         frames = _checks.array(samples, np.int16, "samples", ndim=2, min_length=1)
-        if frames.shape[1] != 2:
+        if frames.shape[1] < 1 or (frames.shape[1] != 2 and not any_channels):
             raise ValueError(
                 "two-dimensional samples must have shape (n, 2), not %s" % (frames.shape,)
             )
@@ -79,32 +80,63 @@ def _get_signal():
     return np.ascontiguousarray(np.stack([left, right], axis=1))
 
 
-def load(path):
-    """Reads a 16-bit PCM WAV file (one or two channels): returns Wave(samples, rate).
+def _decode(path, channel=None, mix=False, raw_layout=None):
+    """Samples of an audio file as the talvox command reads them."""
+    frames, rate, _ = audio.read(path, raw_layout)
+    if frames.shape[0] == 0:
+        raise TalvoxError("talvox: %r holds no samples" % (os.fsdecode(path),))
+    if mix and channel is not None:
+        raise ValueError("mix and channel exclude each other")
+    if mix:
+        total = frames[:, 0].copy()
+        for c in range(1, frames.shape[1]):  # channel by channel, as the command sums them
+            total += frames[:, c]
+        frames = (total / frames.shape[1])[:, None]
+    elif channel is not None:
+        channel = _checks.integer(channel, "channel", 0, frames.shape[1] - 1)
+        frames = frames[:, channel:channel + 1]
+    samples, _ = audio.to_16_bit(frames)
+    return (samples[:, 0].copy() if samples.shape[1] == 1 else samples), rate
 
-    Raises TalvoxError when the library refuses the file. Uses the library's
-    single wave buffer, so it refuses to run while a Document is open.
+
+def load(path, channel=None, mix=False, raw=None):
+    """Reads an audio file of any common format (libsndfile: WAV of any PCM
+    width, float, mu-law, A-law, RF64, W64, AIFF, FLAC, Ogg Vorbis, Opus,
+    MP3, ...): returns Wave(samples, rate) with int16 samples, (n,) for one
+    channel, (n, channels) for more.
+
+    Samples are converted as the talvox command converts them (see
+    talvox.audio). channel picks one channel (0 = first), mix=True gives
+    the mean of all channels; raw "RATE,CHANNELS,ENCODING" reads a
+    headerless file. A missing file raises FileNotFoundError, one that
+    cannot be decoded TalvoxError. Refuses to run while a Document is open
+    (the library keeps one document per process).
     """
     encoded = _checks.path(path)
     _refuse_while_open("load")
-    raw.InitWaveFileProc()
-    try:
-        if not raw.ReadWaveFile(1, encoded, 0, 0):
-            raise refused("ReadWaveFile", "%r is not a readable 16-bit PCM WAV file" % (path,))
-        return Wave(_get_signal(), raw.GetSamplesPerSec())
-    finally:
-        raw.FreeWaveFileProc()
+    samples, rate = _decode(encoded, channel, mix, raw)
+    return Wave(samples, rate)
 
 
-def save(path, samples, rate):
-    """Writes samples (int16, (n,) or (n, 2)) at rate Hz as a WAV file.
+def save(path, samples, rate, format=None, bits=None):
+    """Writes samples (int16, (n,) or (n, channels)) at rate Hz.
 
-    The file is written completely or not at all. Uses the library's single
-    wave buffer, so it refuses to run while a Document is open.
+    The format comes from format ("wav", "flac", "rf64", "ogg", "opus",
+    "mp3", "aiff", ... as the command's --format), else from the file name's
+    extension, else 16-bit WAV; bits ("8", "16", "24", "32", "float",
+    "double") sets the sample format. A 16-bit WAV of one or two channels is
+    written by the library itself, everything else through libsndfile. The
+    file is written completely or not at all. Refuses to run while a
+    Document is open.
     """
     encoded = _checks.path(path)
-    frames, rate = _signal(samples, rate)
+    frames, rate = _signal(samples, rate, any_channels=True)
+    channels = 1 if frames.ndim == 1 else frames.shape[1]
+    code = audio.format_for(encoded, format, bits, audio.LIBRARY_WAV, channels, rate)
     _refuse_while_open("save")
+    if code != audio.LIBRARY_WAV or channels > 2:
+        audio.write(encoded, frames.reshape(frames.shape[0], channels), rate, code)
+        return
     raw.InitWaveFileProc()
     try:
         _put_signal(frames, rate)
@@ -125,8 +157,8 @@ class Document:
             doc.analyze()
             higher = doc.resynthesize(0, doc.length - 1, semitones=7)
 
-    source is a WAV file path, or int16 samples ((n,) or (n, 2)) with their
-    rate, or None for an empty document. Entering (or open()) runs
+    source is an audio file path (any format talvox.load reads, one or two
+    channels), or int16 samples ((n,) or (n, 2)) with their rate, or None for an empty document. Entering (or open()) runs
     InitWaveFileProc, InitTalvox and InitSpeechBackup and loads the source;
     leaving (or close()) runs FreeSpeechBackup, FreeTalvox and
     FreeWaveFileProc. Everything read from the document (samples, elements,
@@ -169,9 +201,13 @@ class Document:
         self._open = True
         try:
             if self._path is not None:
-                if not raw.ReadWaveFile(1, self._path, 0, 0):
-                    raise refused("ReadWaveFile", "%r is not a readable 16-bit PCM WAV file"
-                                  % os.fsdecode(self._path))
+                samples, rate = _decode(self._path)
+                if samples.ndim == 2 and samples.shape[1] > 2:
+                    raise TalvoxError(
+                        "talvox: %r has %d channels; a Document holds one or two: pass "
+                        "talvox.load(path, channel=N) or load(path, mix=True) samples instead"
+                        % (os.fsdecode(self._path), samples.shape[1]))
+                _put_signal(samples, rate)
             elif self._frames is not None:
                 _put_signal(self._frames, self._rate)
         except BaseException:

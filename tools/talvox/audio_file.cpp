@@ -239,15 +239,26 @@ void WriteAudio16(const std::string& path, const std::string& target, const Audi
   std::unique_ptr<SNDFILE, SoundFileCloser> file(sf_open(path.c_str(), SFM_WRITE, &info));
   if (!file) FailFile(target, std::string("cannot be written as ") + format.Describe() + " (" + sf_strerror(nullptr) + ")");
   bool eightBit = format.Encoding() == SF_FORMAT_PCM_S8 || format.Encoding() == SF_FORMAT_PCM_U8;
+  // libsndfile stores shorts in a float file unscaled: give it v / 32768.
+  bool floating = format.Encoding() == SF_FORMAT_FLOAT || format.Encoding() == SF_FORMAT_DOUBLE;
   size_t length = channels.empty() ? 0 : channels[0].size();
   std::vector<int16_t> block;
+  std::vector<double> scaled;
   for (size_t first = 0; first < length; first += kBlockFrames) {
     CheckInterrupted();
     size_t count = std::min<size_t>(kBlockFrames, length - first);
     block.clear();
     for (size_t i = first; i < first + count; i++)
       for (const auto& channel : channels) block.push_back(eightBit ? RoundTo8Bits(channel[i]) : channel[i]);
-    if (sf_writef_short(file.get(), block.data(), sf_count_t(count)) != sf_count_t(count))
+    sf_count_t written = 0;
+    if (floating) {
+      scaled.assign(block.begin(), block.end());
+      for (double& value : scaled) value /= kFullScale;
+      written = sf_writef_double(file.get(), scaled.data(), sf_count_t(count));
+    } else {
+      written = sf_writef_short(file.get(), block.data(), sf_count_t(count));
+    }
+    if (written != sf_count_t(count))
       FailFile(target, std::string("cannot be written (") + sf_strerror(file.get()) + ")");
   }
   if (sf_close(file.release()) != 0) FailFile(target, "cannot be written (disk full?)");

@@ -212,6 +212,10 @@ AudioFormat ChooseOutputFormat(const std::string& command, const AudioFormat& in
   if (bits) encoding = EncodingByBits(command, *bits);
   output.code = container | encoding | order;
   if (Writable(output.code, output.rate, output.channels)) return output;
+  if (encoding == SF_FORMAT_PCM_S8 && Writable(container | SF_FORMAT_PCM_U8 | order, output.rate, output.channels)) {
+    output.code = container | SF_FORMAT_PCM_U8 | order;  // WAV's 8 bits are unsigned
+    return output;
+  }
   const ContainerEntry* usual = FindContainer(container);
   AudioFormat asked = output;
   if (!bits && usual) {
