@@ -38,8 +38,7 @@ constexpr const char* kHelp =
     "  --channel N, --mix, --raw R,C,E   which channel, or a mono mix-down (below)\n"
     "  --peaks IN.peaks      load this peak file instead of analysing (one input)\n"
     "  --json                the same as JSON (an array for many inputs)\n"
-    "  -j, --jobs N          worker processes for many inputs (default: cores)\n"
-    "\n";
+    "  -j, --jobs N          worker processes for many inputs (default: cores)\n";
 
 const std::vector<OptionSpec> kOptions = WithAudioOptions({
     {"output", 'o', true}, {"marks", 0, true}, {"channel", 0, true},

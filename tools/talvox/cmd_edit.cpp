@@ -34,7 +34,7 @@ constexpr const char* kHelp =
     "  --marks internal|external  as for analyze\n"
     "  (a file of more than two channels is edited as one: --channel N or --mix)\n"
     "\n"
-    "example: talvox edit in.wav -o out.wav cut 1.0:1.5 paste 3.2 delete 0:0.25\n\n";
+    "example: talvox edit in.wav -o out.wav cut 1.0:1.5 paste 3.2 delete 0:0.25\n";
 
 const std::vector<OptionSpec> kOptions = WithAudioOptions({
     {"output", 'o', true}, {"peaks", 0, true}, {"out-peaks", 0, true}, {"marks", 0, true}, {"channel", 0, true},

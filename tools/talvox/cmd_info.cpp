@@ -16,8 +16,7 @@ constexpr const char* kHelp =
     "Prints each file's container, sample format, sampling rate, channels and\n"
     "length in samples and seconds (counted by decoding it, as every command\n"
     "reads it), and whether talvox takes it and how: the commands read exactly\n"
-    "the files marked readable. '-' reads standard input.\n"
-    "\n";
+    "the files marked readable. '-' reads standard input.\n";
 
 const std::vector<OptionSpec> kOptions = {{"raw", 0, true}};
 

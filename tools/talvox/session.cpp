@@ -64,7 +64,7 @@ std::string ConversionNote(const Samples16& samples) {
 }  // namespace
 
 const char* const kAudioInputHelp =
-    "input: WAV (any PCM width, float, mu-law, A-law, extensible), RF64, W64,\n"
+    "\ninput: WAV (any PCM width, float, mu-law, A-law, extensible), RF64, W64,\n"
     "  AIFF, AU, CAF, FLAC, Ogg Vorbis, Opus, MP3 and more (libsndfile); '-'\n"
     "  reads standard input. Samples reach talvox as 16-bit (rounded, clipped).\n"
     "  --raw RATE,CHANNELS,ENCODING   a headerless file (ENCODING: s8, u8, s16,\n"
@@ -73,7 +73,7 @@ const char* const kAudioInputHelp =
     "  --mix                 analyse and write a mono mix-down of all channels\n";
 
 const char* const kAudioOutputHelp =
-    "output: the input's format, rate and channels unless changed by\n"
+    "\noutput: the input's format, rate and channels unless changed by\n"
     "  --format NAME         wav, wavex, rf64, w64, aiff, au, caf, flac, ogg, opus,\n"
     "                        mp3, raw (default: the output name's extension, else\n"
     "                        the input's)\n"
