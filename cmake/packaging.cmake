@@ -102,8 +102,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
-# The Python binding loads these by ctypes, which dpkg-shlibdeps cannot see.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3, python3-numpy, libsndfile1")
+# The Python binding needs these (its libsndfile comes with the tool's).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "python3, python3-numpy")
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${PROJECT_SOURCE_DIR}/packaging/prerm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "${PROJECT_DESCRIPTION}
  The talvox command, its library (libtalvox, C interface), the external
  pitch program pap.exe, the Python binding, man pages and bash completion.")
