@@ -11,3 +11,10 @@ cmake --build "$build" -j "$(nproc)"
 (cd "$build" && cpack -G DEB >/dev/null)
 cp "$build"/talvox_*_amd64.deb .
 ls talvox_*_amd64.deb
+# What an installation must hold, as the package lists it.
+listing=$(dpkg-deb -c talvox_*_amd64.deb)
+for file in usr/bin/talvox usr/bin/pap.exe usr/include/talvox.h usr/share/man/man1/talvox.1 \
+    usr/share/man/man3/talvox.3 usr/share/bash-completion/completions/talvox \
+    usr/lib/python3/dist-packages/talvox/__init__.py usr/lib/x86_64-linux-gnu/libtalvox.so.0; do
+  grep -q " \./$file\( \|$\)" <<<"$listing" || { echo "package.sh: the package lacks /$file" >&2; exit 1; }
+done
