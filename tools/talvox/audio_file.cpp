@@ -22,6 +22,8 @@ constexpr double kFullScale = 32768.0;  // a 16-bit sample of value v is v / 327
 // The wave buffer counts its data in bytes in 32 bits, and its reader stops
 // below 2 GiB: the same limit for a signal the host puts there.
 constexpr int64_t kLargestLibraryBytes = (int64_t(1) << 31) - 1;
+// The WAV header's byte rate (4 bytes per stereo frame) must fit 32 bits.
+constexpr int kHighestRate = (1 << 30) - 1;
 
 // A stream held in memory, as libsndfile's virtual file.
 struct MemoryFile {
@@ -135,6 +137,8 @@ AudioFormat FormatOf(const SF_INFO& info) {
 
 void CheckHeader(const std::string& path, const AudioFormat& format) {
   if (format.rate <= 0) FailFile(DisplayName(path), "damaged header (sampling rate " + std::to_string(format.rate) + ")");
+  if (format.rate > kHighestRate)
+    FailFile(DisplayName(path), "sampling rate " + std::to_string(format.rate) + " Hz is beyond what talvox handles");
   if (format.channels <= 0) FailFile(DisplayName(path), "damaged header (no channels)");
 }
 
