@@ -14,7 +14,7 @@ import os
 
 import numpy as np
 
-from . import _checks, audio
+from . import _checks, audio, reduced_rate
 from ._checks import TalvoxError, refused
 from ._lib import ELEMENT_TEXT_BYTES, i16, i32, raw
 
@@ -345,7 +345,9 @@ class Document:
     def analyze(self, marks="internal", channel=0):
         """Places pitch marks (and segments the document if it is not yet).
 
-        marks='internal' uses the library's own algorithm (CalculatePitch);
+        marks='internal' uses the library's own algorithm (CalculatePitch;
+        above 16 kHz on a decimated copy, as the talvox command does, see
+        talvox.reduced_rate);
         'external' runs the external pitch program pap.exe found on PATH
         (CalculatePeak) in the current directory, which must be writable: it
         exchanges temp.wav, pitch.psc and temp.pointprocess with it. Returns the number of marks; none raises TalvoxError.
@@ -355,7 +357,13 @@ class Document:
             raise ValueError("marks must be 'internal' or 'external', not %r" % (marks,))
         channel = self._channel(channel)
         samples = raw.GetDataBuffer(channel)
-        if marks == "internal":
+        factor = reduced_rate.reduction(self.rate)
+        if marks == "internal" and factor > 1:  # the route loses marks above 16 kHz
+            signal = _checks.copy_out(samples, self.length, np.int16)
+            count = reduced_rate.calculate_pitch(signal, self.rate, factor)
+            if count == 0:
+                raise refused("CalculatePitch", "no pitch marks found in the signal")
+        elif marks == "internal":
             count = raw.CalculatePitch(samples, self.length, self.rate)
             if count == 0:
                 raise refused("CalculatePitch", "no pitch marks found in the signal")
