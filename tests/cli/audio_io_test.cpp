@@ -222,8 +222,8 @@ TEST_F(CliAudio, HighRatesGiveTheMarksOfTheLowRate) {
     for (int k = 0; k < 6; k++)
       high.samples.push_back(static_cast<int16_t>(low.samples[i] + (low.samples[i + 1] - low.samples[i]) * k / 6));
   WriteWav(dir.File("high.wav"), high);
-  RunResult a = RunTalvox({"analyze", dir.File("low.wav"), "-o", dir.File("low.peaks")});
-  RunResult b = RunTalvox({"analyze", dir.File("high.wav"), "-o", dir.File("high.peaks")});
+  RunResult a = RunTalvox({"analyze", dir.File("low.wav"), "--marks", "internal", "-o", dir.File("low.peaks")});
+  RunResult b = RunTalvox({"analyze", dir.File("high.wav"), "--marks", "internal", "-o", dir.File("high.peaks")});
   ASSERT_EQ(a.status, 0) << a.err;
   ASSERT_EQ(b.status, 0) << b.err;
   auto peaks = [](const std::string& path) {

@@ -23,10 +23,10 @@ constexpr const char* kHelp =
     "  -o, --output OUT.svg  the picture (required)\n"
     "  --range START:END     only this range (seconds, or samples with an s suffix)\n"
     "  --peaks IN.peaks      use this annotation instead of analysing\n"
-    "  --marks internal|external   as for analyze\n";
+    "  --marks voice|internal|external, --floor HZ, --ceiling HZ   as for analyze\n";
 
 const std::vector<OptionSpec> kOptions = WithAudioOptions({
-    {"output", 'o', true}, {"range", 0, true}, {"peaks", 0, true}, {"marks", 0, true}, {"channel", 0, true},
+    {"output", 'o', true}, {"range", 0, true}, {"peaks", 0, true}, {"marks", 0, true}, {"floor", 0, true}, {"ceiling", 0, true}, {"channel", 0, true},
 }, false);
 
 }  // namespace
@@ -36,11 +36,12 @@ int RunPlot(int argc, char** argv) {
   if (args.WantsHelp()) return PrintHelp(std::string(kHelp) + kAudioInputHelp);
   std::string outputPath = args.Required("output");
   MarkSource source = ParseMarkSource(args);
+  VoiceRange range = ParseVoiceRange(args);
 
   LibrarySession session;
   auto [wave, span] = LoadSingleInput(args, "plot", outputPath);
-  Annotate(wave, wave.channel, source, args.Value("peaks").value_or(""));
-  WritePlot(outputPath, wave, wave.channel, span);
+  Annotate(wave, wave.channel, source, args.Value("peaks").value_or(""), range);
+  WritePlot(outputPath, wave, wave.channel, span, range);
   return 0;
 }
 

@@ -4,12 +4,13 @@
 
 #include "analysis.h"
 #include "cli_error.h"
+#include "f0_track.h"
 #include "output.h"
 #include "talvox.h"
 
 namespace tvx {
 
-void WritePlot(const std::string& path, const LoadedWave& wave, int channel, Span span) {
+void WritePlot(const std::string& path, const LoadedWave& wave, int channel, Span span, VoiceRange range) {
   OutputFile output(path);
   PlotInput input;
   std::string name = wave.path.substr(wave.path.rfind('/') == std::string::npos ? 0 : wave.path.rfind('/') + 1);
@@ -23,7 +24,7 @@ void WritePlot(const std::string& path, const LoadedWave& wave, int channel, Spa
   input.samples = GetDataBuffer(channel);
   input.elements = CurrentElements();
   input.peaks = CurrentPeaks();
-  input.intervalF0 = IntervalF0(input.peaks, wave.rate);
+  input.intervalF0 = TrackAtIntervals(TrackChannel(wave, channel, range), input.peaks);
   ComputeSpectrogram(input, kMaxSpectrogramColumns);
   std::string svg = RenderSvg(input);
   FILE* file = std::fopen(output.temp().c_str(), "wb");

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "analysis.h"
 #include "args.h"
 #include "session.h"
 #include "svg_plot.h"
@@ -11,6 +12,7 @@ namespace tvx {
 
 constexpr int kMaxSpectrogramColumns = 1600;  // about one per pixel of the plot
 
-void WritePlot(const std::string& path, const LoadedWave& wave, int channel, Span span);
+// The F0 curve comes from the voice tracker with the given range.
+void WritePlot(const std::string& path, const LoadedWave& wave, int channel, Span span, VoiceRange range = {});
 
 }  // namespace tvx
