@@ -157,8 +157,8 @@ std::string Legend() {
                 "boundary</text>", x + 90, x + 96);
   svg += Format("<rect x='%d' y='17' width='14' height='12' fill='#e2e2da' stroke='#999'/><text x='%d' y='27'>"
                 "silence (SIL)</text>", x + 215, x + 234);
-  svg += Format("<path d='M%d 23 h16' stroke='#d62728' stroke-width='1.5'/><text x='%d' y='27'>F0 of each "
-                "mark interval</text>\n", x + 330, x + 350);
+  svg += Format("<path d='M%d 23 h16' stroke='#d62728' stroke-width='1.5'/><text x='%d' y='27'>F0 (voice "
+                "tracker)</text>\n", x + 330, x + 350);
   return svg;
 }
 

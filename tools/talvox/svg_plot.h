@@ -18,7 +18,7 @@ struct PlotInput {
   const int16_t* samples = nullptr;        // the whole channel
   std::vector<ElementRecord> elements;
   std::vector<int32_t> peaks;
-  std::vector<double> intervalF0;          // per mark interval, 0 when unvoiced
+  std::vector<double> intervalF0;          // F0 track at each mark interval's middle, 0 when unvoiced
   std::vector<uint8_t> spectrogramRgb;     // width x kSpectrogramBins x 3
   int spectrogramWidth = 0;
 };
