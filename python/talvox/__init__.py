@@ -20,6 +20,7 @@ it is thread-safe; use it from one thread at a time.
 from ._checks import TalvoxError
 from ._lib import SIGNATURES, TvxDocument, TvxElement, TvxWaveHeader, raw
 from .document import Document, Element, Wave, load, save
+from . import interop
 from .dsp import (
     FilterDesign,
     apply_filter,

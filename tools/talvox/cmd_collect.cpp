@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "analysis.h"
+#include "annotation_files.h"
 #include "args.h"
 #include "cli_error.h"
 #include "commands.h"
@@ -22,11 +23,14 @@ constexpr const char* kHelp =
     "  -o, --output OUT.wav  the result (required)\n"
     "  --range START:END     only this range (seconds, or samples with an s suffix)\n"
     "  --peaks IN.peaks      use this annotation instead of segmenting\n"
-    "  --channel N           segment channel N; every channel is collected\n";
+    "  --channel N           segment channel N; every channel is collected\n"
+    "  --elements FILE, --tier NAME, --empty-label TEXT\n"
+    "                        elements from a TextGrid, label track or CSV table\n"
+    "                        (see 'talvox analyze --help')\n";
 
-const std::vector<OptionSpec> kOptions = WithAudioOptions({
+const std::vector<OptionSpec> kOptions = WithAudioOptions(WithAnnotationInputOptions({
     {"output", 'o', true}, {"range", 0, true}, {"peaks", 0, true}, {"channel", 0, true},
-}, true);
+}), true);
 
 // The library collects up to, not including, its end position, and that
 // position must lie inside the signal; a range that reaches the end of the
@@ -62,15 +66,16 @@ int RunCollect(int argc, char** argv) {
   Args args("collect", argc, argv, kOptions);
   if (args.WantsHelp()) return PrintHelp(std::string(kHelp) + kAudioInputHelp + kAudioOutputHelp);
   std::string outputPath = args.Required("output");
+  AnnotationInputs annotation = ReadAnnotationInputs(args);
 
   LibrarySession session;
   auto [wave, span] = LoadSingleInput(args, "collect", outputPath);
   AudioFormat outputFormat = OutputAudioFormat(args, wave, outputPath);
   const int channel = wave.channel;
   std::string peakFile = args.Value("peaks").value_or("");
-  if (!peakFile.empty()) {
-    LoadPeakFile(peakFile, wave);
-  } else if (SegmentSpeech(GetDataBuffer(channel), wave.length, wave.rate) <= 0) {
+  if (!peakFile.empty()) LoadPeakFile(peakFile, wave);
+  bool userElements = InstallUserElements(wave, annotation);
+  if (peakFile.empty() && !userElements && SegmentSpeech(GetDataBuffer(channel), wave.length, wave.rate) <= 0) {
     SetFullSegmentation();  // nothing loud enough: one element, kept whole
   }
   std::vector<std::vector<int16_t>> channels;

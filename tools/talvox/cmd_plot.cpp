@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "analysis.h"
+#include "annotation_files.h"
 #include "args.h"
 #include "cli_error.h"
 #include "commands.h"
@@ -23,24 +24,25 @@ constexpr const char* kHelp =
     "  -o, --output OUT.svg  the picture (required)\n"
     "  --range START:END     only this range (seconds, or samples with an s suffix)\n"
     "  --peaks IN.peaks      use this annotation instead of analysing\n"
-    "  --marks voice|internal|external, --floor HZ, --ceiling HZ   as for analyze\n";
+    "  --marks voice|internal|external, --floor HZ, --ceiling HZ   as for analyze\n\n";
 
-const std::vector<OptionSpec> kOptions = WithAudioOptions({
+const std::vector<OptionSpec> kOptions = WithAudioOptions(WithAnnotationInputOptions({
     {"output", 'o', true}, {"range", 0, true}, {"peaks", 0, true}, {"marks", 0, true}, {"floor", 0, true}, {"ceiling", 0, true}, {"channel", 0, true},
-}, false);
+}), false);
 
 }  // namespace
 
 int RunPlot(int argc, char** argv) {
   Args args("plot", argc, argv, kOptions);
-  if (args.WantsHelp()) return PrintHelp(std::string(kHelp) + kAudioInputHelp);
+  if (args.WantsHelp()) return PrintHelp(std::string(kHelp) + kAnnotationInputHelp + kAudioInputHelp);
   std::string outputPath = args.Required("output");
   MarkSource source = ParseMarkSource(args);
   VoiceRange range = ParseVoiceRange(args);
+  AnnotationInputs annotation = ReadAnnotationInputs(args);
 
   LibrarySession session;
   auto [wave, span] = LoadSingleInput(args, "plot", outputPath);
-  Annotate(wave, wave.channel, source, args.Value("peaks").value_or(""), range);
+  Annotate(wave, wave.channel, source, args.Value("peaks").value_or(""), range, annotation);
   WritePlot(outputPath, wave, wave.channel, span, range);
   return 0;
 }

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "analysis.h"
+#include "annotation_files.h"
 #include "args.h"
 #include "cli_error.h"
 #include "commands.h"
@@ -33,30 +34,32 @@ constexpr const char* kHelp =
     "                        with an s suffix); default: the whole file\n"
     "  --peaks IN.peaks      use this annotation instead of analysing\n"
     "  --marks voice|internal|external, --floor HZ, --ceiling HZ   as for analyze;\n"
-    "                        the marks of the channel analysed serve every channel\n";
+    "                        the marks of the channel analysed serve every channel\n"
+    "  --contour accepts a PitchTier file (long or short text) as well.\n\n";
 
-const std::vector<OptionSpec> kOptions = WithAudioOptions({
+const std::vector<OptionSpec> kOptions = WithAudioOptions(WithAnnotationInputOptions({
     {"output", 'o', true}, {"pitch-scale", 0, true}, {"semitones", 0, true}, {"f0", 0, true},
     {"contour", 0, true},  {"range", 0, true},       {"peaks", 0, true},     {"marks", 0, true}, {"floor", 0, true}, {"ceiling", 0, true},
     {"channel", 0, true},
-}, true);
+}), true);
 
 }  // namespace
 
 int RunResynth(int argc, char** argv) {
   Args args("resynth", argc, argv, kOptions);
-  if (args.WantsHelp()) return PrintHelp(std::string(kHelp) + kAudioInputHelp + kAudioOutputHelp);
+  if (args.WantsHelp()) return PrintHelp(std::string(kHelp) + kAnnotationInputHelp + kAudioInputHelp + kAudioOutputHelp);
   std::string outputPath = args.Required("output");
   PitchRequest request = ParsePitchRequest(args);
   MarkSource source = ParseMarkSource(args);
   VoiceRange range = ParseVoiceRange(args);
+  AnnotationInputs annotation = ReadAnnotationInputs(args);
 
   LibrarySession session;
   auto [wave, span] = LoadSingleInput(args, "resynth", outputPath);
   AudioFormat outputFormat = OutputAudioFormat(args, wave, outputPath);
   ProgressBar progress(1, "");
   progress.Update(0, "analysing");
-  Annotate(wave, wave.channel, source, args.Value("peaks").value_or(""), range);
+  Annotate(wave, wave.channel, source, args.Value("peaks").value_or(""), range, annotation);
   ResynthesisResult result = Resynthesize(wave, request, span, &progress);
   progress.SetTotal(1);
   progress.Update(1, "writing");

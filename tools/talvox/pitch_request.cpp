@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "annotation_files.h"
 #include "cli_error.h"
 
 namespace tvx {
@@ -63,6 +64,7 @@ std::string PitchRequest::Describe() const {
 std::vector<std::pair<double, double>> ReadContourFile(const std::string& path) {
   std::ifstream file(path);
   if (!file) FailFile(path, SystemMessage(errno));
+  if (auto tier = ReadPitchTierContour(path)) return *tier;
   std::vector<std::pair<double, double>> points;
   std::string line;
   for (int number = 1; std::getline(file, line); number++) {
