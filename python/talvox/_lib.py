@@ -229,6 +229,11 @@ def candidate_paths():
         # silently to some other copy.
         return [from_environment]
     paths.append(os.path.join(package, LIBRARY_NAME))
+    try:  # written by cmake --install: the library installed with this package
+        from ._location import LIBRARY_FROM_PACKAGE
+        paths.append(os.path.normpath(os.path.join(package, LIBRARY_FROM_PACKAGE)))
+    except ImportError:
+        pass
     paths.append(os.path.normpath(os.path.join(package, "..", "..", "build", LIBRARY_NAME)))
     system = ctypes.util.find_library("talvox")
     paths.append(system if system else LIBRARY_NAME + ".0")

@@ -22,7 +22,7 @@ import tempfile
 
 import numpy as np
 
-from . import _checks
+from . import _checks, audio, reduced_rate
 from . import tones as _tones
 from ._checks import TalvoxError, refused
 from ._lib import ELEMENT_TEXT_BYTES, LOCK, i16, i32, locked, raw
@@ -116,11 +116,12 @@ def _refuse_while_open(operation):
         )
 
 
-def _signal(samples, rate):
-    """Checks a signal the host passes in: int16 (n,) or (n, 2), n >= 1."""
+def _signal(samples, rate, any_channels=False):
+    """Checks a signal the host passes in: int16 (n,) or (n, 2) (any (n, c)
+    with any_channels), n >= 1."""
     if isinstance(samples, np.ndarray) and samples.ndim == 2:
         frames = _checks.array(samples, np.int16, "samples", ndim=2, min_length=1)
-        if frames.shape[1] != 2:
+        if frames.shape[1] < 1 or (frames.shape[1] != 2 and not any_channels):
             raise ValueError(
                 "two-dimensional samples must have shape (n, 2), not %s" % (frames.shape,)
             )
@@ -161,35 +162,66 @@ def _get_signal():
     return np.ascontiguousarray(np.stack([left, right], axis=1))
 
 
-@locked
-def load(path):
-    """Reads a 16-bit PCM WAV file (one or two channels): returns Wave(samples, rate).
+def _decode(path, channel=None, mix=False, raw_layout=None):
+    """Samples of an audio file as the talvox command reads them."""
+    frames, rate, _ = audio.read(path, raw_layout)
+    if frames.shape[0] == 0:
+        raise TalvoxError("talvox: %r holds no samples" % (os.fsdecode(path),))
+    if mix and channel is not None:
+        raise ValueError("mix and channel exclude each other")
+    if mix:
+        total = frames[:, 0].copy()
+        for c in range(1, frames.shape[1]):  # channel by channel, as the command sums them
+            total += frames[:, c]
+        frames = (total / frames.shape[1])[:, None]
+    elif channel is not None:
+        channel = _checks.integer(channel, "channel", 0, frames.shape[1] - 1)
+        frames = frames[:, channel:channel + 1]
+    samples, _ = audio.to_16_bit(frames)
+    return (samples[:, 0].copy() if samples.shape[1] == 1 else samples), rate
 
-    Raises TalvoxError when the library refuses the file. Uses the library's
-    single wave buffer, so it refuses to run while a Document is open.
+
+@locked
+def load(path, channel=None, mix=False, raw=None):
+    """Reads an audio file of any common format (libsndfile: WAV of any PCM
+    width, float, mu-law, A-law, RF64, W64, AIFF, FLAC, Ogg Vorbis, Opus,
+    MP3, ...): returns Wave(samples, rate) with int16 samples, (n,) for one
+    channel, (n, channels) for more.
+
+    Samples are converted as the talvox command converts them (see
+    talvox.audio). channel picks one channel (0 = first), mix=True gives
+    the mean of all channels; raw "RATE,CHANNELS,ENCODING" reads a
+    headerless file. A missing file raises FileNotFoundError, one that
+    cannot be decoded TalvoxError. Refuses to run while a Document is open
+    (the library keeps one document per process).
     """
     encoded = _checks.path(path)
     _refuse_while_open("load")
     _require_readable(encoded)
-    raw.InitWaveFileProc()
-    try:
-        if not raw.ReadWaveFile(1, encoded, 0, 0):
-            raise refused("ReadWaveFile", "%r is not a readable 16-bit PCM WAV file" % (path,))
-        return Wave(_get_signal(), raw.GetSamplesPerSec())
-    finally:
-        raw.FreeWaveFileProc()
+    samples, rate = _decode(encoded, channel, mix, raw)
+    return Wave(samples, rate)
 
 
 @locked
-def save(path, samples, rate):
-    """Writes samples (int16, (n,) or (n, 2)) at rate Hz as a WAV file.
+def save(path, samples, rate, format=None, bits=None):
+    """Writes samples (int16, (n,) or (n, channels)) at rate Hz.
 
-    The file is written completely or not at all. Uses the library's single
-    wave buffer, so it refuses to run while a Document is open.
+    The format comes from format ("wav", "flac", "rf64", "ogg", "opus",
+    "mp3", "aiff", ... as the command's --format), else from the file name's
+    extension, else 16-bit WAV; bits ("8", "16", "24", "32", "float",
+    "double") sets the sample format. A 16-bit WAV of one or two channels is
+    written by the library itself, everything else through libsndfile. The
+    file is written completely or not at all. Refuses to run while a
+    Document is open.
     """
     encoded = _checks.path(path)
-    frames, rate = _signal(samples, rate)
+    frames, rate = _signal(samples, rate, any_channels=True)
+    channels = 1 if frames.ndim == 1 else frames.shape[1]
+    code = audio.format_for(encoded, format, bits, audio.LIBRARY_WAV, channels, rate)
     _refuse_while_open("save")
+    if code != audio.LIBRARY_WAV or channels > 2:
+        audio.write(encoded, frames.reshape(frames.shape[0], channels), rate, code)
+        return
     raw.InitWaveFileProc()
     try:
         _put_signal(frames, rate)
@@ -224,9 +256,10 @@ class Document:
             doc.analyze()
             higher = doc.resynthesize(0, doc.length - 1, semitones=7)
 
-    source is a WAV file path (opened at once: a missing file raises
-    FileNotFoundError), or int16 samples ((n,) or (n, 2)) with their
-    rate, or None for an empty document. Entering (or open()) runs
+    source is an audio file path (any format talvox.load reads, one or two
+    channels; opened at once: a missing file raises FileNotFoundError), or
+    int16 samples ((n,) or (n, 2)) with their rate, or None for an empty
+    document. Entering (or open()) runs
     InitWaveFileProc, InitTalvox and InitSpeechBackup and loads the source;
     leaving (or close()) runs FreeSpeechBackup, FreeTalvox and
     FreeWaveFileProc. Everything read from the document (samples, elements,
@@ -270,9 +303,13 @@ class Document:
         self._open = True
         try:
             if self._path is not None:
-                if not raw.ReadWaveFile(1, self._path, 0, 0):
-                    raise refused("ReadWaveFile", "%r is not a readable 16-bit PCM WAV file"
-                                  % os.fsdecode(self._path))
+                samples, rate = _decode(self._path)
+                if samples.ndim == 2 and samples.shape[1] > 2:
+                    raise TalvoxError(
+                        "talvox: %r has %d channels; a Document holds one or two: pass "
+                        "talvox.load(path, channel=N) or load(path, mix=True) samples instead"
+                        % (os.fsdecode(self._path), samples.shape[1]))
+                _put_signal(samples, rate)
             elif self._frames is not None:
                 _put_signal(self._frames, self._rate)
         except BaseException:
@@ -419,12 +456,13 @@ class Document:
         (CalculateVoiceMarks): one mark per glottal cycle for any voice, the
         F0 range from floor..ceiling in Hz, or chosen from the signal when
         both are 0. 'internal' uses the library's older algorithm
-        (CalculatePitch); 'external' runs the external pitch program pap.exe
-        found on PATH (CalculatePeak) in a private folder of its own (under
-        TMPDIR), where it exchanges temp.wav, pitch.psc and temp.pointprocess
-        with it; the folder is removed afterwards. floor and ceiling belong to
-        the voice tracker only. Returns the number of marks; none raises
-        TalvoxError.
+        (CalculatePitch; above 16 kHz on a decimated copy, as the talvox
+        command does, see talvox.reduced_rate); 'external' runs the external
+        pitch program pap.exe found on PATH (CalculatePeak) in a private
+        folder of its own (under TMPDIR), where it exchanges temp.wav,
+        pitch.psc and temp.pointprocess with it; the folder is removed
+        afterwards. floor and ceiling belong to the voice tracker only.
+        Returns the number of marks; none raises TalvoxError.
         """
         self._require_open()
         if marks not in ("voice", "internal", "external"):
@@ -432,10 +470,16 @@ class Document:
         floor, ceiling = _voice_range(floor, ceiling)
         channel = self._channel(channel)
         samples = raw.GetDataBuffer(channel)
+        factor = reduced_rate.reduction(self.rate)
         if marks == "voice":
             count = raw.CalculateVoiceMarks(samples, self.length, self.rate, floor, ceiling)
             if count == 0:
                 raise refused("CalculateVoiceMarks", "no voiced cycles found in the signal")
+        elif marks == "internal" and factor > 1:  # the route loses marks above 16 kHz
+            signal = _checks.copy_out(samples, self.length, np.int16)
+            count = reduced_rate.calculate_pitch(signal, self.rate, factor)
+            if count == 0:
+                raise refused("CalculatePitch", "no pitch marks found in the signal")
         elif marks == "internal":
             count = raw.CalculatePitch(samples, self.length, self.rate)
             if count == 0:

@@ -15,6 +15,7 @@
 #include "paths.h"
 #include "pieces.h"
 #include "private_folder.h"
+#include "reduced_rate.h"
 #include "talvox.h"
 
 namespace tvx {
@@ -58,7 +59,11 @@ int32_t AnalyzeChannel(const LoadedWave& wave, int channel, MarkSource source, V
   const int16_t* samples = GetDataBuffer(channel);
   if (!samples) FailFile(wave.path, "has no channel " + std::to_string(channel));
   if (source == MarkSource::kVoice) return CalculateVoiceMarks(samples, wave.length, wave.rate, range.floor, range.ceiling);
-  if (source == MarkSource::kInternal) return CalculatePitch(samples, wave.length, wave.rate);
+  if (source == MarkSource::kInternal) {
+    int factor = RateReduction(wave.rate);
+    if (factor > 1) return CalculatePitchReduced(samples, wave.length, wave.rate, factor);
+    return CalculatePitch(samples, wave.length, wave.rate);
+  }
   PutOwnFolderOnPath();
   if (!FindOnPath("pap.exe")) FailFile(wave.path, "the external pitch program pap.exe was not found (build it, or use --marks internal)");
   WorkingFolder folder;

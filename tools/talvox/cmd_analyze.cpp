@@ -9,6 +9,8 @@
 #include "analysis.h"
 #include "annotation_files.h"
 #include "args.h"
+#include "audio_file.h"
+#include "audio_format.h"
 #include "cli_error.h"
 #include "commands.h"
 #include "corpus_runner.h"
@@ -43,7 +45,7 @@ constexpr const char* kHelp =
     "  --floor HZ, --ceiling HZ\n"
     "                        F0 range of the voice tracker (default: chosen from\n"
     "                        the signal); the F0 column always comes from it\n"
-    "  --channel N           analyse channel N (0 or 1) of a stereo file (default 0)\n"
+    "  --channel N, --mix, --raw R,C,E   which channel, or a mono mix-down (below)\n"
     "  --peaks IN.peaks      load this peak file instead of analysing (one input)\n"
     "  --json                the same as JSON (an array for many inputs)\n"
     "  --csv                 the same as a CSV table (one header for many inputs)\n"
@@ -60,11 +62,11 @@ constexpr const char* kHelp =
     "  --text-format long|short   of the TextGrid, PitchTier and point process\n"
     "\n";
 
-const std::vector<OptionSpec> kOptions = {
+const std::vector<OptionSpec> kOptions = WithAudioOptions({
     {"output", 'o', true}, {"marks", 0, true}, {"channel", 0, true}, {"floor", 0, true}, {"ceiling", 0, true},
     {"peaks", 0, true},    {"json", 0, false}, {"jobs", 'j', true}, {"csv", 0, false},
     {"split", 0, false},
-};
+}, false);
 const std::vector<OptionSpec> kAllOptions = WithAnnotationOutputOptions(WithAnnotationInputOptions(kOptions), "");
 
 constexpr int kDescriptionColumns = 16;  // longer descriptions are cut in the table
@@ -73,7 +75,7 @@ std::string FormatTable(const LoadedWave& wave, const std::vector<ElementSummary
   std::string text;
   char line[512];
   std::snprintf(line, sizeof line, "%s: %d Hz, %s, %.3f s; %zu elements, %d pitch marks\n", wave.path.c_str(),
-                wave.rate, wave.channels == 1 ? "mono" : "stereo", wave.Seconds(), elements.size(), marks);
+                wave.rate, ChannelWords(wave.channels).c_str(), wave.Seconds(), elements.size(), marks);
   text += line;
   text += "    #  element            start s     end s  marks   F0 Hz\n";
   for (const ElementSummary& element : elements) {
@@ -117,14 +119,14 @@ std::string Stem(const std::string& path);
 int AnalyzeOne(const Args& args, const std::string& input) {
   MarkSource source = ParseMarkSource(args);
   VoiceRange range = ParseVoiceRange(args);
-  int channel = args.Integer("channel", 0, 0, 1);
+  AudioOptions audio = ParseAudioOptions(args);
   std::string peakFile = args.Value("peaks").value_or("");
   AnnotationInputs annotation = ReadAnnotationInputs(args);
   AnnotationOutputs exports = ParseAnnotationOutputs(args, "");
   CheckWritable(exports);
   LibrarySession session;
-  LoadedWave wave = LoadWave(input);
-  if (channel >= wave.channels) FailFile(input, "has no channel " + std::to_string(channel) + " (it is mono)");
+  LoadedWave wave = LoadWave(input, audio);
+  const int channel = wave.channel;
   std::string peakOutput = args.Value("output").value_or("");
   if (!peakOutput.empty() && IsFolder(peakOutput)) peakOutput += "/" + Stem(input) + ".peaks";
   if (!peakOutput.empty()) {
@@ -159,11 +161,12 @@ int DefaultJobs() {
   return cores > 0 ? static_cast<int>(cores) : 1;
 }
 
-double AudioSeconds(const std::string& path) {
+double AudioSeconds(const std::string& path, const std::optional<AudioFormat>& raw) {
+  struct stat status;
+  if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return 0.0;  // a FIFO is read once, by its worker
   try {
-    WavFormat format = ProbeWav(path);
-    uint64_t frameBytes = uint64_t(format.channels) * ((format.bits + 7u) / 8u);
-    return format.rate && frameBytes ? double(format.dataBytes / frameBytes) / format.rate : 0.0;
+    AudioFormat format = ProbeAudio(path, raw);
+    return format.rate > 0 && format.frames > 0 ? double(format.frames) / format.rate : 0.0;
   } catch (const CliError&) {
     return 0.0;
   }
@@ -187,7 +190,9 @@ int AnalyzeMany(const Args& args) {
   if (args.Has("json") && args.Has("csv")) FailUsage("analyze", "give --json or --csv, not both");
   ParseMarkSource(args);
   ParseVoiceRange(args);
-  args.Integer("channel", 0, 0, 1);
+  AudioOptions audio = ParseAudioOptions(args);
+  for (const std::string& input : args.Positional())
+    if (input == "-") FailUsage("analyze", "standard input ('-') can be one input only");
   int parallel = args.Integer("jobs", DefaultJobs(), 1, 1024);
   std::string folder = args.Value("output").value_or("");
   if (!folder.empty()) {
@@ -201,9 +206,10 @@ int AnalyzeMany(const Args& args) {
 
   // Each worker is this program on one file with the same options.
   std::vector<std::string> shared;
-  for (const char* name : {"marks", "channel", "floor", "ceiling"})
+  for (const char* name : {"marks", "channel", "floor", "ceiling", "raw"})
     if (auto value = args.Value(name)) shared.insert(shared.end(), {std::string("--") + name, *value});
   if (args.Has("json")) shared.push_back("--json");
+  if (args.Has("mix")) shared.push_back("--mix");
   if (args.Has("csv")) shared.push_back("--csv");
   if (args.Has("split")) shared.push_back("--split");
   std::string self = ExecutablePath();
@@ -216,7 +222,7 @@ int AnalyzeMany(const Args& args) {
     if (!folder.empty()) job.argv.insert(job.argv.end(), {"-o", folder + "/" + Stem(input) + ".peaks"});
     job.argv.insert(job.argv.end(), {"--", input});
     jobs.push_back(job);
-    seconds.push_back(AudioSeconds(input));
+    seconds.push_back(AudioSeconds(input, audio.raw));
   }
 
   bool json = args.Has("json"), csv = args.Has("csv");
@@ -261,7 +267,7 @@ int AnalyzeMany(const Args& args) {
 
 int RunAnalyze(int argc, char** argv) {
   Args args("analyze", argc, argv, kAllOptions);
-  if (args.WantsHelp()) return PrintHelp((std::string(kHelp) + kAnnotationInputHelp).c_str());
+  if (args.WantsHelp()) return PrintHelp(std::string(kHelp) + kAnnotationInputHelp + kAudioInputHelp);
   if (args.Positional().empty()) FailUsage("analyze", "no input file given");
   if (args.Positional().size() == 1) return AnalyzeOne(args, args.Positional()[0]);
   return AnalyzeMany(args);

@@ -1,4 +1,4 @@
-// talvox play FILE.wav
+// talvox play FILE
 // talvox record OUT.wav --seconds N [--rate R] [--channels C]
 //
 // Built on the library's exports alone: the sound device reports through a
@@ -23,6 +23,7 @@
 
 #include "cli_error.h"
 #include "output.h"
+#include "session.h"
 #include "talvox.h"
 
 namespace {
@@ -43,7 +44,7 @@ constexpr int kSlackMs = 10000;
 constexpr int64_t kChunkBytes = 1 << 24;
 
 const char kPlayUsage[] =
-    "usage: talvox play FILE.wav\n"
+    "usage: talvox play FILE (any audio format talvox reads)\n"
     "Plays a 16-bit PCM WAV file (mono or stereo) on the default sound device.\n";
 const char kRecordUsage[] =
     "usage: talvox record OUT.wav --seconds N [--rate R] [--channels C]\n"
@@ -229,10 +230,7 @@ int RunPlay(int argc, char** argv) {
     return UsageError(argc < 2 ? "play: no file named" : "play: too many arguments");
   const std::string path = argv[1];
   InitWaveFileProc();
-  if (!ReadWaveFile(1, path.c_str(), 0, 0)) {
-    FreeWaveFileProc();
-    return Fail(path + ": not a 16-bit PCM WAV file");
-  }
+  tvx::LoadWave(path);  // any format, read as every command reads it (throws with the reason)
   const int channels = GetChannels();
   const int rate = GetSamplesPerSec();
   const int64_t bytes = int64_t(GetWaveLength()) * channels * kBytesPerSample;

@@ -24,14 +24,14 @@ constexpr const char* kHelp =
     "  -o, --output OUT.wav  the result (required; - for standard output)\n"
     "  --range START:END     only this range (seconds, or samples with an s suffix)\n"
     "  --peaks IN.peaks      use this annotation instead of segmenting\n"
-    "  --channel N           segment channel N (0 or 1); both channels are collected\n"
+    "  --channel N           segment channel N; every channel is collected\n"
     "  --elements FILE, --tier NAME, --empty-label TEXT\n"
     "                        elements from a TextGrid, label track or CSV table\n"
     "                        (see 'talvox analyze --help')\n";
 
-const std::vector<OptionSpec> kOptions = WithAnnotationInputOptions({
+const std::vector<OptionSpec> kOptions = WithAudioOptions(WithAnnotationInputOptions({
     {"output", 'o', true}, {"range", 0, true}, {"peaks", 0, true}, {"channel", 0, true},
-});
+}), true);
 
 // The library collects up to, not including, its end position, and that
 // position must lie inside the signal; a range that reaches the end of the
@@ -91,13 +91,14 @@ std::vector<int16_t> CollectInPieces(const LoadedWave& wave, int channel, Span s
 
 int RunCollect(int argc, char** argv) {
   Args args("collect", argc, argv, kOptions);
-  if (args.WantsHelp()) return PrintHelp(kHelp);
+  if (args.WantsHelp()) return PrintHelp(std::string(kHelp) + kAudioInputHelp + kAudioOutputHelp);
   std::string outputPath = args.Required("output");
-  int channel = args.Integer("channel", 0, 0, 1);
   AnnotationInputs annotation = ReadAnnotationInputs(args);
 
   LibrarySession session;
-  auto [wave, span] = LoadSingleInput(args, "collect", channel, outputPath);
+  auto [wave, span] = LoadSingleInput(args, "collect", outputPath);
+  AudioFormat outputFormat = OutputAudioFormat(args, wave, outputPath);
+  const int channel = wave.channel;
   std::string peakFile = args.Value("peaks").value_or("");
   if (!peakFile.empty()) LoadPeakFile(peakFile, wave);
   bool userElements = InstallUserElements(wave, annotation);
@@ -107,9 +108,10 @@ int RunCollect(int argc, char** argv) {
   }
   if (peakFile.empty() && !userElements) JoinPiecesIfFull(wave, channel, PieceWork::kSegmentsOnly);
   std::vector<std::vector<int16_t>> channels;
-  for (int c = 0; c < wave.channels; c++) channels.push_back(CollectInPieces(wave, c, span));
+  for (int c = 0; c < wave.channels; c++) channels.push_back(CollectInPieces(wave, PutChannel(wave, c), span));
+  RestoreAnalysedChannel(wave);
   double outputSeconds = double(channels[0].size()) / wave.rate;
-  WriteWave(outputPath, std::move(channels));
+  WriteWave(outputPath, std::move(channels), outputFormat);
   std::fprintf(stderr, "talvox: %s: %.3f s -> %.3f s\n", outputPath.c_str(), double(span.end - span.begin) / wave.rate,
                outputSeconds);
   return 0;

@@ -7,6 +7,7 @@
 #include "annotation_files.h"
 #include "f0_track.h"
 #include "args.h"
+#include "audio_file.h"
 #include "cli_error.h"
 #include "commands.h"
 #include "output.h"
@@ -33,8 +34,8 @@ constexpr const char* kHelp =
     "  -o, --output OUT.wav       the edited signal (required; - for standard output)\n"
     "  --peaks IN.peaks           the annotation to edit (default: analyse first)\n"
     "  --out-peaks OUT.peaks      write the edited annotation\n"
-    "  --marks voice|internal|external, --floor HZ, --ceiling HZ,\n"
-    "  --channel N   as for analyze\n"
+    "  --marks voice|internal|external, --floor HZ, --ceiling HZ   as for analyze\n"
+    "  (a file of more than two channels is edited as one: --channel N or --mix)\n"
     "  --out-textgrid, --out-pitchtier, --out-pointprocess, --out-labels OUT\n"
     "                             the edited annotation as analyze exports it\n"
     "                             (--text-format long|short)\n"
@@ -42,9 +43,23 @@ constexpr const char* kHelp =
     "example: talvox edit in.wav -o out.wav cut 1.0:1.5 paste 3.2 delete 0:0.25\n"
     "         talvox edit in.wav -o out.wav --elements in.TextGrid --out-textgrid out.TextGrid cut 1:2\n\n";
 
-const std::vector<OptionSpec> kOptions = WithAnnotationOutputOptions(WithAnnotationInputOptions({
+const std::vector<OptionSpec> kOptions = WithAudioOptions(WithAnnotationOutputOptions(WithAnnotationInputOptions({
     {"output", 'o', true}, {"peaks", 0, true}, {"out-peaks", 0, true}, {"marks", 0, true}, {"floor", 0, true}, {"ceiling", 0, true}, {"channel", 0, true},
-}), "out-");
+}), "out-"), true);
+
+// The wave buffer's signal after the edits, in the chosen format.
+void WriteEdited(OutputFile& output, const AudioFormat& format) {
+  if (format.IsLibraryWav()) {
+    if (!SaveWaveFile(1, output.temp().c_str(), 0, 0)) FailFile(output.target(), "cannot be written (disk full?)");
+    return;
+  }
+  std::vector<std::vector<int16_t>> channels;
+  for (int c = 0; c < GetChannels(); c++) {
+    const int16_t* samples = GetDataBuffer(c);
+    channels.emplace_back(samples, samples + GetWaveLength());
+  }
+  WriteAudio16(output.temp(), output.target(), format, channels);
+}
 
 struct Operation {
   std::string name;
@@ -126,21 +141,29 @@ void Apply(const Operation& op, int rate, const std::string& input, interop::Tie
 
 int RunEdit(int argc, char** argv) {
   Args args("edit", argc, argv, kOptions);
-  if (args.WantsHelp()) return PrintHelp((std::string(kHelp) + kAnnotationInputHelp).c_str());
+  if (args.WantsHelp()) return PrintHelp(std::string(kHelp) + kAnnotationInputHelp + kAudioInputHelp + kAudioOutputHelp);
   if (args.Positional().empty()) FailUsage("edit", "no input file given");
   std::string outputPath = args.Required("output");
   std::vector<std::string> words(args.Positional().begin() + 1, args.Positional().end());
   std::vector<Operation> operations = ParseOperations(words);
   MarkSource source = ParseMarkSource(args);
   VoiceRange range = ParseVoiceRange(args);
-  int channel = args.Integer("channel", 0, 0, 1);
+  AudioOptions audio = ParseAudioOptions(args);
   AnnotationInputs annotation = ReadAnnotationInputs(args);
   AnnotationOutputs exports = ParseAnnotationOutputs(args, "out-");
 
   LibrarySession session;
-  LoadedWave wave = LoadWave(args.Positional()[0]);
-  if (channel >= wave.channels) FailFile(wave.path, "has no channel " + std::to_string(channel));
   OutputFile output(outputPath);
+  LoadedWave wave = LoadWave(args.Positional()[0], audio);
+  if (!wave.spare.empty() && !args.Has("channel"))
+    FailFile(wave.path, "has " + ChannelWords(wave.channels) +
+                            "; edit keeps one or two: choose one with --channel N, or mix them with --mix");
+  if (!wave.spare.empty()) {  // the chosen channel alone is edited and written
+    wave.channels = 1;
+    wave.spare.clear();
+  }
+  AudioFormat outputFormat = OutputAudioFormat(args, wave, outputPath);
+  const int channel = wave.channel;
   std::unique_ptr<OutputFile> peaksOutput;
   if (auto path = args.Value("out-peaks")) peaksOutput = std::make_unique<OutputFile>(*path);
   CheckWritable(exports);
@@ -158,7 +181,7 @@ int RunEdit(int argc, char** argv) {
     Apply(op, wave.rate, wave.path, tiers.get());
     CheckInterrupted();
   }
-  if (!SaveWaveFile(1, output.temp().c_str(), 0, 0)) FailFile(outputPath, "cannot be written (disk full?)");
+  WriteEdited(output, outputFormat);
   if (peaksOutput && !SaveAnnotation(peaksOutput->temp())) FailFile(peaksOutput->target(), "cannot be written");
   LoadedWave edited = wave;  // the F0 of the signal as it is now
   edited.length = GetWaveLength();

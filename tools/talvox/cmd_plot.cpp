@@ -26,12 +26,11 @@ constexpr const char* kHelp =
     "  -o, --output OUT.svg  the picture (required; - for standard output)\n"
     "  --range START:END     only this range (seconds, or samples with an s suffix)\n"
     "  --peaks IN.peaks      use this annotation instead of analysing\n"
-    "  --marks voice|internal|external, --floor HZ, --ceiling HZ,\n"
-    "  --channel N   as for analyze\n\n";
+    "  --marks voice|internal|external, --floor HZ, --ceiling HZ   as for analyze\n\n";
 
-const std::vector<OptionSpec> kOptions = WithAnnotationInputOptions({
+const std::vector<OptionSpec> kOptions = WithAudioOptions(WithAnnotationInputOptions({
     {"output", 'o', true}, {"range", 0, true}, {"peaks", 0, true}, {"marks", 0, true}, {"floor", 0, true}, {"ceiling", 0, true}, {"channel", 0, true},
-});
+}), false);
 
 // The part of a file name after its last dot, in lower case ("" without one).
 std::string Extension(const std::string& path) {
@@ -48,7 +47,7 @@ std::string Extension(const std::string& path) {
 
 int RunPlot(int argc, char** argv) {
   Args args("plot", argc, argv, kOptions);
-  if (args.WantsHelp()) return PrintHelp((std::string(kHelp) + kAnnotationInputHelp).c_str());
+  if (args.WantsHelp()) return PrintHelp(std::string(kHelp) + kAnnotationInputHelp + kAudioInputHelp);
   std::string outputPath = args.Required("output");
   // The picture is SVG whatever the name says, so a name promising another
   // format is refused rather than filled with SVG.
@@ -57,13 +56,12 @@ int RunPlot(int argc, char** argv) {
     FailUsage("plot", outputPath + ": plots are written as SVG only; give the output a .svg name");
   MarkSource source = ParseMarkSource(args);
   VoiceRange range = ParseVoiceRange(args);
-  int channel = args.Integer("channel", 0, 0, 1);
   AnnotationInputs annotation = ReadAnnotationInputs(args);
 
   LibrarySession session;
-  auto [wave, span] = LoadSingleInput(args, "plot", channel, outputPath);
-  Annotate(wave, channel, source, args.Value("peaks").value_or(""), range, annotation);
-  WritePlot(outputPath, wave, channel, span, range);
+  auto [wave, span] = LoadSingleInput(args, "plot", outputPath);
+  Annotate(wave, wave.channel, source, args.Value("peaks").value_or(""), range, annotation);
+  WritePlot(outputPath, wave, wave.channel, span, range);
   std::fprintf(stderr, "talvox: %s: plot of %.3f to %.3f s, %d elements, %zu pitch marks\n", outputPath.c_str(),
                double(span.begin) / wave.rate, double(span.end) / wave.rate, GetElementNum(), CurrentPeaks().size());
   return 0;

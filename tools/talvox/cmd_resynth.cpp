@@ -56,41 +56,40 @@ constexpr const char* kHelp =
     "  --range START:END     resynthesise only this range (seconds, or samples\n"
     "                        with an s suffix); default: the whole file\n"
     "  --peaks IN.peaks      use this annotation instead of analysing\n"
-    "  --marks voice|internal|external, --floor HZ, --ceiling HZ, --channel N\n"
-    "                        as for analyze; the marks of channel N serve both\n"
-    "                        channels of a stereo file\n"
+    "  --marks voice|internal|external, --floor HZ, --ceiling HZ   as for analyze;\n"
+    "                        the marks of the channel analysed serve every channel\n"
     "  --contour accepts a PitchTier file (long or short text) as well.\n\n";
 
-const std::vector<OptionSpec> kOptions = WithAnnotationInputOptions({
+const std::vector<OptionSpec> kOptions = WithAudioOptions(WithAnnotationInputOptions({
     {"output", 'o', true},   {"pitch-scale", 0, true},    {"semitones", 0, true},
     {"f0", 0, true},         {"contour", 0, true},        {"range", 0, true},
     {"peaks", 0, true},      {"marks", 0, true},          {"floor", 0, true},
     {"ceiling", 0, true},    {"channel", 0, true},        {"tones", 0, true},
     {"tones-from-labels", 0, true}, {"duration-scale", 0, true}, {"free-duration", 0, false},
     {"out-peaks", 0, true},
-});
+}), true);
 
 }  // namespace
 
 int RunResynth(int argc, char** argv) {
   Args args("resynth", argc, argv, kOptions);
-  if (args.WantsHelp()) return PrintHelp((std::string(kHelp) + kAnnotationInputHelp).c_str());
+  if (args.WantsHelp()) return PrintHelp(std::string(kHelp) + kAnnotationInputHelp + kAudioInputHelp + kAudioOutputHelp);
   std::string outputPath = args.Required("output");
   ToneOptions tones = ParseToneOptions(args);
   PitchRequest request = tones.given ? PitchRequest::Scale(1) : ParsePitchRequest(args);
   TimingRequest timing = ParseTimingRequest(args);
   MarkSource source = ParseMarkSource(args);
   VoiceRange range = ParseVoiceRange(args);
-  int channel = args.Integer("channel", 0, 0, 1);
   AnnotationInputs annotation = ReadAnnotationInputs(args);
   std::string peaksPath = args.Value("out-peaks").value_or("");
   if (!peaksPath.empty()) { OutputFile check(peaksPath); }
 
   LibrarySession session;
-  auto [wave, span] = LoadSingleInput(args, "resynth", channel, outputPath);
+  auto [wave, span] = LoadSingleInput(args, "resynth", outputPath);
+  AudioFormat outputFormat = OutputAudioFormat(args, wave, outputPath);
   ProgressBar progress(1, "");
   progress.Update(0, "analysing");
-  Annotate(wave, channel, source, args.Value("peaks").value_or(""), range, annotation);
+  Annotate(wave, wave.channel, source, args.Value("peaks").value_or(""), range, annotation);
   if (tones.given) {
     std::vector<VoicedElement> voiced = FindVoicedElements(wave);
     request = ToneRequest(wave, voiced, ContoursFor(tones, voiced, wave));
@@ -108,7 +107,7 @@ int RunResynth(int argc, char** argv) {
   progress.SetTotal(1);
   progress.Update(1, "writing");
   double outputSeconds = double(result.channels[0].size()) / wave.rate;
-  WriteWave(outputPath, std::move(result.channels));
+  WriteWave(outputPath, std::move(result.channels), outputFormat);
   if (!peaksPath.empty()) SaveOutputAnnotation(peaksPath, outputAnnotation, wave.rate);
   progress.Finish();
   std::fprintf(stderr, "talvox: %s: %s over %d voiced stretches (%d periods); %.3f s -> %.3f s\n",

@@ -27,6 +27,10 @@ constexpr const char* kOverview =
     "  record OUT.wav          record from the sound card\n"
     "  demo [--out DIR]        the whole road on the recording shipped with talvox\n"
     "\n"
+    "Inputs may be any common audio format (WAV of any sample format, RF64, W64,\n"
+    "AIFF, FLAC, Ogg Vorbis, Opus, MP3, ...; '-' is standard input); outputs keep\n"
+    "the input's format. talvox computes in 16 bits.\n"
+    "\n"
     "'talvox COMMAND --help' describes a command. Positions are seconds (1.5) or\n"
     "samples with an s suffix (24000s); ranges are START:END.\n"
     "Errors: exit status 1; bad usage: 2.\n";

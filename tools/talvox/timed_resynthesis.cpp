@@ -8,6 +8,7 @@
 #include "cli_error.h"
 #include "output.h"
 #include "progress.h"
+#include "session.h"
 #include "talvox.h"
 
 namespace tvx {
@@ -173,10 +174,11 @@ TimedResult ResynthesizeTimed(const LoadedWave& wave, const PitchRequest& reques
   for (int c = 0; c < wave.channels; c++) {
     CheckInterrupted();
     if (progress) progress->Update(double(c), "resynthesising");
-    const int16_t* source = GetDataBuffer(c);
+    const int slot = PutChannel(wave, c);
+    const int16_t* source = GetDataBuffer(slot);
     std::vector<int16_t> out(source, source + start);
     if (synthesise) {
-      if (!SynthesisSpeechStretch(c, start, end, static_cast<float>(timing.durationScale)))
+      if (!SynthesisSpeechStretch(slot, start, end, static_cast<float>(timing.durationScale)))
         FailFile(wave.path, "the resynthesis was refused");
       made = GetSynthesisLength();
       const int16_t* y = GetSynthesisSpeech();
@@ -186,6 +188,7 @@ TimedResult ResynthesizeTimed(const LoadedWave& wave, const PitchRequest& reques
     out.insert(out.end(), source + rest, source + wave.length);
     result.synthesis.channels.push_back(std::move(out));
   }
+  RestoreAnalysedChannel(wave);
 
   PositionMap map;
   if (synthesise) {
