@@ -112,12 +112,13 @@ TEST(CliInterop, EveryRoundTripGivesBackTheSameAnnotation) {
   RunResult csv = RunTalvox({"analyze", a.wav, "--csv"});
   ASSERT_EQ(csv.status, 0) << csv.err;
   test::WriteBytes(a.dir.File("in.csv"), std::vector<uint8_t>(csv.out.begin(), csv.out.end()));
+  test::WriteBytes(a.dir.File("in.json"), std::vector<uint8_t>(a.json.begin(), a.json.end()));
   struct Trip {
     std::string elements, marks;
   };
   std::vector<Trip> trips = {{"in.TextGrid", "in.PointProcess"}, {"in.TextGrid", "in.TextGrid"},
                              {"short.TextGrid", "short.PointProcess"}, {"in.txt", "in.PointProcess"},
-                             {"in.csv", "short.TextGrid"}};
+                             {"in.csv", "short.TextGrid"}, {"in.json", "in.json"}};
   for (const Trip& trip : trips) {
     SCOPED_TRACE(trip.elements + " + " + trip.marks);
     RunResult run = RunTalvox({"analyze", a.wav, "--json", "--elements", a.dir.File(trip.elements), "--marks",
@@ -277,6 +278,11 @@ TEST(CliInterop, DamagedFilesFailWithOneLineAndLeaveNothing) {
       {"binary.TextGrid", "ooBinaryFile\x08TextGrid", "--elements", "line 1: a binary TextGrid file; save it as a text file"},
       {"wrong.PointProcess", "File type = \"ooTextFile\"\nObject class = \"PointProcess\"\n\n0\n0.8\n3\n0.1\n0.2\n", "--marks",
        "line 9: the file ends where the time of point 3 (a number) was expected (truncated?)"},
+      {"cut.json", "{\"elements\": [\n{\"desc\": \"a\",", "--elements",
+       "line 2: not valid JSON (one object, as analyze --json writes)"},
+      {"noend.json", "{\"elements\": [{\"desc\": \"a\", \"start\": 0}]}", "--elements",
+       "element 0: expected a number \"end\""},
+      {"nomarks.json", "{\"elements\": []}", "--marks", "line 1: expected a \"mark_times\" array (analyze --json writes one)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

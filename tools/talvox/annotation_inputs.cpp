@@ -15,6 +15,7 @@
 #include "cli_error.h"
 #include "text_input.h"
 #include "csv.h"
+#include "json_output.h"
 #include "format_error.h"
 #include "labels.h"
 #include "oo_text.h"
@@ -32,17 +33,20 @@ using interop::FormatError;
 
 const char* const kAnnotationInputHelp =
     "annotation files (TextGrid long or short text, UTF-8 or UTF-16; label\n"
-    "tracks 'start<TAB>end<TAB>label'; CSV tables as analyze --csv writes):\n"
+    "tracks 'start<TAB>end<TAB>label'; CSV tables and JSON reports as analyze\n"
+    "--csv and --json write):\n"
     "  --elements FILE       the elements from FILE instead of talvox's\n"
     "                        segmentation: a TextGrid interval tier, a label\n"
-    "                        track's labels or a CSV table's rows. Times become\n"
+    "                        track's labels, a CSV table's rows or a JSON\n"
+    "                        report's elements. Times become\n"
     "                        the nearest sample; stretches that nothing covers\n"
     "                        and empty labels become elements of --empty-label\n"
     "  --tier NAME           the interval tier to take (default: the first)\n"
     "  --empty-label TEXT    description of empty intervals (default: empty;\n"
     "                        'SIL' makes them silences)\n"
     "  --marks FILE          pitch marks from a point-process text, a TextGrid\n"
-    "                        point tier or a label track's start times\n"
+    "                        point tier, a label track's start times or a JSON\n"
+    "                        report's mark_times\n"
     "  --mark-tier NAME      the point tier to take (default: the first)\n"
     "  --snap none|peak|zerocross\n"
     "                        move each mark from a file to the largest sample\n"
@@ -83,13 +87,14 @@ std::string ReadDecoded(const std::string& path) {
   }
 }
 
-enum class FileKind { kObjectText, kLabels, kCsv };
+enum class FileKind { kObjectText, kLabels, kCsv, kJson };
 
 FileKind KindOf(const std::string& text) {
   size_t first = text.find_first_not_of(" \r\n");
   if (first == std::string::npos) return FileKind::kLabels;
   if (text.compare(first, 9, "File type") == 0 || text.compare(first, 12, "ooBinaryFile") == 0)
     return FileKind::kObjectText;  // the object readers name what is wrong with it
+  if (text[first] == '{') return FileKind::kJson;
   size_t end = text.find('\n', first);
   std::string line = text.substr(first, end == std::string::npos ? std::string::npos : end - first);
   if (line.find('\t') == std::string::npos && line.find(',') != std::string::npos) return FileKind::kCsv;
@@ -140,6 +145,69 @@ std::vector<interop::TimedSegment> SegmentsFromCsv(const std::string& text, bool
   return segments;
 }
 
+int LineOfByte(const std::string& text, size_t byte) {
+  return 1 + static_cast<int>(std::count(text.begin(), text.begin() + std::min(byte, text.size()), '\n'));
+}
+
+// A report as analyze --json writes it (one file's object).
+Json ParseReport(const std::string& text) {
+  try {
+    Json report = Json::parse(text);
+    if (!report.is_object()) throw FormatError(1, "expected one JSON object, as analyze --json writes for one file");
+    return report;
+  } catch (const Json::parse_error& error) {
+    throw FormatError(LineOfByte(text, error.byte ? error.byte - 1 : 0), "not valid JSON (one object, as analyze --json writes)");
+  }
+}
+
+double JsonField(const Json& item, const char* name, size_t index) {
+  auto field = item.find(name);
+  if (field == item.end() || !field->is_number() || !std::isfinite(field->get<double>()))
+    throw FormatError(0, "element " + std::to_string(index) + ": expected a number \"" + name + "\"");
+  return field->get<double>();
+}
+
+// The elements of a report; sample positions win over seconds, as in CSV.
+std::vector<interop::TimedSegment> SegmentsFromJson(const std::string& text, bool* inSamples) {
+  Json report = ParseReport(text);
+  auto elements = report.find("elements");
+  if (elements == report.end() || !elements->is_array() || elements->empty())
+    throw FormatError(1, "expected a non-empty \"elements\" array");
+  bool bySamples = true;
+  for (const Json& item : *elements)
+    if (!item.is_object() || !item.contains("start_sample") || !item.contains("end_sample")) bySamples = false;
+  std::vector<interop::TimedSegment> segments;
+  for (size_t i = 0; i < elements->size(); i++) {
+    const Json& item = (*elements)[i];
+    if (!item.is_object()) throw FormatError(0, "element " + std::to_string(i) + ": expected an object");
+    auto desc = item.find("desc");
+    if (desc == item.end() || !desc->is_string())
+      throw FormatError(0, "element " + std::to_string(i) + ": expected a text \"desc\"");
+    interop::TimedSegment segment;
+    segment.label = desc->get<std::string>();
+    segment.start = JsonField(item, bySamples ? "start_sample" : "start", i);
+    segment.end = JsonField(item, bySamples ? "end_sample" : "end", i);
+    segments.push_back(segment);
+  }
+  *inSamples = bySamples;
+  return segments;
+}
+
+// The marks of a report, from its exact times.
+std::vector<interop::TimedPoint> PointsFromJson(const std::string& text) {
+  Json report = ParseReport(text);
+  auto times = report.find("mark_times");
+  if (times == report.end() || !times->is_array())
+    throw FormatError(1, "expected a \"mark_times\" array (analyze --json writes one)");
+  std::vector<interop::TimedPoint> points;
+  for (const Json& time : *times) {
+    if (!time.is_number() || !std::isfinite(time.get<double>()))
+      throw FormatError(0, "mark " + std::to_string(points.size()) + ": expected a time in seconds");
+    points.push_back({time.get<double>(), 0});
+  }
+  return points;
+}
+
 struct ParsedSegments {
   std::vector<interop::TimedSegment> segments;
   bool inSamples = false;
@@ -171,12 +239,16 @@ ParsedSegments SegmentsFromFile(const std::string& text, const Args& args) {
     case FileKind::kCsv:
       parsed.segments = SegmentsFromCsv(text, &parsed.inSamples);
       break;
+    case FileKind::kJson:
+      parsed.segments = SegmentsFromJson(text, &parsed.inSamples);
+      break;
   }
   return parsed;
 }
 
 std::vector<interop::TimedPoint> PointsFromFile(const std::string& text, const Args& args, size_t* tierIndex) {
   std::vector<interop::TimedPoint> points;
+  if (KindOf(text) == FileKind::kJson) return PointsFromJson(text);
   if (KindOf(text) == FileKind::kObjectText) {
     if (interop::ObjectClassOf(text) != "TextGrid") {  // the reader names any other class
       interop::PointProcess process = interop::ParsePointProcess(text);
