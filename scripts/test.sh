@@ -1,19 +1,19 @@
 #!/usr/bin/env bash
-# Runs every test: a warnings-as-errors build with all tests, the same tests
+# Runs every test: a warnings-as-errors build (TALVOX_WERROR) with all tests, the same tests
 # again under AddressSanitizer and UndefinedBehaviorSanitizer, the Python
 # binding's tests and a short fuzzing run.
 set -eu
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh tests
 jobs=$(nproc)
 
 echo "== build and test (release)"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVOX_BUILD_TESTS=ON -DTALVOX_WERROR=ON >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build -j "$jobs" --output-on-failure
 
 echo "== build and test (AddressSanitizer + UndefinedBehaviorSanitizer)"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALVOX_SANITIZE=ON >/dev/null
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALVOX_SANITIZE=ON -DTALVOX_BUILD_TESTS=ON -DTALVOX_WERROR=ON >/dev/null
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan -j "$jobs" --output-on-failure

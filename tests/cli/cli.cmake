@@ -5,3 +5,7 @@ if(TARGET test_cli AND TARGET talvox_cli)
     add_dependencies(test_cli pap)
   endif()
 endif()
+# The audio tests write and read files of every format with libsndfile.
+if(TARGET test_cli AND TARGET PkgConfig::SNDFILE)
+  target_link_libraries(test_cli PRIVATE PkgConfig::SNDFILE)
+endif()

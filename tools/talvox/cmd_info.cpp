@@ -1,39 +1,52 @@
-// talvox info: what a WAV file holds, without reading its samples.
+// talvox info: what an audio file holds, and whether talvox takes it.
 #include <cstdio>
 
 #include "args.h"
+#include "audio_file.h"
 #include "cli_error.h"
 #include "commands.h"
-#include "wav_probe.h"
+#include "session.h"
 
 namespace tvx {
 namespace {
 
 constexpr const char* kHelp =
-    "usage: talvox info FILE.wav...\n"
+    "usage: talvox info FILE... [--raw RATE,CHANNELS,ENCODING]\n"
     "\n"
-    "Prints each file's format, sampling rate, channels and length in samples\n"
-    "and seconds, and whether talvox can read it (16-bit PCM, mono or stereo).\n";
+    "Prints each file's container, sample format, sampling rate, channels and\n"
+    "length in samples and seconds (counted by decoding it, as every command\n"
+    "reads it), and whether talvox takes it and how: the commands read exactly\n"
+    "the files marked readable. '-' reads standard input.\n";
+
+const std::vector<OptionSpec> kOptions = {{"raw", 0, true}};
+
+std::string HowRead(const AudioFormat& format) {
+  std::string problem = LibraryLimitProblem(format, HeldChannels(format.channels));
+  if (!problem.empty()) return "no: " + problem;
+  std::string how = "yes";
+  if (!format.Is16BitPcm()) how += ", as 16-bit (rounded)";
+  if (format.channels > 2) how += ", one channel at a time (--channel N) or mixed down (--mix)";
+  return how;
+}
 
 }  // namespace
 
 int RunInfo(int argc, char** argv) {
-  Args args("info", argc, argv, {});
-  if (args.WantsHelp()) return PrintHelp(kHelp);
+  Args args("info", argc, argv, kOptions);
+  if (args.WantsHelp()) return PrintHelp(std::string(kHelp) + kAudioInputHelp);
   if (args.Positional().empty()) FailUsage("info", "no file given");
+  std::optional<AudioFormat> raw;
+  if (auto layout = args.Value("raw")) raw = ParseRawLayout("info", *layout);
   int status = 0;
   for (const std::string& path : args.Positional()) {
     try {
-      WavFormat format = ProbeWav(path);
-      uint64_t frameBytes = uint64_t(format.channels) * ((format.bits + 7) / 8);
-      uint64_t frames = frameBytes ? format.dataBytes / frameBytes : 0;
-      double seconds = format.rate ? double(frames) / format.rate : 0.0;
-      bool readable = format.IsPcm() && format.bits == 16 && format.channels >= 1 && format.channels <= 2;
-      std::printf("%s\n  format:   %s\n  rate:     %u Hz\n  channels: %u\n  length:   %llu samples, %.3f s\n"
-                  "  readable: %s\n",
-                  path.c_str(), format.Describe().c_str(), format.rate, format.channels,
-                  static_cast<unsigned long long>(frames), seconds,
-                  readable ? "yes" : "no (convert with: sox IN.wav -b 16 OUT.wav)");
+      AudioFormat format = ScanAudio(path, raw);
+      double seconds = double(format.frames) / format.rate;
+      std::printf("%s\n  format:    %s, %d Hz, %s\n  container: %s\n  rate:      %d Hz\n  channels:  %d\n"
+                  "  length:    %lld samples, %.3f s\n  readable:  %s\n",
+                  path == "-" ? "standard input" : path.c_str(), format.EncodingName().c_str(), format.rate,
+                  ChannelWords(format.channels).c_str(), format.ContainerName().c_str(), format.rate,
+                  format.channels, static_cast<long long>(format.frames), seconds, HowRead(format).c_str());
     } catch (const CliError& error) {
       std::fprintf(stderr, "talvox: %s\n", error.what());
       status = error.status();

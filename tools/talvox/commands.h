@@ -2,6 +2,8 @@
 // status (errors are thrown as CliError).
 #pragma once
 
+#include <string>
+
 namespace tvx {
 
 int RunInfo(int argc, char** argv);
@@ -14,5 +16,6 @@ int RunDemo(int argc, char** argv);
 
 // Prints a subcommand's help text to standard output.
 int PrintHelp(const char* text);
+inline int PrintHelp(const std::string& text) { return PrintHelp(text.c_str()); }
 
 }  // namespace tvx

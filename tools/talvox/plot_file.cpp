@@ -15,8 +15,8 @@ void WritePlot(const std::string& path, const LoadedWave& wave, int channel, Spa
   PlotInput input;
   std::string name = wave.path.substr(wave.path.rfind('/') == std::string::npos ? 0 : wave.path.rfind('/') + 1);
   char title[512];
-  std::snprintf(title, sizeof title, "%s  (%d Hz, channel %d, %.3f to %.3f s)", name.c_str(), wave.rate, channel,
-                double(span.begin) / wave.rate, double(span.end) / wave.rate);
+  std::snprintf(title, sizeof title, "%s  (%d Hz, channel %d, %.3f to %.3f s)", name.c_str(), wave.rate,
+                wave.spare.empty() ? channel : wave.fileChannel, double(span.begin) / wave.rate, double(span.end) / wave.rate);
   input.title = title;
   input.rate = wave.rate;
   input.begin = span.begin;
@@ -27,10 +27,7 @@ void WritePlot(const std::string& path, const LoadedWave& wave, int channel, Spa
   input.intervalF0 = TrackAtIntervals(TrackChannel(wave, channel, range), input.peaks);
   ComputeSpectrogram(input, kMaxSpectrogramColumns);
   std::string svg = RenderSvg(input);
-  FILE* file = std::fopen(output.temp().c_str(), "wb");
-  bool written = file && std::fwrite(svg.data(), 1, svg.size(), file) == svg.size();
-  if (file) written = (std::fclose(file) == 0) && written;
-  if (!written) FailFile(path, "cannot be written (disk full?)");
+  output.WriteAll(svg);
   output.Commit();
 }
 

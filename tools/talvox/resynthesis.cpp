@@ -84,7 +84,8 @@ ResynthesisResult Resynthesize(const LoadedWave& wave, const PitchRequest& reque
 
   if (progress) progress->SetTotal(double(runs.size() * wave.channels) + 1);  // + 1: the writing
   for (int c = 0; c < wave.channels; c++) {
-    const int16_t* source = GetDataBuffer(c);
+    const int slot = PutChannel(wave, c);
+    const int16_t* source = GetDataBuffer(slot);
     std::vector<int16_t> out;
     out.reserve(static_cast<size_t>(wave.length) + static_cast<size_t>(wave.length) / 4);
     int32_t copied = 0;  // source samples before this position are done
@@ -94,7 +95,7 @@ ResynthesisResult Resynthesize(const LoadedWave& wave, const PitchRequest& reque
       if (progress) progress->Update(double(c * runs.size() + r), "resynthesising");
       int32_t start = peaks[run.first], end = peaks[run.last];
       out.insert(out.end(), source + copied, source + start);
-      if (!SynthesisSpeech(c, start, end)) FailFile(wave.path, "the resynthesis was refused");
+      if (!SynthesisSpeech(slot, start, end)) FailFile(wave.path, "the resynthesis was refused");
       const int16_t* made = GetSynthesisSpeech();
       out.insert(out.end(), made, made + GetSynthesisLength());
       copied = end;
@@ -102,6 +103,7 @@ ResynthesisResult Resynthesize(const LoadedWave& wave, const PitchRequest& reque
     out.insert(out.end(), source + copied, source + wave.length);
     result.channels.push_back(std::move(out));
   }
+  RestoreAnalysedChannel(wave);
   return result;
 }
 

@@ -1,7 +1,9 @@
 #include "session.h"
 
 #include <algorithm>
+#include <cstdio>
 
+#include "audio_file.h"
 #include "cli_error.h"
 #include "output.h"
 #include "talvox.h"
@@ -22,35 +24,137 @@ LibrarySession::~LibrarySession() {
 
 void LibrarySession::ResetDocument() { InitTalvox(); }
 
-LoadedWave LoadWave(const std::string& path) {
+namespace {
+
+constexpr int kMostChannels = 1024;
+
+// The wave buffer's header for 16-bit samples at this rate, and its signal.
+void PutSignal(const std::vector<std::vector<int16_t>>& channels, int rate) {
+  uint16_t count = static_cast<uint16_t>(channels.size());
+  TvxWaveHeader* header = GetWaveFileHead();
+  header->formatTag = 1;
+  header->samplesPerSec = static_cast<uint32_t>(rate);
+  header->bitsPerSample = 16;
+  header->blockAlign = static_cast<uint16_t>(2 * count);
+  header->avgBytesPerSec = static_cast<uint32_t>(rate) * 2u * count;
+  SetChannels(count);
+  int32_t length = static_cast<int32_t>(channels[0].size());
+  bool stored = false;
+  if (count == 1) {
+    stored = SetDataBuffer(0, channels[0].data(), length);
+  } else {  // index 2: both channels from interleaved frames, and the header's size for two
+    std::vector<int16_t> frames;
+    frames.reserve(2 * channels[0].size());
+    for (size_t i = 0; i < channels[0].size(); i++) frames.insert(frames.end(), {channels[0][i], channels[1][i]});
+    stored = SetDataBuffer(2, frames.data(), length);
+  }
+  if (!stored) throw CliError(kExitFailure, "the signal could not be stored (out of memory?)");
+}
+
+std::string ConversionNote(const Samples16& samples) {
+  std::string note = samples.format.EncodingName() + " read as 16-bit";
+  if (samples.channels.size() == 1 && samples.format.channels > 1)
+    note += ", " + ChannelWords(samples.format.channels) + " mixed down to mono";
+  else if (!samples.format.Is16BitPcm())
+    note += " (rounded)";
+  if (samples.clipped > 0) note += "; " + std::to_string(samples.clipped) + " samples clipped";
+  return note;
+}
+
+}  // namespace
+
+const char* const kAudioInputHelp =
+    "\ninput: WAV (any PCM width, float, mu-law, A-law, extensible), RF64, W64,\n"
+    "  AIFF, AU, CAF, FLAC, Ogg Vorbis, Opus, MP3 and more (libsndfile); '-'\n"
+    "  reads standard input. Samples reach talvox as 16-bit (rounded, clipped).\n"
+    "  --raw RATE,CHANNELS,ENCODING   a headerless file (ENCODING: s8, u8, s16,\n"
+    "                        s24, s32, f32, f64, ulaw, alaw; append be for big-endian)\n"
+    "  --channel N           the channel analysed (0 = first; any channel count)\n"
+    "  --mix                 analyse and write a mono mix-down of all channels\n";
+
+const char* const kAudioOutputHelp =
+    "\noutput: the input's format, rate and channels unless changed by\n"
+    "  --format NAME         wav, wavex, rf64, w64, aiff, au, caf, flac, ogg, opus,\n"
+    "                        mp3, raw (default: the output name's extension, else\n"
+    "                        the input's)\n"
+    "  --bits B              8, 16, 24, 32 (PCM), float or double\n"
+    "  talvox computes in 16 bits: a 24-bit or float output holds 16-bit values.\n";
+
+AudioOptions ParseAudioOptions(const Args& args) {
+  AudioOptions options;
+  if (auto raw = args.Value("raw")) options.raw = ParseRawLayout(args.command(), *raw);
+  options.channel = args.Integer("channel", 0, 0, kMostChannels - 1);
+  options.mix = args.Has("mix");
+  if (options.mix && args.Has("channel")) FailUsage(args.command(), "--mix and --channel exclude each other");
+  return options;
+}
+
+std::vector<OptionSpec> WithAudioOptions(std::vector<OptionSpec> options, bool writesAudio) {
+  options.insert(options.end(), {{"raw", 0, true}, {"mix", 0, false}});
+  if (writesAudio) options.insert(options.end(), {{"format", 0, true}, {"bits", 0, true}});
+  return options;
+}
+
+LoadedWave LoadWave(const std::string& path, const AudioOptions& options) {
   LoadedWave wave;
   wave.path = path;
-  wave.format = ProbeWav(path);
-  RequireReadableFormat(path, wave.format);
-  constexpr uint64_t kLargestFile = (1ull << 31) - 1;  // the reader's limit
-  if (wave.format.fileBytes > kLargestFile) FailFile(path, "too large (2 GiB or more); split it with sox first");
-  if (!ReadWaveFile(1, path.c_str(), 0, 0)) FailFile(path, "the WAV file could not be read (damaged?)");
+  Samples16 samples = ReadAudio16(path, options.raw, options.mix);
   CheckInterrupted();
-  wave.rate = GetSamplesPerSec();
-  wave.channels = GetChannels();
+  const std::string name = path == "-" ? "standard input" : path;
+  int count = static_cast<int>(samples.channels.size());
+  if (options.channel >= count)
+    FailFile(name, "has no channel " + std::to_string(options.channel) + " (it is " + ChannelWords(count) +
+                       "; channels count from 0)");
+  std::string problem = LibraryLimitProblem(samples.format, HeldChannels(count));
+  if (!problem.empty()) FailFile(name, problem);
+  if (samples.converted) std::fprintf(stderr, "talvox: %s: %s\n", name.c_str(), ConversionNote(samples).c_str());
+  wave.format = samples.format;
+  wave.rate = samples.format.rate;
+  wave.channels = count;
+  wave.fileChannel = options.channel;
+  if (count <= 2) {
+    PutSignal(samples.channels, wave.rate);
+    wave.channel = options.channel;
+  } else {
+    PutSignal({samples.channels[size_t(options.channel)]}, wave.rate);
+    wave.spare = std::move(samples.channels);
+  }
   wave.length = GetWaveLength();
-  if (wave.length <= 0) FailFile(path, "holds no samples");
+  if (wave.length <= 0) FailFile(name, "holds no samples");
   return wave;
 }
 
-SingleInput LoadSingleInput(const Args& args, const std::string& command, int channel,
-                            const std::string& outputPath) {
+int PutChannel(const LoadedWave& wave, int c) {
+  if (wave.spare.empty()) return c;
+  const auto& samples = wave.spare[size_t(c)];
+  if (!SetDataBuffer(0, samples.data(), static_cast<int32_t>(samples.size())))
+    throw CliError(kExitFailure, "the signal could not be stored (out of memory?)");
+  return 0;
+}
+
+void RestoreAnalysedChannel(const LoadedWave& wave) {
+  if (!wave.spare.empty()) PutChannel(wave, wave.fileChannel);
+}
+
+AudioFormat OutputAudioFormat(const Args& args, const LoadedWave& wave, const std::string& outputPath) {
+  AudioFormat like = wave.format;
+  like.channels = wave.channels;
+  return ChooseOutputFormat(args.command(), like, outputPath, args.Value("format"), args.Value("bits"));
+}
+
+SingleInput LoadSingleInput(const Args& args, const std::string& command, const std::string& outputPath) {
   if (args.Positional().size() != 1) FailUsage(command, "give exactly one input file");
-  SingleInput input{LoadWave(args.Positional()[0]), Span{0, 0}};
+  AudioOptions options = ParseAudioOptions(args);
+  { OutputFile check(outputPath); }
+  SingleInput input{LoadWave(args.Positional()[0], options), Span{0, 0}};
   const LoadedWave& wave = input.wave;
-  if (channel >= wave.channels) FailFile(wave.path, "has no channel " + std::to_string(channel));
   input.span = Span{0, wave.length};
   if (auto range = args.Value("range")) input.span = ParseSpan(command, *range, wave.rate, wave.length);
-  { OutputFile check(outputPath); }
   return input;
 }
 
 std::vector<std::vector<int16_t>> CopyChannels(const LoadedWave& wave) {
+  if (!wave.spare.empty()) return wave.spare;
   std::vector<std::vector<int16_t>> channels;
   for (int c = 0; c < wave.channels; c++) {
     const int16_t* samples = GetDataBuffer(c);
@@ -67,22 +171,28 @@ void WriteWave(const std::string& path, std::vector<std::vector<int16_t>> channe
     SetWaveLength(0);
     if (!SaveWaveFile(3, output.temp().c_str(), 0, 0)) FailFile(path, "cannot be written");
   } else {
-    // One channel is stored as it is, two as interleaved frames (index 2).
-    std::vector<int16_t> frames;
-    if (channels.size() == 2) {
-      frames.reserve(2 * length);
-      for (size_t i = 0; i < length; i++) frames.insert(frames.end(), {channels[0][i], channels[1][i]});
-      channels[0] = std::vector<int16_t>();
-      channels[1] = std::vector<int16_t>();
-    }
-    const int16_t* samples = channels.size() == 2 ? frames.data() : channels[0].data();
+    // Each channel is handed over and released in turn, so the library's
+    // copy never stands beside both of ours and an interleaved third.
     SetChannels(static_cast<uint16_t>(channels.size()));
-    if (!SetDataBuffer(channels.size() == 2 ? 2 : 0, samples, static_cast<int32_t>(length)))
-      FailFile(path, "the signal could not be stored");
-    channels.clear();
-    frames = std::vector<int16_t>();
+    for (size_t c = 0; c < channels.size(); c++) {
+      if (!SetDataBuffer(static_cast<int32_t>(c), channels[c].data(), static_cast<int32_t>(length)))
+        FailFile(path, "the signal could not be stored");
+      channels[c] = std::vector<int16_t>();
+    }
+    SetWaveLength(static_cast<int32_t>(length));
     if (!SaveWaveFile(1, output.temp().c_str(), 0, 0)) FailFile(path, "cannot be written (disk full?)");
   }
+  output.Commit();
+}
+
+}  // namespace tvx
+
+namespace tvx {
+
+void WriteWave(const std::string& path, std::vector<std::vector<int16_t>> channels, const AudioFormat& format) {
+  if (format.IsLibraryWav() && channels.size() <= 2) return WriteWave(path, std::move(channels));
+  OutputFile output(path);
+  WriteAudio16(output.temp(), path, format, channels);
   output.Commit();
 }
 
