@@ -42,6 +42,7 @@ struct ElementView {
   std::string desc;
   int32_t start;
   int32_t end;
+  bool operator==(const ElementView& o) const { return desc == o.desc && start == o.start && end == o.end; }
 };
 
 // A stroke point of drawn pitch: a sample position and the F0 wanted there.

@@ -19,5 +19,5 @@ add_library(talvox_view OBJECT ${TALVOX_VIEW_SOURCES} ${TALVOX_VIEW_ASSETS})
 target_include_directories(talvox_view PUBLIC ${TALVOX_VIEW_DIR} ${PROJECT_SOURCE_DIR}/include)
 target_link_libraries(talvox_view PUBLIC PkgConfig::HTTPLIB nlohmann_json::nlohmann_json Threads::Threads)
 
-target_sources(talvox_cli PRIVATE $<TARGET_OBJECTS:talvox_view>)
+# Linked directly, the object library puts its objects into the program.
 target_link_libraries(talvox_cli PRIVATE talvox_view)
