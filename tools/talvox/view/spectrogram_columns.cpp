@@ -10,7 +10,7 @@ namespace {
 constexpr int64_t kHop = 16;             // samples between spectrum frames
 constexpr int64_t kFrame = 128;          // samples of one frame
 constexpr int64_t kAllFramesLimit = 40000;  // frames computed in one pass before sampling
-constexpr int kFramesPerColumn = 3;      // frames sampled across a long column
+constexpr int kFramesPerColumn = 2;      // frames sampled across a long column
 
 void TakeLoudest(uint8_t* column, const uint8_t* frame) {
   for (int k = 0; k < kSpectrumBins; k++) column[k] = std::max(column[k], frame[k]);

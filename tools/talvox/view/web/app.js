@@ -83,11 +83,15 @@ function viewChanged() {
   viewTimer = setTimeout(() => fetchView().catch((e) => message(e.message, true)), 30);
 }
 
+async function refreshElements() {
+  state.elements = (await api.getJson('elements')).elements;
+}
+async function refreshMarks() {
+  state.marks = await api.getMarks();
+}
 async function refreshAnnotation() {
-  const [info, elements, marks] = await Promise.all([api.getJson('info'), api.getJson('elements'), api.getMarks()]);
+  const [info] = await Promise.all([api.getJson('info'), refreshElements(), refreshMarks()]);
   state.info = info;
-  state.elements = elements.elements;
-  state.marks = marks;
   if (state.vp && state.vp.length !== info.length) {
     state.vp.length = info.length;
     state.vp.clamp();
@@ -95,11 +99,22 @@ async function refreshAnnotation() {
 }
 
 // Runs a change on the server; a refusal is shown and nothing changes.
+// Changes of the elements alone wait only for the element table; the marks
+// (whose F0 depends on the elements) follow.
 async function change(path, body, done) {
+  const elementsOnly = path.startsWith('boundary/') || path === 'description';
+  const t0 = performance.now();
   try {
     const info = await api.post(path, body);
-    state.info = info;
-    await refreshAnnotation();
+    const posted = performance.now();
+    if (elementsOnly && info.length === state.info.length) {
+      state.info = info;
+      await refreshElements();
+      window.talvox.lastChange = { path, postMs: posted - t0, elementsMs: performance.now() - posted };
+      refreshMarks().then(redraw, (e) => message(e.message, true));
+    } else {
+      await refreshAnnotation();
+    }
     if (done) message(done);
     viewChanged();
     return true;
@@ -349,12 +364,15 @@ window.addEventListener('keydown', (event) => {
 });
 
 async function start() {
+  const timeline = window.talvox.timeline = { script: performance.now() };
   try {
-    await refreshAnnotation();
+    state.info = await api.getJson('info');
     $('name').textContent = state.info.name;
     document.title = `${state.info.name} · talvox`;
     resize();
-    await fetchView();
+    await Promise.all([refreshAnnotation().then(() => { timeline.annotation = performance.now(); }),
+      fetchView().then(() => { timeline.view = performance.now(); })]);
+    redraw();
     await new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done)));
     window.talvox.openedAt = performance.now();
     message('');

@@ -256,7 +256,8 @@ export function draw(ctx, state) {
   if (waves) waves.forEach((wave, c) => drawWave(ctx, vp, wave, lanes.waves[c], c));
   drawMarks(ctx, vp, marks, lanes, notes);
   drawSpectrum(ctx, vp, spectrum, info.rate, settings, lanes.spectrum);
-  state.pitchRange = pitchRange(marks);
+  // Sorting every F0 of an hour takes longer than a frame: once per marks.
+  if (state.pitchRangeOf !== marks) { state.pitchRange = pitchRange(marks); state.pitchRangeOf = marks; }
   drawPitch(ctx, vp, marks, lanes.pitch, state.pitchRange);
   const { shown, total } = visibleBoundaries(vp, elements);
   ctx.strokeStyle = 'rgba(20,60,140,0.75)';
