@@ -3,7 +3,7 @@
 // and the F0 lane with the source and the modified pitch.
 export const LEFT = 56;            // pixels for the axes' labels
 const AXIS = 20, ELEMENTS = 26, SPECTRUM = 130, PITCH = 110, GAP = 4;
-const MIN_LABEL_GAP = 4;          // pixels between boundaries drawn on long views
+const MIN_LABEL_GAP = 6;          // pixels between boundaries drawn on long views
 const MOST_MARK_TICKS_PER_PIXEL = 0.5;
 export const MARK_STRIP = 16;     // pixels at the top of a waveform where the marks are picked up
 
@@ -259,12 +259,15 @@ export function draw(ctx, state) {
   // Sorting every F0 of an hour takes longer than a frame: once per marks.
   if (state.pitchRangeOf !== marks) { state.pitchRange = pitchRange(marks); state.pitchRangeOf = marks; }
   drawPitch(ctx, vp, marks, lanes.pitch, state.pitchRange);
+  // Thinned boundaries stay in the element lane, so that they do not hide
+  // the waveform of a long view.
   const { shown, total } = visibleBoundaries(vp, elements);
+  const bottom = shown.length < total ? lanes.elements.y + lanes.elements.h : lanes.spectrum.y + lanes.spectrum.h;
   ctx.strokeStyle = 'rgba(20,60,140,0.75)';
   ctx.beginPath();
   for (const b of shown) {
     const x = LEFT + Math.round(b.x) + 0.5;
-    ctx.moveTo(x, lanes.elements.y); ctx.lineTo(x, lanes.spectrum.y + lanes.spectrum.h);
+    ctx.moveTo(x, lanes.elements.y); ctx.lineTo(x, bottom);
   }
   ctx.stroke();
   if (shown.length < total) notes.push(`${shown.length} of ${total} boundaries shown: zoom in for all`);
