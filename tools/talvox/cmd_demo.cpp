@@ -102,7 +102,7 @@ int RunDemo(int argc, char** argv) {
   std::string peakPath = folder + "/austen.peaks", plotPath = folder + "/austen.svg";
   SavePeakFile(peakPath);
   written.push_back(peakPath);
-  WritePlot(plotPath, wave, 0, Span{0, wave.length});
+  WritePlot(plotPath, wave, Span{0, wave.length});
   written.push_back(plotPath);
 
   std::string fifthPath = folder + "/austen-fifth-up.wav";

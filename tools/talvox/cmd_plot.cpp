@@ -1,4 +1,4 @@
-// talvox plot: an SVG picture of the annotated speech.
+// talvox plot: a picture of the annotated speech (SVG, PNG or PDF).
 #include <cstdio>
 
 #include "analysis.h"
@@ -13,20 +13,27 @@ namespace tvx {
 namespace {
 
 constexpr const char* kHelp =
-    "usage: talvox plot IN.wav -o OUT.svg [options]\n"
+    "usage: talvox plot IN.wav -o OUT.svg|OUT.png|OUT.pdf [options]\n"
     "\n"
-    "Draws the spectrogram, the waveform with the element boundaries and their\n"
-    "descriptions, the pitch marks (red ticks), and the F0 contour on its own\n"
-    "axis in Hz, over a time axis in seconds. Any web browser shows the file.\n"
+    "Draws the elements with their descriptions, the waveform of every channel\n"
+    "with sample and dBFS scales and the pitch marks (red ticks), the\n"
+    "spectrogram of channel 0 with its dB scale, and the F0 of the mark\n"
+    "intervals over the speaker's range, over a time axis. The output's\n"
+    "extension chooses the format. On long stretches boundaries are thinned and\n"
+    "marks left out; a note under the picture (and on standard error) says so.\n"
     "\n"
     "options:\n"
-    "  -o, --output OUT.svg  the picture (required)\n"
+    "  -o, --output OUT      the picture (required): .svg, .png or .pdf\n"
     "  --range START:END     only this range (seconds, or samples with an s suffix)\n"
     "  --peaks IN.peaks      use this annotation instead of analysing\n"
-    "  --marks internal|external, --channel N   as for analyze\n";
+    "  --ceiling HZ          highest frequency of the spectrogram (default 5000)\n"
+    "  --dynamic-range DB    spectrogram levels shown below the loudest (default 50)\n"
+    "  --width PX            width of the picture (default 1600)\n"
+    "  --marks internal|external, --channel N   analysis as for analyze\n";
 
 const std::vector<OptionSpec> kOptions = {
-    {"output", 'o', true}, {"range", 0, true}, {"peaks", 0, true}, {"marks", 0, true}, {"channel", 0, true},
+    {"output", 'o', true}, {"range", 0, true},   {"peaks", 0, true},         {"marks", 0, true},
+    {"channel", 0, true},  {"ceiling", 0, true}, {"dynamic-range", 0, true}, {"width", 0, true},
 };
 
 }  // namespace
@@ -37,11 +44,17 @@ int RunPlot(int argc, char** argv) {
   std::string outputPath = args.Required("output");
   MarkSource source = ParseMarkSource(args);
   int channel = args.Integer("channel", 0, 0, 1);
+  CheckPlotName("plot", outputPath);
+  PlotSettings settings;
+  settings.ceilingHz = args.Number("ceiling", settings.ceilingHz, 100, 1e6);
+  settings.rangeDb = args.Number("dynamic-range", settings.rangeDb, 5, 64);
+  settings.width = args.Integer("width", settings.width, 400, 20000);
 
   LibrarySession session;
   auto [wave, span] = LoadSingleInput(args, "plot", channel, outputPath);
   Annotate(wave, channel, source, args.Value("peaks").value_or(""));
-  WritePlot(outputPath, wave, channel, span);
+  for (const std::string& note : WritePlot(outputPath, wave, span, settings))
+    std::fprintf(stderr, "talvox plot: note: %s\n", note.c_str());
   return 0;
 }
 

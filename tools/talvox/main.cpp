@@ -22,7 +22,7 @@ constexpr const char* kOverview =
     "  resynth IN.wav -o OUT   new pitch: --pitch-scale X | --semitones S | --f0 HZ | --contour FILE\n"
     "  collect IN.wav -o OUT   the speech with its silences halved\n"
     "  edit IN.wav -o OUT OPS  cut/copy/paste/delete with the annotation kept in step\n"
-    "  plot IN.wav -o OUT.svg  waveform, elements, marks, F0 and spectrogram as SVG\n"
+    "  plot IN.wav -o OUT.png  waveform, elements, marks, F0 and spectrogram (.svg .png .pdf)\n"
     "  view IN.wav             the speech editor in the web browser\n"
     "  play IN.wav             play a file on the sound card\n"
     "  record OUT.wav          record from the sound card\n"

@@ -1,5 +1,8 @@
 #include "plot_file.h"
 
+#include <cairo-pdf.h>
+#include <cairo-svg.h>
+
 #include <cstdio>
 
 #include "analysis.h"
@@ -8,29 +11,74 @@
 #include "talvox.h"
 
 namespace tvx {
+namespace {
 
-void WritePlot(const std::string& path, const LoadedWave& wave, int channel, Span span) {
-  OutputFile output(path);
+enum class PlotKind { kSvg, kPng, kPdf, kUnknown };
+
+PlotKind KindOf(const std::string& path) {
+  auto endsWith = [&](const char* ending) {
+    std::string e = ending;
+    if (path.size() < e.size()) return false;
+    for (size_t i = 0; i < e.size(); i++)
+      if (std::tolower(static_cast<unsigned char>(path[path.size() - e.size() + i])) != e[i]) return false;
+    return true;
+  };
+  if (endsWith(".svg")) return PlotKind::kSvg;
+  if (endsWith(".png")) return PlotKind::kPng;
+  if (endsWith(".pdf")) return PlotKind::kPdf;
+  return PlotKind::kUnknown;
+}
+
+PlotInput Describe(const LoadedWave& wave, Span span) {
   PlotInput input;
-  std::string name = wave.path.substr(wave.path.rfind('/') == std::string::npos ? 0 : wave.path.rfind('/') + 1);
+  size_t slash = wave.path.rfind('/');
+  std::string name = wave.path.substr(slash == std::string::npos ? 0 : slash + 1);
   char title[512];
-  std::snprintf(title, sizeof title, "%s  (%d Hz, channel %d, %.3f to %.3f s)", name.c_str(), wave.rate, channel,
-                double(span.begin) / wave.rate, double(span.end) / wave.rate);
+  std::snprintf(title, sizeof title, "%s  (%d Hz, %d channel%s, %.3f to %.3f s)", name.c_str(), wave.rate, wave.channels,
+                wave.channels > 1 ? "s" : "", double(span.begin) / wave.rate, double(span.end) / wave.rate);
   input.title = title;
   input.rate = wave.rate;
   input.begin = span.begin;
   input.end = span.end;
-  input.samples = GetDataBuffer(channel);
+  input.length = wave.length;
+  for (int c = 0; c < wave.channels; c++) input.channels.push_back(GetDataBuffer(c));
   input.elements = CurrentElements();
   input.peaks = CurrentPeaks();
   input.intervalF0 = IntervalF0(input.peaks, wave.rate);
-  ComputeSpectrogram(input, kMaxSpectrogramColumns);
-  std::string svg = RenderSvg(input);
-  FILE* file = std::fopen(output.temp().c_str(), "wb");
-  bool written = file && std::fwrite(svg.data(), 1, svg.size(), file) == svg.size();
-  if (file) written = (std::fclose(file) == 0) && written;
-  if (!written) FailFile(path, "cannot be written (disk full?)");
+  return input;
+}
+
+}  // namespace
+
+void CheckPlotName(const std::string& command, const std::string& path) {
+  if (KindOf(path) == PlotKind::kUnknown)
+    FailUsage(command, "the picture's name must end in .svg, .png or .pdf, not '" + path + "'");
+}
+
+std::vector<std::string> WritePlot(const std::string& path, const LoadedWave& wave, Span span,
+                                   const PlotSettings& settings) {
+  CheckPlotName("plot", path);
+  if (span.end <= span.begin) FailFile(path, "the range to draw is empty");
+  OutputFile output(path);
+  PlotInput input = Describe(wave, span);
+  double width = settings.width, height = PlotHeight(input);
+  PlotKind kind = KindOf(path);
+  cairo_surface_t* surface = nullptr;
+  if (kind == PlotKind::kSvg) surface = cairo_svg_surface_create(output.temp().c_str(), width, height);
+  else if (kind == PlotKind::kPdf) surface = cairo_pdf_surface_create(output.temp().c_str(), width, height);
+  else surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, int(width), int(height));
+  cairo_t* cairo = cairo_create(surface);
+  std::vector<std::string> notes = DrawPlot(cairo, input, settings);
+  cairo_status_t status = cairo_status(cairo);
+  cairo_destroy(cairo);
+  if (status == CAIRO_STATUS_SUCCESS && kind == PlotKind::kPng)
+    status = cairo_surface_write_to_png(surface, output.temp().c_str());
+  cairo_surface_finish(surface);  // SVG and PDF are written out here
+  if (status == CAIRO_STATUS_SUCCESS) status = cairo_surface_status(surface);
+  cairo_surface_destroy(surface);
+  if (status != CAIRO_STATUS_SUCCESS) FailFile(path, std::string("cannot be written: ") + cairo_status_to_string(status));
   output.Commit();
+  return notes;
 }
 
 }  // namespace tvx

@@ -1,16 +1,21 @@
-// Writing the SVG picture of the loaded, annotated signal.
+// Writing the picture of the loaded, annotated signal: SVG, PNG or PDF by
+// the output's extension.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "args.h"
+#include "plot_picture.h"
 #include "session.h"
-#include "svg_plot.h"
 
 namespace tvx {
 
-constexpr int kMaxSpectrogramColumns = 1600;  // about one per pixel of the plot
+// Fails (usage) for any other extension.
+void CheckPlotName(const std::string& command, const std::string& path);
 
-void WritePlot(const std::string& path, const LoadedWave& wave, int channel, Span span);
+// Returns the notes on what the picture leaves out.
+std::vector<std::string> WritePlot(const std::string& path, const LoadedWave& wave, Span span,
+                                   const PlotSettings& settings = PlotSettings());
 
 }  // namespace tvx
