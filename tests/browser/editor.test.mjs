@@ -252,6 +252,21 @@ test('the page draws the document and the user edits it through the server', asy
     assert.equal(samples, Number(resynthesis.headers.get('X-Talvox-Samples')));
     assert.ok(samples > (element.end - element.start) * 1.1, `${samples} samples for ${element.end - element.start}`);
 
+    // Play the selection through Web Audio: the playhead runs, then stops.
+    await page.evaluate(([a, b]) => { window.talvox.state.selection = { from: a, to: b }; }, [element.start, element.end]);
+    await page.keyboard.press('r');
+    await page.waitForFunction(() => window.talvox.state.playhead !== null, null, { timeout: 10000 });
+    await page.keyboard.press('Escape');
+    await page.waitForFunction(() => window.talvox.state.playhead === null);
+
+    // The help overlay lists the shortcuts.
+    await page.keyboard.press('?');
+    assert.ok(await page.isVisible('#help-overlay'));
+    assert.match(await page.textContent('#help-overlay'), /Ctrl\+Z/);
+    await page.screenshot({ path: path.join(artefacts, 'help.png') });
+    await page.keyboard.press('Escape');
+    assert.ok(!(await page.isVisible('#help-overlay')));
+
     // Type a description.
     const described = elements.indexOf(element);
     const middle = await pointOf(page, (element.start + element.end) / 2, 'elements');

@@ -18,6 +18,7 @@ constexpr double kMinBoundaryGap = 6;      // pixels between drawn boundaries
 constexpr double kMarkTick = 10;
 constexpr double kMostMarksPerPixel = 0.5; // denser marks are a solid band
 constexpr double kFontSize = 11;
+constexpr double kMostDotsPerPixel = 2;
 
 struct Lane {
   double y, h;
@@ -219,16 +220,19 @@ void DrawPitch(cairo_t* c, const Frame& f, Lane lane, std::vector<std::string>& 
     Text(c, kLeft - 6, y(hz) + 4, Format("%.0f", hz), 1.0);
   }
   Text(c, 6, lane.y + 12, "F0 (Hz)");
-  Colour(c, 0xd62728);
-  size_t drawn = 0;
+  // Two dots per pixel column at most: an hour's 360000 intervals would make
+  // a vector file of megabytes that looks the same.
+  std::vector<std::pair<double, double>> dots;
   for (size_t j = 0; j < f.in.intervalF0.size(); j++) {
     double hz = f.in.intervalF0[j];
     if (!(hz > 0) || f.in.peaks[j] < f.in.begin || f.in.peaks[j + 1] > f.in.end) continue;
-    double x = f.X((f.in.peaks[j] + f.in.peaks[j + 1]) / 2.0);
-    cairo_rectangle(c, x - 1.2, std::clamp(y(hz), lane.y, lane.y + lane.h) - 1.2, 2.4, 2.4);
-    drawn++;
+    dots.push_back({f.X((f.in.peaks[j] + f.in.peaks[j + 1]) / 2.0), std::clamp(y(hz), lane.y, lane.y + lane.h)});
   }
+  size_t stride = std::max<size_t>(1, size_t(dots.size() / (f.plotWidth() * kMostDotsPerPixel)));
+  Colour(c, 0xd62728);
+  for (size_t k = 0; k < dots.size(); k += stride) cairo_rectangle(c, dots[k].first - 1.2, dots[k].second - 1.2, 2.4, 2.4);
   cairo_fill(c);
+  size_t drawn = dots.size();
   if (drawn == 0) notes.push_back("no voiced mark intervals: no F0 to draw");
 }
 

@@ -102,7 +102,8 @@ json Info(const EditorDocument& document) {
           {"redoLabel", document.RedoLabel()},
           {"clipboard", document.ClipboardFull()},
           {"peakFile", document.paths().peaks},
-          {"waveFile", document.paths().wave}};
+          {"waveFile", document.paths().wave},
+          {"textGrid", false}};  // true once TextGrid writing is part of the tool
 }
 
 // Written by hand: the table of an hour holds 10000 elements, and the

@@ -36,6 +36,8 @@ function updateStatus(notes = []) {
   $('undo').title = state.info.canUndo ? `Undo ${state.info.undoLabel} (Ctrl+Z)` : 'Nothing to undo';
   $('redo').title = state.info.canRedo ? `Redo ${state.info.redoLabel} (Ctrl+Y)` : 'Nothing to redo';
   $('paste').disabled = !state.info.clipboard;
+  $('save-textgrid').disabled = !state.info.textGrid;
+  $('save-textgrid').title = state.info.textGrid ? 'Save a TextGrid' : 'TextGrid writing is not part of this build';
 }
 
 let frameQueued = false;
@@ -158,7 +160,10 @@ function animatePlayhead() {
   requestAnimationFrame(animatePlayhead);
 }
 function stop() {
-  if (playing) { try { playing.source.stop(); } catch (_) { /* already ended */ } }
+  if (playing) {
+    try { playing.source.stop(); } catch (_) { /* already ended */ }
+    if ($('message').textContent.startsWith('playing')) message('');
+  }
   playing = null;
   state.playhead = null;
   redraw();
