@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <map>
 
 #include "resynthesis_route.h"
 #include "spectrogram_columns.h"
@@ -203,14 +202,15 @@ void EditorDocument::SetPeriods(const std::vector<int32_t>& periods) {
 // Peak edits leave the modified pitch where it was; an interval whose two
 // marks both stay keeps its period, a new interval gets its own length.
 void EditorDocument::KeepPeriodsAcross(const std::vector<int32_t>& oldPeaks, const std::vector<int32_t>& oldPeriods) {
-  std::map<std::pair<int32_t, int32_t>, int32_t> kept;
-  for (size_t j = 0; j + 1 < oldPeaks.size() && j < oldPeriods.size(); j++)
-    kept[{oldPeaks[j], oldPeaks[j + 1]}] = oldPeriods[j];
   std::vector<int32_t> peaks = Peaks();
   std::vector<int32_t> periods;
+  periods.reserve(peaks.size());
   for (size_t j = 0; j + 1 < peaks.size(); j++) {
-    auto found = kept.find({peaks[j], peaks[j + 1]});
-    periods.push_back(found != kept.end() ? found->second : peaks[j + 1] - peaks[j]);
+    auto at = std::lower_bound(oldPeaks.begin(), oldPeaks.end(), peaks[j]);
+    size_t i = size_t(at - oldPeaks.begin());
+    bool kept = at != oldPeaks.end() && *at == peaks[j] && i + 1 < oldPeaks.size() && oldPeaks[i + 1] == peaks[j + 1] &&
+                i < oldPeriods.size();
+    periods.push_back(kept ? oldPeriods[i] : peaks[j + 1] - peaks[j]);
   }
   SetPeriods(periods);
 }
