@@ -2,6 +2,7 @@
 
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
+#include <fontconfig/fontconfig.h>
 
 #include <cstdio>
 
@@ -76,6 +77,10 @@ std::vector<std::string> WritePlot(const std::string& path, const LoadedWave& wa
   cairo_surface_finish(surface);  // SVG and PDF are written out here
   if (status == CAIRO_STATUS_SUCCESS) status = cairo_surface_status(surface);
   cairo_surface_destroy(surface);
+  // The font caches would otherwise stay until the process ends (and count
+  // as leaks); the next picture builds them again.
+  cairo_debug_reset_static_data();
+  FcFini();
   if (status != CAIRO_STATUS_SUCCESS) FailFile(path, std::string("cannot be written: ") + cairo_status_to_string(status));
   output.Commit();
   return notes;
