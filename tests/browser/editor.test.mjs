@@ -27,15 +27,19 @@ function startServer(wave, extra = []) {
     child.stdout.on('data', (d) => {
       out += d;
       const match = out.match(/http:\/\/127\.0\.0\.1:(\d+)\/([0-9a-f]+)\//);
-      if (match) resolve({ child, url: match[0], port: Number(match[1]), token: match[2] });
+      if (match) resolve({ child, url: match[0], port: Number(match[1]), token: match[2], stderr: () => err });
     });
     child.stderr.on('data', (d) => { err += d; });
     child.on('exit', (code) => reject(new Error(`talvox view ended (${code}): ${err}`)));
   });
 }
 
-function stopServer(server) {
-  return new Promise((resolve) => { server.child.once('exit', resolve); server.child.kill('SIGTERM'); });
+// Ends the server as Ctrl-C would; it must end cleanly (a sanitizer build
+// reports its findings on standard error).
+async function stopServer(server) {
+  const code = await new Promise((resolve) => { server.child.once('exit', resolve); server.child.kill('SIGTERM'); });
+  assert.doesNotMatch(server.stderr(), /Sanitizer|runtime error/, server.stderr());
+  assert.equal(code, 0, server.stderr());
 }
 
 async function api(server, route) {
