@@ -8,6 +8,7 @@
 #include <random>
 
 #include "detail_levels.h"
+#include "editor_document.h"
 #include "request_guard.h"
 #include "spectrogram_columns.h"
 #include "test_support.h"
@@ -125,6 +126,46 @@ TEST(WavBytes, CanonicalHeaderAndLittleEndianSamples) {
   std::memcpy(samples, wav.data() + 44, 8);
   EXPECT_EQ(samples[1], -2);
   EXPECT_EQ(samples[3], -32768);
+}
+
+}  // namespace
+}  // namespace tvx::view
+
+namespace tvx::view {
+namespace {
+
+class StereoDocumentTest : public talvox::test::DocumentTest {};
+
+// Both channels come back exactly after undoing a cut and a paste, and redo
+// gives the edited signal again.
+TEST_F(StereoDocumentTest, UndoRestoresBothChannels) {
+  std::vector<int16_t> left = talvox::test::VoicedSignal(800, 4000, 800, 100, 8000);
+  std::vector<int16_t> frames;
+  for (size_t i = 0; i < left.size(); i++) frames.insert(frames.end(), {left[i], int16_t(i % 300 - 150)});
+  talvox::test::LoadSignal(frames, 2, 16000);
+  ASSERT_GT(CalculatePitch(GetDataBuffer(0), GetWaveLength(), 16000), 5);
+  EditorDocument document({"", "", "stereo"});
+  auto channels = [] {
+    return std::vector<std::vector<int16_t>>{{GetDataBuffer(0), GetDataBuffer(0) + GetWaveLength()},
+                                             {GetDataBuffer(1), GetDataBuffer(1) + GetWaveLength()}};
+  };
+  auto original = channels();
+  auto elements = document.Elements();
+  document.Cut(1000, 2000);
+  auto cut = channels();
+  ASSERT_EQ(cut[1].size(), original[1].size() - 1000);
+  document.Paste(3000, 3000);
+  document.Undo();
+  EXPECT_EQ(channels(), cut);
+  document.Undo();
+  EXPECT_EQ(channels(), original);
+  EXPECT_TRUE(document.Elements() == elements);
+  document.Redo();
+  EXPECT_EQ(channels(), cut);
+  EXPECT_EQ(GetChannels(), 2);
+  // Saving needs a name.
+  EXPECT_THROW(document.SaveAnnotation(), EditRefused);
+  EXPECT_THROW(document.SaveWave(), EditRefused);
 }
 
 }  // namespace

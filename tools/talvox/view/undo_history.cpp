@@ -10,7 +10,7 @@
 namespace tvx::view {
 namespace {
 
-constexpr size_t kMostSteps = 200;                  // undo steps kept
+constexpr size_t kMostSteps = 100;                  // undo steps kept (an hour: 3.4 MB of peak file each)
 constexpr uint64_t kMostSignalBytes = 2ull << 30;   // signal copies the history may hold
 
 uint64_t SignalBytes(const Signal& signal) {
