@@ -44,7 +44,6 @@ int RunPlot(int argc, char** argv) {
   std::string outputPath = args.Required("output");
   MarkSource source = ParseMarkSource(args);
   int channel = args.Integer("channel", 0, 0, 1);
-  CheckPlotName("plot", outputPath);
   PlotSettings settings;
   settings.ceilingHz = args.Number("ceiling", settings.ceilingHz, 100, 1e6);
   settings.rangeDb = args.Number("dynamic-range", settings.rangeDb, 5, 64);
@@ -52,6 +51,7 @@ int RunPlot(int argc, char** argv) {
 
   LibrarySession session;
   auto [wave, span] = LoadSingleInput(args, "plot", channel, outputPath);
+  CheckPlotName("plot", outputPath);  // after the input's own errors, before the analysis
   Annotate(wave, channel, source, args.Value("peaks").value_or(""));
   for (const std::string& note : WritePlot(outputPath, wave, span, settings))
     std::fprintf(stderr, "talvox plot: note: %s\n", note.c_str());
