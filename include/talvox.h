@@ -364,6 +364,54 @@ TVX_API int32_t CalculatePitch(const int16_t *samples, int32_t length, int32_t s
 TVX_API int32_t _CalculatePitch(const int16_t *samples, int32_t length, int32_t sampleRate,
                                 int32_t *peaks);
 
+/* ---------------------------------------------------------- voice analysis */
+
+/* The voice tracker: voicing and F0 by normalised cross-correlation on a
+ * copy at about 4 kHz with a Viterbi search over period candidates, then one
+ * mark per glottal cycle at its main excitation (the glottal closure), picked
+ * from the linear-prediction residual by dynamic programming guided by the
+ * F0. The marks keep their place whatever the polarity, level and rate.
+ * floorHz and ceilingHz limit the F0 searched; both 0 choose the speaker's
+ * range from the signal (a wide first search over 50..600 Hz, then one
+ * inside the bulk of its F0 distribution); floorHz 0 with a ceiling searches
+ * from 50 Hz up to it; floors below 20 Hz are searched from 20 Hz.
+ * Bad arguments, for every function below: NULL samples, length <= 0, a
+ * rate outside 4000..384000, negative or non-finite limits, or floorHz >=
+ * ceilingHz other than both 0: the result is 0 and nothing changes. The
+ * samples are only read; the work memory is released before returning. */
+
+/* Rewrites the element table as alternating "SIL" and voiced elements from
+ * the tracker's voicing (the element convention of SegmentSpeech: voiced
+ * elements keep their slot's description; pauses under 30 ms stay inside a
+ * voiced element), covering exactly 0..length; a signal without voicing is
+ * one "SIL" element. Sets the segmentation flag; returns the element count
+ * (more than the table holds: they stop at its capacity, the last one
+ * running to the end). 0 and nothing changed before InitTalvox. */
+TVX_API int32_t SegmentVoice(const int16_t *samples, int32_t length, int32_t sampleRate,
+                             float floorHz, float ceilingHz);
+/* The document update of CalculatePitch with the voice tracker: segments
+ * with SegmentVoice while the segmentation flag is 0, records sampleRate as
+ * the peak rate, replaces the peak table with one of exactly the mark count
+ * (the marks ascending and distinct, within 0..length-1) and sets the
+ * modified pitch to the distances between neighbouring marks (its last entry
+ * 0). Returns the mark count. */
+TVX_API int32_t CalculateVoiceMarks(const int16_t *samples, int32_t length, int32_t sampleRate,
+                                    float floorHz, float ceilingHz);
+/* The marks into the host's array, leaving the document alone: returns how
+ * many there are and writes at most capacity of them (capacity 0 with peaks
+ * NULL asks for the count). 0 also for capacity < 0 or NULL peaks with
+ * capacity > 0. */
+TVX_API int32_t _CalculateVoiceMarks(const int16_t *samples, int32_t length, int32_t sampleRate,
+                                     float floorHz, float ceilingHz, int32_t *peaks,
+                                     int32_t capacity);
+/* F0 in Hz per frame of hop samples, frame i centred at sample i * hop, 0
+ * where unvoiced; returns the frame count, (length - 1) / hop + 1, and
+ * writes at most capacity values into f0. 0 also for hop <= 0,
+ * capacity < 0 or NULL f0 with capacity > 0. */
+TVX_API int32_t _CalculateF0Track(const int16_t *samples, int32_t length, int32_t sampleRate,
+                                  float floorHz, float ceilingHz, int32_t hop, float *f0,
+                                  int32_t capacity);
+
 /* ------------------------------------------------------------- peak files */
 
 /* Stores peaks, modified pitch and elements (kind 3; SavePeaks first sets

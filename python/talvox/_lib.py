@@ -137,6 +137,10 @@ SIGNATURES = {
     "_CalculatePeak": (i32, [P(i16), i32, i32, P(i32)]),
     "CalculatePitch": (i32, [P(i16), i32, i32]),
     "_CalculatePitch": (i32, [P(i16), i32, i32, P(i32)]),
+    "SegmentVoice": (i32, [P(i16), i32, i32, f32, f32]),
+    "CalculateVoiceMarks": (i32, [P(i16), i32, i32, f32, f32]),
+    "_CalculateVoiceMarks": (i32, [P(i16), i32, i32, f32, f32, P(i32), i32]),
+    "_CalculateF0Track": (i32, [P(i16), i32, i32, f32, f32, i32, P(f32), i32]),
     # peak files
     "SavePeaks": (i32, [c_char_p]),
     "_SavePeaks": (i32, [c_char_p, P(TvxDocument)]),

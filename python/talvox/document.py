@@ -114,6 +114,18 @@ def save(path, samples, rate):
         raw.FreeWaveFileProc()
 
 
+
+def _voice_range(floor, ceiling):
+    """floor and ceiling in Hz for the voice tracker: both 0 (from the
+    signal), or 0 <= floor < ceiling."""
+    floor = float(floor)
+    ceiling = float(ceiling)
+    if not (floor >= 0 and ceiling >= 0) or floor != floor or ceiling != ceiling:
+        raise ValueError("floor and ceiling must be numbers >= 0")
+    if (floor or ceiling) and not floor < ceiling:
+        raise ValueError("floor must lie below ceiling (or both be 0)")
+    return floor, ceiling
+
 class Document:
     """The library's speech document: a signal with its annotation.
 
@@ -306,20 +318,30 @@ class Document:
         count = raw.GetFullModifiedPitch(ctypes.byref(periods))
         return _checks.copy_out(periods, count, np.int32)
 
-    def analyze(self, marks="internal", channel=0):
+    def analyze(self, marks="voice", channel=0, floor=0, ceiling=0):
         """Places pitch marks (and segments the document if it is not yet).
 
-        marks='internal' uses the library's own algorithm (CalculatePitch);
-        'external' runs the external pitch program pap.exe found on PATH
-        (CalculatePeak) in the current directory, which must be writable: it
-        exchanges temp.wav, pitch.psc and temp.pointprocess with it. Returns the number of marks; none raises TalvoxError.
+        marks='voice' (the default) uses the voice tracker
+        (CalculateVoiceMarks): one mark per glottal cycle for any voice, the
+        F0 range from floor..ceiling in Hz, or chosen from the signal when
+        both are 0. 'internal' uses the library's older algorithm
+        (CalculatePitch); 'external' runs the external pitch program pap.exe
+        found on PATH (CalculatePeak) in the current directory, which must be
+        writable: it exchanges temp.wav, pitch.psc and temp.pointprocess with
+        it. floor and ceiling belong to the voice tracker only. Returns the
+        number of marks; none raises TalvoxError.
         """
         self._require_open()
-        if marks not in ("internal", "external"):
-            raise ValueError("marks must be 'internal' or 'external', not %r" % (marks,))
+        if marks not in ("voice", "internal", "external"):
+            raise ValueError("marks must be 'voice', 'internal' or 'external', not %r" % (marks,))
+        floor, ceiling = _voice_range(floor, ceiling)
         channel = self._channel(channel)
         samples = raw.GetDataBuffer(channel)
-        if marks == "internal":
+        if marks == "voice":
+            count = raw.CalculateVoiceMarks(samples, self.length, self.rate, floor, ceiling)
+            if count == 0:
+                raise refused("CalculateVoiceMarks", "no voiced cycles found in the signal")
+        elif marks == "internal":
             count = raw.CalculatePitch(samples, self.length, self.rate)
             if count == 0:
                 raise refused("CalculatePitch", "no pitch marks found in the signal")
@@ -331,6 +353,25 @@ class Document:
                     "no pitch marks (is pap.exe on PATH, and is the signal voiced?)",
                 )
         return count
+
+    def f0_track(self, hop=None, channel=0, floor=0, ceiling=0):
+        """F0 in Hz of frames every hop samples (default 5 ms), frame i
+        centred at sample i * hop, 0 where unvoiced (_CalculateF0Track);
+        the document is left alone. floor/ceiling as for analyze()."""
+        self._require_open()
+        floor, ceiling = _voice_range(floor, ceiling)
+        hop = max(1, round(self.rate * 0.005)) if hop is None else int(hop)
+        if hop <= 0:
+            raise ValueError("hop must be a positive number of samples")
+        channel = self._channel(channel)
+        samples = raw.GetDataBuffer(channel)
+        frames = raw._CalculateF0Track(samples, self.length, self.rate, floor, ceiling, hop, None, 0)
+        if frames == 0:
+            raise refused("_CalculateF0Track", "the signal or the range was refused")
+        f0 = np.zeros(frames, dtype=np.float32)
+        raw._CalculateF0Track(samples, self.length, self.rate, floor, ceiling, hop,
+                              _checks.pointer(f0, ctypes.c_float), frames)
+        return f0
 
     def set_peaks(self, positions):
         """Replaces the pitch marks by hand: int32 positions, strictly

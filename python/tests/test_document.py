@@ -32,7 +32,7 @@ def hand_marks():
 
 @requires("CalculatePitch", ELEMENTS, PEAKS)
 def test_analysis_of_generated_speech_finds_its_periods(speech):
-    count = speech.analyze()
+    count = speech.analyze(marks="internal")
     peaks = speech.peaks
     assert count == peaks.size and peaks.dtype == np.int32
     assert np.all(peaks >= BEFORE) and np.all(peaks < BEFORE + VOICED)
@@ -52,6 +52,22 @@ def test_analysis_of_generated_speech_finds_its_periods(speech):
     assert elements[-1].end == BEFORE + VOICED + AFTER
 
 
+@requires("CalculateVoiceMarks", "_CalculateF0Track", "CalculatePitch", ELEMENTS, PEAKS)
+def test_every_mark_route_and_the_f0_track(speech):
+    voice = speech.analyze(marks="voice", floor=60, ceiling=400)
+    assert voice == speech.peaks.size
+    periods = np.diff(speech.peaks)
+    assert np.median(periods) == PERIOD
+    assert abs(speech.peaks.size - VOICED // PERIOD) <= 2
+    assert speech.analyze(marks="internal") > 0
+    f0 = speech.f0_track()
+    hop = round(RATE * 0.005)
+    assert f0.dtype == np.float32 and f0.size == (speech.length - 1) // hop + 1
+    middle = f0[(BEFORE + VOICED // 2) // hop]
+    assert abs(middle - RATE / PERIOD) < 0.02 * RATE / PERIOD
+    assert f0[0] == 0 and f0[-1] == 0
+
+
 @requires("CalculatePitch", "SynthesisSpeech", ELEMENTS, PEAKS)
 def test_analysis_then_resynthesis_a_fifth_higher(speech):
     speech.analyze()
@@ -63,6 +79,12 @@ def test_analysis_then_resynthesis_a_fifth_higher(speech):
 def test_analyze_argument_errors(speech):
     with pytest.raises(ValueError, match="internal"):
         speech.analyze(marks="psychic")
+    with pytest.raises(ValueError, match="floor"):
+        speech.analyze(floor=300, ceiling=100)
+    with pytest.raises(ValueError, match="floor"):
+        speech.analyze(floor=-1)
+    with pytest.raises(ValueError, match="floor"):
+        speech.f0_track(floor=100)
     with pytest.raises(ValueError, match="channel"):
         speech.analyze(channel=1)
 

@@ -20,6 +20,9 @@ namespace {
 // either side, so it never reaches the neighbouring marks' half-waves.
 constexpr int64_t kWindowMargin = 3;
 constexpr uint32_t kWavHeaderTail = 36;  // RIFF size = data size + 36
+// A following interval more than this many times the preceding one is a gap
+// between voiced stretches, not a period.
+constexpr int64_t kStretchEndRatio = 2;
 
 void PutU16(unsigned char*& out, uint16_t value) {
   *out++ = static_cast<unsigned char>(value & 0xFF);
@@ -46,6 +49,12 @@ int32_t SnapOne(const std::vector<int32_t>& positions, std::size_t i,
   int64_t period = 0;
   if (i + 1 < positions.size()) {
     period = static_cast<int64_t>(positions[i + 1]) - here;
+    // The last time of a voiced stretch: the gap to the next stretch is no
+    // period, the preceding interval is (as for the very last time).
+    if (i > 0) {
+      const int64_t preceding = here - positions[i - 1];
+      if (preceding > 0 && period > kStretchEndRatio * preceding) period = preceding;
+    }
   } else if (i > 0) {
     period = here - positions[i - 1];
   } else {

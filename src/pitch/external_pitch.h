@@ -17,6 +17,10 @@
 // - A time whose sample position is not a number or lies outside the 32-bit
 //   range is dropped before snapping.
 // - One time: no period to measure, its mark stays at R[0].
+// - A time whose following interval is more than twice its preceding one
+//   ends a voiced stretch: its window uses the preceding interval, as the
+//   very last time does, so it never reaches into the pause or back over
+//   marked cycles.
 // - Times that are not ascending: a negative local period gives an empty
 //   window and the mark stays at R[i]; marks are not sorted.
 #pragma once
@@ -73,7 +77,8 @@ int32_t RunPitchProgram(const char* wavPath, std::vector<float>& times);
 std::vector<int32_t> TimesToSamples(const std::vector<float>& times, int32_t sampleRate);
 
 // Moves each position onto the largest hump area within half a local period
-// and drops immediate repeats.
+// (the following interval; the preceding one at a stretch's end) and drops
+// immediate repeats.
 std::vector<int32_t> SnapToHumps(const std::vector<int32_t>& positions,
                                  const std::vector<int16_t>& areas);
 

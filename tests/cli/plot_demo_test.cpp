@@ -53,7 +53,7 @@ TEST(CliPlot, TheExtensionChoosesPngPdfOrSvgAndEveryChannelIsDrawn) {
   EXPECT_EQ(BigEndian32(png2, 16), 900u);
   EXPECT_GT(BigEndian32(png2, 20), BigEndian32(png, 20));  // a second waveform lane
 
-  ASSERT_EQ(RunTalvox({"plot", dir.File("mono.wav"), "-o", dir.File("mono.pdf"), "--ceiling", "8000"}).status, 0);
+  ASSERT_EQ(RunTalvox({"plot", dir.File("mono.wav"), "-o", dir.File("mono.pdf"), "--spectrum-ceiling", "8000"}).status, 0);
   std::vector<uint8_t> pdf = test::ReadBytes(dir.File("mono.pdf"));
   ASSERT_GT(pdf.size(), 5u);
   EXPECT_EQ(std::string(pdf.begin(), pdf.begin() + 5), "%PDF-");
@@ -88,12 +88,24 @@ TEST(CliDemo, WritesEverythingItLists) {
   RunResult run = RunTalvox({"demo", "--out", dir.File("demo")});
   ASSERT_EQ(run.status, 0) << run.err;
   for (const char* name : {"austen.peaks", "austen.svg", "austen-fifth-up.wav", "austen-falling.wav",
-                           "falling.contour", "known-pitch.wav", "known-pitch-higher.wav"}) {
+                           "falling.contour", "known-pitch.wav", "known-pitch-higher.wav",
+                           "known-pitch-female.wav", "known-pitch-child.wav"}) {
     EXPECT_TRUE(test::FileExists(dir.File(std::string("demo/") + name))) << name;
     EXPECT_NE(run.out.find(name), std::string::npos) << name;
   }
   EXPECT_NE(run.out.find("exactly one mark"), std::string::npos);
-  EXPECT_NE(run.out.find("median error"), std::string::npos);
+  // The table names the default route and shows it on every voice, with an
+  // identification rate (the fourth column after the route) of at least 99%.
+  int rows = 0;
+  for (size_t at = run.out.find("voice (default)"); at != std::string::npos;
+       at = run.out.find("voice (default)", at + 1)) {
+    double cycles = 0, idr = 0;
+    ASSERT_EQ(std::sscanf(run.out.c_str() + at, "voice (default) %lf %lf", &cycles, &idr), 2);
+    EXPECT_GE(idr, 99.0);
+    ++rows;
+  }
+  EXPECT_EQ(rows, 4);
+  for (const char* route : {"internal", "external"}) EXPECT_NE(run.out.find(route), std::string::npos);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // script bytes, point-process parsing and the snapping onto hump areas.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cmath>
 #include <random>
 #include <string>
@@ -73,8 +75,13 @@ TEST(HumpSnapping, WorkedRules) {
   // Window for 8 with d = 20: [1, 15): area 200 first at 6 (tie with 11).
   // For 28 (last, d = 20) the window [21, 35) holds no hump: its first position.
   EXPECT_EQ(SnapToHumps({8, 28}, areas), (std::vector<int32_t>{6, 21}));
-  // 6 stays (d = 2); 8 with d = 32 lands on the same half-wave and is dropped.
-  EXPECT_EQ(SnapToHumps({6, 8, 40}, areas), (std::vector<int32_t>{6, 27}));
+  // 6 stays (d = 2); 8 (following 32 > twice its preceding 2) ends a
+  // stretch: d = 2, an empty window, it stays; 40 (last, d = 32) -> 27.
+  EXPECT_EQ(SnapToHumps({6, 8, 40}, areas), (std::vector<int32_t>{6, 8, 27}));
+  // With the following interval at most twice the preceding one it is a
+  // period: 20 (d = 20 after 20) takes the window [13, 27): the hump at 11
+  // is out of reach, and the first position 13 wins; 40 (last) -> [33, 40).
+  EXPECT_EQ(SnapToHumps({0, 20, 40}, areas), (std::vector<int32_t>{6, 13, 33}));
   // d <= 7: empty window, the position stays; so does a single time.
   EXPECT_EQ(SnapToHumps({8, 15}, areas), (std::vector<int32_t>{8, 15}));
   EXPECT_EQ(SnapToHumps({9}, areas), std::vector<int32_t>{9});
@@ -82,6 +89,34 @@ TEST(HumpSnapping, WorkedRules) {
   EXPECT_EQ(SnapToHumps({30, 10, 30}, areas), (std::vector<int32_t>{30, 6, 23}));
   // A window wholly outside the signal keeps the position.
   EXPECT_EQ(SnapToHumps({100, 140}, areas), (std::vector<int32_t>{100, 140}));
+}
+
+TEST(HumpSnapping, AStretchEndKeepsToItsOwnCycle) {
+  // Two voiced stretches of 100-sample cycles, each cycle's half-wave 30
+  // samples after its pulse time, with 1000 samples of silence between: the
+  // last time of the first stretch must not use the 1000-sample gap as its
+  // period (its window would reach back over the marked cycles and into the
+  // silence) but the preceding interval.
+  std::vector<int16_t> x(4000, 0);
+  std::vector<int32_t> times;
+  auto stretch = [&](int32_t first, int cycles) {
+    for (int k = 0; k < cycles; ++k) {
+      const int32_t t = first + 100 * k;
+      times.push_back(t);
+      for (int j = 25; j < 35; ++j) x[static_cast<size_t>(t + j)] = 3000;
+    }
+  };
+  stretch(200, 8);   // 200 .. 900
+  stretch(1900, 8);  // 1900 .. 2600
+  // A louder half-wave in the pause, where a window of half the gap reaches.
+  for (int j = 0; j < 20; ++j) x[static_cast<size_t>(1200 + j)] = 9000;
+  std::vector<int16_t> areas = RawHumpAreas(x.data(), static_cast<int32_t>(x.size()));
+  const std::vector<int32_t> marks = SnapToHumps(times, areas);
+  ASSERT_EQ(marks.size(), times.size());
+  for (size_t k = 0; k < marks.size(); ++k) EXPECT_EQ(marks[k], times[k] + 25) << k;
+  EXPECT_TRUE(std::is_sorted(marks.begin(), marks.end()));
+  // The same through the whole route, pap.exe's times as text.
+  EXPECT_EQ(marks, ModelMarks(x, times));
 }
 
 TEST(HumpSnapping, WrappedAreasNeverWin) {

@@ -86,7 +86,9 @@ inline std::string PointProcessText(const std::vector<double>& times, const char
 // Straightforward model of the hump areas and the snapping, written from the
 // rules: humps are runs of samples > 0, areas summed in tenths, kept in 16
 // bits; each position moves to the first largest positive area within
-// [R - d/2 + 3, R + d/2 - 3); repeats of the previous mark are dropped.
+// [R - d/2 + 3, R + d/2 - 3), d the following interval, or the preceding one
+// for the last time and where the following one is more than twice the
+// (positive) preceding one; repeats of the previous mark are dropped.
 inline std::vector<int32_t> ModelMarks(const std::vector<int16_t>& x, const std::vector<int32_t>& r) {
   const int n = static_cast<int>(x.size());
   std::vector<int> area(x.size(), 0);
@@ -106,6 +108,10 @@ inline std::vector<int32_t> ModelMarks(const std::vector<int16_t>& x, const std:
     bool hasPeriod = r.size() > 1;
     if (i + 1 < r.size()) d = (long long)r[i + 1] - r[i];
     else if (i > 0) d = (long long)r[i] - r[i - 1];
+    if (i > 0 && i + 1 < r.size()) {
+      long long before = (long long)r[i] - r[i - 1];
+      if (before > 0 && d > 2 * before) d = before;
+    }
     int32_t mark = r[i];
     if (hasPeriod) {
       int best = -1, bestArea = 0;

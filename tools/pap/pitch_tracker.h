@@ -1,12 +1,5 @@
-// Pitch by normalised autocorrelation with a dynamic-programming path.
-//
-// Each frame (a Hann window of three periods at the floor) gives the
-// autocorrelation of the windowed signal divided by that of the window, so
-// a periodic signal scores near 1 at its period. Its local maxima between
-// the periods of the ceiling and the floor are the voiced candidates; one
-// unvoiced candidate scores high where the frame is quiet. The path through
-// the candidates maximises the summed scores minus costs for octave jumps and
-// voicing changes, so isolated octave errors and voicing flips disappear.
+// Pitch of a sound by the library's voice tracker (normalised
+// cross-correlation with a path search), within the script's range.
 #pragma once
 
 #include <cstdint>
@@ -24,8 +17,12 @@ struct PitchTrack {
   double firstTime = 0.0;  // seconds, centre of frame 0
   double timeStep = 0.0;
   std::vector<float> frequency;  // Hz per frame, 0 where unvoiced
+  // The range the track was searched in; the pulses keep to it.
+  double floor = 0.0;
+  double ceiling = 0.0;
 };
 
+// An empty track when the library refuses the sound or the range.
 PitchTrack TrackPitch(const std::vector<int16_t>& samples, int sampleRate,
                       const PitchSettings& settings);
 

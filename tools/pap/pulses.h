@@ -1,11 +1,5 @@
-// Glottal pulses from a pitch track: one per period in every voiced stretch.
-// From the strongest positive half-wave (largest area) near the stretch's
-// middle, each next pulse is found cycle by cycle in both directions: the
-// shift (0.75 to 1.3 local periods) at which the current cycle best matches
-// the signal says where the next cycle lies, and the pulse goes on the top of
-// the strongest positive half-wave near there. The pulses thus follow the
-// waveform rather than the frame grid, and sit where the library's snapping
-// onto hump areas looks for them.
+// Glottal pulses of a sound: the library's voice marks, one per glottal
+// cycle at its main excitation, within the pitch track's range.
 #pragma once
 
 #include <cstdint>

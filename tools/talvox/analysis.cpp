@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "cli_error.h"
+#include "f0_track.h"
 #include "output.h"
 #include "paths.h"
 #include "talvox.h"
@@ -16,6 +17,11 @@ namespace tvx {
 namespace {
 
 constexpr double kLowestVoice = 40.0;  // Hz; anything slower is a gap between syllables
+// What --floor and --ceiling accept, and the tracker's own ceiling when only
+// a floor is given.
+constexpr double kLowestTrackedF0 = 20.0;
+constexpr double kHighestTrackedF0 = 2000.0;
+constexpr float kWideCeiling = 600.0f;
 
 // The external program writes its working files into the current folder;
 // a private folder keeps parallel workers and the user's folder apart.
@@ -48,17 +54,33 @@ class PrivateFolder {
 }  // namespace
 
 MarkSource ParseMarkSource(const Args& args) {
-  std::string marks = args.Value("marks").value_or("internal");
+  std::string marks = args.Value("marks").value_or("voice");
+  if (marks == "voice") return MarkSource::kVoice;
   if (marks == "internal") return MarkSource::kInternal;
   if (marks == "external") return MarkSource::kExternal;
-  FailUsage(args.command(), "--marks takes internal or external, not '" + marks + "'");
+  FailUsage(args.command(), "--marks takes voice, internal or external, not '" + marks + "'");
+}
+
+VoiceRange ParseVoiceRange(const Args& args) {
+  VoiceRange range;
+  range.floor = static_cast<float>(args.Number("floor", 0.0, kLowestTrackedF0, kHighestTrackedF0));
+  range.ceiling = static_cast<float>(args.Number("ceiling", 0.0, kLowestTrackedF0, kHighestTrackedF0));
+  if (args.Has("floor") && !args.Has("ceiling")) {
+    if (range.floor >= kWideCeiling)
+      FailUsage(args.command(), "--floor " + args.Value("floor").value() + " needs a --ceiling above it");
+    range.ceiling = kWideCeiling;
+  }
+  if (args.Has("floor") && args.Has("ceiling") && range.floor >= range.ceiling)
+    FailUsage(args.command(), "--floor must lie below --ceiling");
+  return range;
 }
 
 int32_t LongestPeriod(int rate) { return static_cast<int32_t>(rate / kLowestVoice); }
 
-int32_t AnalyzeChannel(const LoadedWave& wave, int channel, MarkSource source) {
+int32_t AnalyzeChannel(const LoadedWave& wave, int channel, MarkSource source, VoiceRange range) {
   const int16_t* samples = GetDataBuffer(channel);
   if (!samples) FailFile(wave.path, "has no channel " + std::to_string(channel));
+  if (source == MarkSource::kVoice) return CalculateVoiceMarks(samples, wave.length, wave.rate, range.floor, range.ceiling);
   if (source == MarkSource::kInternal) return CalculatePitch(samples, wave.length, wave.rate);
   PutOwnFolderOnPath();
   if (!FindOnPath("pap.exe")) FailFile(wave.path, "the external pitch program pap.exe was not found (build it, or use --marks internal)");
@@ -92,11 +114,12 @@ void SavePeakFile(const std::string& path) {
   output.Commit();
 }
 
-void Annotate(const LoadedWave& wave, int channel, MarkSource source, const std::string& peakFile) {
+void Annotate(const LoadedWave& wave, int channel, MarkSource source, const std::string& peakFile,
+              VoiceRange range) {
   if (!peakFile.empty())
     LoadPeakFile(peakFile, wave);
   else
-    AnalyzeChannel(wave, channel, source);
+    AnalyzeChannel(wave, channel, source, range);
   CheckInterrupted();
   if (GetElementNum() <= 0) SetFullSegmentation();
 }
@@ -148,7 +171,7 @@ double Median(std::vector<double> values) {
   return (lower + upper) / 2;
 }
 
-std::vector<ElementSummary> SummarizeElements(int rate) {
+std::vector<ElementSummary> SummarizeElements(int rate, const F0Track* track) {
   std::vector<int32_t> peaks = CurrentPeaks();
   std::vector<ElementRecord> elements = CurrentElements();
   std::vector<ElementSummary> summary;
@@ -165,6 +188,7 @@ std::vector<ElementSummary> SummarizeElements(int rate) {
     for (; k < peaks.size() && peaks[k] < element.end; k++)
       if (k > next && peaks[k] - peaks[k - 1] <= LongestPeriod(rate)) f0.push_back(double(rate) / (peaks[k] - peaks[k - 1]));
     element.marks = static_cast<int32_t>(k - next);
+    if (track != nullptr) f0 = track->VoicedBetween(element.start, element.end);
     element.medianF0 = elements[i].IsSilence() ? 0.0 : Median(f0);  // marks in a silence are noise
     summary.push_back(element);
   }

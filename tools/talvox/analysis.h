@@ -11,15 +11,26 @@
 
 namespace tvx {
 
-enum class MarkSource { kInternal, kExternal };
+enum class MarkSource { kVoice, kInternal, kExternal };
 
-// --marks internal|external (default internal).
+// --marks voice|internal|external (default voice).
 MarkSource ParseMarkSource(const Args& args);
 
-// Segments the chosen channel and places its pitch marks (the internal
-// algorithm, or the external pitch program found beside this executable or
-// on PATH). Returns the mark count.
-int32_t AnalyzeChannel(const LoadedWave& wave, int channel, MarkSource source);
+// The F0 range searched by the voice tracker; 0 and 0 choose it from the
+// signal.
+struct VoiceRange {
+  float floor = 0;
+  float ceiling = 0;
+};
+
+// --floor HZ / --ceiling HZ; a floor alone searches up to the tracker's
+// wide ceiling.
+VoiceRange ParseVoiceRange(const Args& args);
+
+// Segments the chosen channel and places its pitch marks (the voice
+// tracker, the internal algorithm, or the external pitch program found
+// beside this executable or on PATH). Returns the mark count.
+int32_t AnalyzeChannel(const LoadedWave& wave, int channel, MarkSource source, VoiceRange range = {});
 
 // Loads a peak file as the document's annotation; fails when it does not
 // belong to the signal.
@@ -29,7 +40,8 @@ void LoadPeakFile(const std::string& path, const LoadedWave& wave);
 void SavePeakFile(const std::string& path);
 
 // Segments and marks, or loads the given peak file instead.
-void Annotate(const LoadedWave& wave, int channel, MarkSource source, const std::string& peakFile);
+void Annotate(const LoadedWave& wave, int channel, MarkSource source, const std::string& peakFile,
+              VoiceRange range = {});
 
 struct ElementRecord {
   std::string desc;
@@ -50,7 +62,10 @@ struct ElementSummary {
   double medianF0 = 0.0;  // 0 when the element has fewer than two marks
 };
 
-std::vector<ElementSummary> SummarizeElements(int rate);
+// With a track, each voiced element's F0 is the median of the track's
+// voiced frames inside it; without one, of its mark intervals.
+struct F0Track;
+std::vector<ElementSummary> SummarizeElements(int rate, const F0Track* track = nullptr);
 
 // The peak table as a vector (empty when there are no peaks).
 std::vector<int32_t> CurrentPeaks();

@@ -30,12 +30,13 @@ constexpr const char* kHelp =
     "  -o, --output OUT.wav       the edited signal (required)\n"
     "  --peaks IN.peaks           the annotation to edit (default: analyse first)\n"
     "  --out-peaks OUT.peaks      write the edited annotation\n"
-    "  --marks internal|external, --channel N   as for analyze\n"
+    "  --marks voice|internal|external, --floor HZ, --ceiling HZ,\n"
+    "  --channel N   as for analyze\n"
     "\n"
     "example: talvox edit in.wav -o out.wav cut 1.0:1.5 paste 3.2 delete 0:0.25\n";
 
 const std::vector<OptionSpec> kOptions = {
-    {"output", 'o', true}, {"peaks", 0, true}, {"out-peaks", 0, true}, {"marks", 0, true}, {"channel", 0, true},
+    {"output", 'o', true}, {"peaks", 0, true}, {"out-peaks", 0, true}, {"marks", 0, true}, {"floor", 0, true}, {"ceiling", 0, true}, {"channel", 0, true},
 };
 
 struct Operation {
@@ -113,6 +114,7 @@ int RunEdit(int argc, char** argv) {
   std::vector<std::string> words(args.Positional().begin() + 1, args.Positional().end());
   std::vector<Operation> operations = ParseOperations(words);
   MarkSource source = ParseMarkSource(args);
+  VoiceRange range = ParseVoiceRange(args);
   int channel = args.Integer("channel", 0, 0, 1);
 
   LibrarySession session;
@@ -121,7 +123,7 @@ int RunEdit(int argc, char** argv) {
   OutputFile output(outputPath);
   std::unique_ptr<OutputFile> peaksOutput;
   if (auto path = args.Value("out-peaks")) peaksOutput = std::make_unique<OutputFile>(*path);
-  Annotate(wave, channel, source, args.Value("peaks").value_or(""));
+  Annotate(wave, channel, source, args.Value("peaks").value_or(""), range);
   for (const Operation& op : operations) {
     if (GetWaveLength() < 2 && op.name != "paste")
       FailFile(wave.path, op.name + " " + op.argument + ": the signal is empty");

@@ -17,8 +17,8 @@ constexpr const char* kHelp =
     "\n"
     "Draws the elements with their descriptions, the waveform of every channel\n"
     "with sample and dBFS scales and the pitch marks (red ticks), the\n"
-    "spectrogram of channel 0 with its dB scale, and the F0 of the mark\n"
-    "intervals over the speaker's range, over a time axis. The output's\n"
+    "spectrogram of channel 0 with its dB scale, and the voice tracker's F0 at\n"
+    "the mark intervals over the speaker's range, over a time axis. The output's\n"
     "extension chooses the format. On long stretches boundaries are thinned and\n"
     "marks left out; a note under the picture (and on standard error) says so.\n"
     "\n"
@@ -26,14 +26,16 @@ constexpr const char* kHelp =
     "  -o, --output OUT      the picture (required): .svg, .png or .pdf\n"
     "  --range START:END     only this range (seconds, or samples with an s suffix)\n"
     "  --peaks IN.peaks      use this annotation instead of analysing\n"
-    "  --ceiling HZ          highest frequency of the spectrogram (default 5000)\n"
+    "  --spectrum-ceiling HZ  highest frequency of the spectrogram (default 5000)\n"
     "  --dynamic-range DB    spectrogram levels shown below the loudest (default 50)\n"
     "  --width PX            width of the picture (default 1600)\n"
-    "  --marks internal|external, --channel N   analysis as for analyze\n";
+    "  --marks voice|internal|external, --floor HZ, --ceiling HZ,\n"
+    "  --channel N           analysis and F0 as for analyze\n";
 
 const std::vector<OptionSpec> kOptions = {
     {"output", 'o', true}, {"range", 0, true},   {"peaks", 0, true},         {"marks", 0, true},
-    {"channel", 0, true},  {"ceiling", 0, true}, {"dynamic-range", 0, true}, {"width", 0, true},
+    {"channel", 0, true},  {"floor", 0, true},   {"ceiling", 0, true},       {"spectrum-ceiling", 0, true},
+    {"dynamic-range", 0, true}, {"width", 0, true},
 };
 
 }  // namespace
@@ -43,17 +45,18 @@ int RunPlot(int argc, char** argv) {
   if (args.WantsHelp()) return PrintHelp(kHelp);
   std::string outputPath = args.Required("output");
   MarkSource source = ParseMarkSource(args);
+  VoiceRange range = ParseVoiceRange(args);
   int channel = args.Integer("channel", 0, 0, 1);
   PlotSettings settings;
-  settings.ceilingHz = args.Number("ceiling", settings.ceilingHz, 100, 1e6);
+  settings.ceilingHz = args.Number("spectrum-ceiling", settings.ceilingHz, 100, 1e6);
   settings.rangeDb = args.Number("dynamic-range", settings.rangeDb, 5, 64);
   settings.width = args.Integer("width", settings.width, 400, 20000);
 
   LibrarySession session;
   auto [wave, span] = LoadSingleInput(args, "plot", channel, outputPath);
   CheckPlotName("plot", outputPath);  // after the input's own errors, before the analysis
-  Annotate(wave, channel, source, args.Value("peaks").value_or(""));
-  for (const std::string& note : WritePlot(outputPath, wave, span, settings))
+  Annotate(wave, channel, source, args.Value("peaks").value_or(""), range);
+  for (const std::string& note : WritePlot(outputPath, wave, channel, span, range, settings))
     std::fprintf(stderr, "talvox plot: note: %s\n", note.c_str());
   return 0;
 }

@@ -32,12 +32,13 @@ constexpr const char* kHelp =
     "  --range START:END     resynthesise only this range (seconds, or samples\n"
     "                        with an s suffix); default: the whole file\n"
     "  --peaks IN.peaks      use this annotation instead of analysing\n"
-    "  --marks internal|external, --channel N   as for analyze; the marks of\n"
+    "  --marks voice|internal|external, --floor HZ, --ceiling HZ,\n"
+    "  --channel N   as for analyze; the marks of\n"
     "                        channel N serve both channels of a stereo file\n";
 
 const std::vector<OptionSpec> kOptions = {
     {"output", 'o', true}, {"pitch-scale", 0, true}, {"semitones", 0, true}, {"f0", 0, true},
-    {"contour", 0, true},  {"range", 0, true},       {"peaks", 0, true},     {"marks", 0, true},
+    {"contour", 0, true},  {"range", 0, true},       {"peaks", 0, true},     {"marks", 0, true}, {"floor", 0, true}, {"ceiling", 0, true},
     {"channel", 0, true},
 };
 
@@ -49,13 +50,14 @@ int RunResynth(int argc, char** argv) {
   std::string outputPath = args.Required("output");
   PitchRequest request = ParsePitchRequest(args);
   MarkSource source = ParseMarkSource(args);
+  VoiceRange range = ParseVoiceRange(args);
   int channel = args.Integer("channel", 0, 0, 1);
 
   LibrarySession session;
   auto [wave, span] = LoadSingleInput(args, "resynth", channel, outputPath);
   ProgressBar progress(1, "");
   progress.Update(0, "analysing");
-  Annotate(wave, channel, source, args.Value("peaks").value_or(""));
+  Annotate(wave, channel, source, args.Value("peaks").value_or(""), range);
   ResynthesisResult result = Resynthesize(wave, request, span, &progress);
   progress.SetTotal(1);
   progress.Update(1, "writing");

@@ -38,11 +38,13 @@ constexpr const char* kHelp =
     "  --elements FILE    elements from a TextGrid (needs TextGrid support)\n"
     "  --port N           listen on this port (default: any free port)\n"
     "  --no-open          print the address without starting a browser\n"
-    "  --marks internal|external, --channel N   analysis as for analyze\n";
+    "  --marks voice|internal|external, --floor HZ, --ceiling HZ,\n"
+    "  --channel N        analysis as for analyze\n";
 
 const std::vector<OptionSpec> kOptions = {
     {"peaks", 0, true}, {"elements", 0, true}, {"port", 0, true},
     {"no-open", 0, false}, {"marks", 0, true}, {"channel", 0, true},
+    {"floor", 0, true}, {"ceiling", 0, true},
 };
 
 std::string PeakFileBeside(const std::string& wavePath) {
@@ -79,6 +81,7 @@ int RunView(int argc, char** argv) {
   int port = args.Integer("port", 0, 0, 65535);
   int channel = args.Integer("channel", 0, 0, 1);
   MarkSource source = ParseMarkSource(args);
+  VoiceRange range = ParseVoiceRange(args);
 
   LibrarySession session;
   LoadedWave wave = LoadWave(args.Positional()[0]);
@@ -90,7 +93,7 @@ int RunView(int argc, char** argv) {
     LoadElementFile(*args.Value("elements"));
   } else {
     std::fprintf(stderr, "talvox view: analysing %s ...\n", wave.path.c_str());
-    AnalyzeChannel(wave, channel, source);
+    AnalyzeChannel(wave, channel, source, range);
   }
 
   std::string name = wave.path.substr(wave.path.rfind('/') == std::string::npos ? 0 : wave.path.rfind('/') + 1);

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "analysis.h"
+#include "cli_error.h"
 #include "mark_evaluation.h"
 #include "speech_generator.h"
 #include "talvox.h"
@@ -34,11 +35,24 @@ double MedianF0Error(const std::vector<speechgen::Closure>& closures, const std:
 }  // namespace
 
 void RunKnownPitchCheck(LibrarySession& session, const std::string& folder, std::vector<std::string>& written) {
-  // The demo recording's voice (about 95 Hz) first, then a higher one.
   struct Voice {
     const char* file;
+    const char* name;
     speechgen::VoiceRange range;
-  } voices[] = {{"known-pitch.wav", speechgen::kLowMaleVoice}, {"known-pitch-higher.wav", speechgen::kMaleVoice}};
+  } voices[] = {{"known-pitch.wav", "low male", speechgen::kLowMaleVoice},
+                {"known-pitch-higher.wav", "male", speechgen::kMaleVoice},
+                {"known-pitch-female.wav", "female", speechgen::kFemaleVoice},
+                {"known-pitch-child.wav", "child", speechgen::kChildVoice}};
+  struct Route {
+    const char* name;
+    MarkSource source;
+  } routes[] = {{"voice (default)", MarkSource::kVoice},
+                {"internal", MarkSource::kInternal},
+                {"external", MarkSource::kExternal}};
+  std::printf("IDR: larynx cycles with exactly one mark, MR: with none, FAR: with more;\n"
+              "spread: timing spread of the marks within a syllable.\n\n");
+  std::printf("%-22s %-16s %6s %7s %6s %6s %10s %9s\n", "voice (F0 Hz)", "marks", "cycles", "IDR %", "MR %",
+              "FAR %", "spread ms", "F0 err %");
   for (const Voice& voice : voices) {
     speechgen::SpeechSettings settings;
     settings.sampleRate = kRate;
@@ -51,20 +65,24 @@ void RunKnownPitchCheck(LibrarySession& session, const std::string& folder, std:
     NewWave();  // a mono 16000 Hz header for the generated samples
     WriteWave(path, {speech.samples});
     written.push_back(path);
-    LoadedWave wave = LoadWave(path);
-    AnalyzeChannel(wave, 0, MarkSource::kInternal);
-    std::vector<int32_t> marks = CurrentPeaks();
-    std::vector<double> positions(marks.begin(), marks.end());
-    speechgen::MarkEvaluation evaluation = speechgen::EvaluateMarks(speech.closures, positions, kRate);
-
-    int runs = speech.closures.empty() ? 0 : speech.closures.back().run + 1;
-    std::printf("%s: %.1f s, %d syllables, F0 %.0f to %.0f Hz, %zu glottal closures known\n", path.c_str(),
-                wave.Seconds(), runs, settings.voice.lowF0, settings.voice.highF0, speech.closures.size());
-    std::printf("  pitch marks: %zu; larynx cycles with exactly one mark %.1f%%, none %.1f%%, more %.1f%%\n",
-                marks.size(), evaluation.identificationRate, evaluation.missRate, evaluation.falseAlarmRate);
-    std::printf("  mark timing: median offset from the closure %.2f ms, spread %.2f ms\n"
-                "  F0 of the intervals between neighbouring marks: median error %.2f%%\n",
-                evaluation.medianOffsetMs, evaluation.runErrorStdMs, 100 * MedianF0Error(speech.closures, marks));
+    char label[64];
+    std::snprintf(label, sizeof label, "%s %.0f-%.0f", voice.name, voice.range.lowF0, voice.range.highF0);
+    for (const Route& route : routes) {
+      session.ResetDocument();
+      LoadedWave wave = LoadWave(path);
+      try {
+        AnalyzeChannel(wave, 0, route.source);
+      } catch (const CliError& error) {
+        std::printf("%-22s %-16s  not available (%s)\n", label, route.name, error.what());
+        continue;
+      }
+      std::vector<int32_t> marks = CurrentPeaks();
+      std::vector<double> positions(marks.begin(), marks.end());
+      speechgen::MarkEvaluation e = speechgen::EvaluateMarks(speech.closures, positions, kRate);
+      std::printf("%-22s %-16s %6lld %7.1f %6.1f %6.1f %10.3f %9.2f\n", label, route.name,
+                  static_cast<long long>(e.cycles), e.identificationRate, e.missRate, e.falseAlarmRate,
+                  e.runErrorStdMs, 100 * MedianF0Error(speech.closures, marks));
+    }
   }
 }
 

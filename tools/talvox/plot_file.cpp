@@ -8,6 +8,7 @@
 
 #include "analysis.h"
 #include "cli_error.h"
+#include "f0_track.h"
 #include "output.h"
 #include "talvox.h"
 
@@ -30,7 +31,7 @@ PlotKind KindOf(const std::string& path) {
   return PlotKind::kUnknown;
 }
 
-PlotInput Describe(const LoadedWave& wave, Span span) {
+PlotInput Describe(const LoadedWave& wave, int channel, Span span, VoiceRange range) {
   PlotInput input;
   size_t slash = wave.path.rfind('/');
   std::string name = wave.path.substr(slash == std::string::npos ? 0 : slash + 1);
@@ -45,7 +46,7 @@ PlotInput Describe(const LoadedWave& wave, Span span) {
   for (int c = 0; c < wave.channels; c++) input.channels.push_back(GetDataBuffer(c));
   input.elements = CurrentElements();
   input.peaks = CurrentPeaks();
-  input.intervalF0 = IntervalF0(input.peaks, wave.rate);
+  input.intervalF0 = TrackAtIntervals(TrackChannel(wave, channel, range), input.peaks);
   return input;
 }
 
@@ -56,12 +57,12 @@ void CheckPlotName(const std::string& command, const std::string& path) {
     FailUsage(command, "the picture's name must end in .svg, .png or .pdf, not '" + path + "'");
 }
 
-std::vector<std::string> WritePlot(const std::string& path, const LoadedWave& wave, Span span,
-                                   const PlotSettings& settings) {
+std::vector<std::string> WritePlot(const std::string& path, const LoadedWave& wave, int channel, Span span,
+                                   VoiceRange range, const PlotSettings& settings) {
   CheckPlotName("plot", path);
   if (span.end <= span.begin) FailFile(path, "the range to draw is empty");
   OutputFile output(path);
-  PlotInput input = Describe(wave, span);
+  PlotInput input = Describe(wave, channel, span, range);
   double width = settings.width, height = PlotHeight(input);
   PlotKind kind = KindOf(path);
   cairo_surface_t* surface = nullptr;

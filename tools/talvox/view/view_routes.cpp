@@ -8,7 +8,7 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 
-#include "f0_track.h"
+#include "interval_f0.h"
 #include "view_assets.h"
 #include "wav_bytes.h"
 
@@ -133,8 +133,8 @@ std::string MarksBinary(const EditorDocument& document) {
   periods.resize(peaks.empty() ? 0 : peaks.size() - 1, 0);
   std::vector<int32_t> source;
   for (size_t j = 0; j + 1 < peaks.size(); j++) source.push_back(peaks[j + 1] - peaks[j]);
-  std::vector<double> f0 = F0Track(peaks, source, document.Rate());
-  std::vector<double> modified = F0Track(peaks, periods, document.Rate());
+  std::vector<double> f0 = IntervalF0(peaks, source, document.Rate());
+  std::vector<double> modified = IntervalF0(peaks, periods, document.Rate());
   std::vector<float> f0f(f0.begin(), f0.end()), modifiedf(modified.begin(), modified.end());
   std::string out;
   Append(out, std::vector<int32_t>{int32_t(peaks.size())});

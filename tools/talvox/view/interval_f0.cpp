@@ -1,4 +1,4 @@
-#include "f0_track.h"
+#include "interval_f0.h"
 
 #include <algorithm>
 #include <cstring>
@@ -28,7 +28,7 @@ std::vector<Stretch> ElementStretches() {
   return stretches;
 }
 
-std::vector<double> F0Track(const std::vector<int32_t>& peaks, const std::vector<int32_t>& periods, int rate) {
+std::vector<double> IntervalF0(const std::vector<int32_t>& peaks, const std::vector<int32_t>& periods, int rate) {
   std::vector<double> f0(peaks.empty() ? 0 : peaks.size() - 1, 0.0);
   std::vector<Stretch> elements = ElementStretches();
   size_t e = 0;

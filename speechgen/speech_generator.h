@@ -1,6 +1,7 @@
 // Test speech with known glottal closure instants: Rosenberg glottal pulses
 // at a gliding F0, shaped by four formant resonators, in syllables separated
-// by silences, with optional white noise at a given signal-to-noise ratio.
+// by silences, with optional white noise at a given signal-to-noise ratio,
+// period jitter, amplitude shimmer and inverted polarity.
 // Used by the pitch-mark accuracy measurements and the command-line demo.
 #pragma once
 
@@ -15,8 +16,9 @@ struct VoiceRange {
 };
 
 inline constexpr VoiceRange kLowMaleVoice{70.0, 125.0};
-inline constexpr VoiceRange kMaleVoice{125.0, 200.0};
-inline constexpr VoiceRange kFemaleVoice{180.0, 400.0};
+inline constexpr VoiceRange kMaleVoice{100.0, 160.0};
+inline constexpr VoiceRange kFemaleVoice{130.0, 400.0};
+inline constexpr VoiceRange kChildVoice{200.0, 450.0};
 
 struct SpeechSettings {
   int sampleRate = 16000;
@@ -26,6 +28,9 @@ struct SpeechSettings {
   bool addNoise = false;
   double peakLevel = 10000.0;  // loudest sample before noise (-10 dB of full scale)
   uint32_t seed = 1;
+  double jitter = 0.0;   // standard deviation of each period, relative (0.01: 1%)
+  double shimmer = 0.0;  // standard deviation of each pulse's amplitude, relative
+  bool invert = false;   // polarity: the whole signal negated
 };
 
 struct Closure {

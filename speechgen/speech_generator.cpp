@@ -60,11 +60,22 @@ struct Syllable {
   int64_t length = 0;
   double f0Start = 0, f0End = 0, gain = 1, formantScale = 1;
   const Vowel* vowel = nullptr;
+  uint32_t seed = 0;  // of the cycle-to-cycle perturbations
+};
+
+// Cycle-to-cycle perturbation of period and amplitude.
+struct Perturbation {
+  double jitter = 0, shimmer = 0;
 };
 
 // Voiced signal of one syllable into out[start..], closures appended.
-void Voice(const Syllable& s, int rate, int run, std::vector<double>& out,
-           std::vector<Closure>& closures) {
+void Voice(const Syllable& s, int rate, int run, const Perturbation& perturbation,
+           std::vector<double>& out, std::vector<Closure>& closures) {
+  std::mt19937 rng(s.seed);
+  std::normal_distribution<double> gauss(0.0, 1.0);
+  auto draw = [&](double spread) { return spread > 0 ? std::clamp(1.0 + spread * gauss(rng), 0.5, 1.5) : 1.0; };
+  double periodScale = draw(perturbation.jitter);
+  double amplitude = draw(perturbation.shimmer);
   const double k = s.formantScale;
   Resonator formants[4] = {
       {k * s.vowel->formant[0], kBandwidthScale * s.vowel->bandwidth[0], rate},
@@ -83,9 +94,13 @@ void Voice(const Syllable& s, int rate, int run, std::vector<double>& out,
       // A smooth glide between the syllable's start and end F0.
       double glide = 0.5 - 0.5 * std::cos(kPi * position);
       double f0 = s.f0Start + (s.f0End - s.f0Start) * glide;
-      double step = f0 / rate;
+      double step = f0 / periodScale / rate;
       double before = phase;
       phase += step;
+      if (std::floor(phase) > std::floor(before)) {
+        periodScale = draw(perturbation.jitter);
+        amplitude = draw(perturbation.shimmer);
+      }
       // The closure of a period falls where the phase passes the end of its
       // closing phase; place it by linear interpolation within the sample.
       double envelope = 1.0;
@@ -95,7 +110,7 @@ void Voice(const Syllable& s, int rate, int run, std::vector<double>& out,
       if (before < closureAt && phase >= closureAt && envelope >= kFaintestPulse) {
         closures.push_back({static_cast<double>(s.start + i) - 1 + (closureAt - before) / step, run});
       }
-      double flow = envelope * GlottalFlow(phase - std::floor(phase));
+      double flow = envelope * amplitude * GlottalFlow(phase - std::floor(phase));
       // Polarity: the sharp excitation at closure points upward, so each
       // cycle's strongest positive half-wave follows its closure.
       flowDerivative = (previousFlow - flow) * s.gain;
@@ -132,6 +147,7 @@ GeneratedSpeech GenerateSpeech(const SpeechSettings& settings) {
                          settings.voice.highF0);
     s.gain = std::pow(10.0, between(-6.0, 0.0) / 20.0);
     s.vowel = &kVowels[rng() % (sizeof kVowels / sizeof kVowels[0])];
+    s.seed = static_cast<uint32_t>(rng());
     // Shorter vocal tracts of higher voices: formants up to 17% higher.
     s.formantScale = 1.0 + 0.17 * std::clamp((settings.voice.lowF0 - 100.0) / 80.0, 0.0, 1.0);
     syllables.push_back(s);
@@ -140,7 +156,8 @@ GeneratedSpeech GenerateSpeech(const SpeechSettings& settings) {
 
   std::vector<double> signal(static_cast<std::size_t>(total), 0.0);
   for (std::size_t k = 0; k < syllables.size(); ++k) {
-    Voice(syllables[k], rate, static_cast<int>(k), signal, speech.closures);
+    Voice(syllables[k], rate, static_cast<int>(k), {settings.jitter, settings.shimmer}, signal,
+          speech.closures);
   }
   double peak = 1e-9;
   for (double v : signal) peak = std::max(peak, std::fabs(v));
@@ -162,6 +179,7 @@ GeneratedSpeech GenerateSpeech(const SpeechSettings& settings) {
   speech.samples.resize(signal.size());
   for (std::size_t i = 0; i < signal.size(); ++i) {
     double v = signal[i] * scale + (noiseLevel > 0.0 ? noiseLevel * gauss(rng) : 0.0);
+    if (settings.invert) v = -v;
     speech.samples[i] = static_cast<int16_t>(std::lround(std::clamp(v, -32768.0, 32767.0)));
   }
   return speech;

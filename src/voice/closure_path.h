@@ -1,0 +1,37 @@
+// Glottal closures in a prediction residual: the candidate pulses, and the
+// one-per-cycle choice among them by dynamic programming guided by the F0
+// track.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace talvox {
+
+struct ClosureSearch {
+  const float* residual = nullptr;
+  int32_t length = 0;
+  double rate = 0;
+  // +1 or -1: the sign of the closure pulses.
+  int32_t polarity = 1;
+  // The voiced core inside residual[0..length-1]; cycles between it and
+  // the first / last chosen closure count as missed.
+  double coreStart = 0;
+  double coreEnd = 0;
+  // Period in residual samples: periods[i] holds it around position
+  // i * periodStep (the last entry beyond).
+  const float* periods = nullptr;
+  int32_t periodCount = 0;
+  int32_t periodStep = 1;
+  double PeriodAt(double position) const;
+};
+
+struct ChosenClosure {
+  double position = 0;  // fractional residual position
+  double pulse = 0;     // the residual's value there, sign-corrected
+};
+
+// Chosen closures, ascending.
+std::vector<ChosenClosure> ChooseClosures(const ClosureSearch& search);
+
+}  // namespace talvox

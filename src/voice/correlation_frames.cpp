@@ -1,0 +1,151 @@
+#include "voice/correlation_frames.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace talvox {
+
+namespace {
+// Frames this far below the loudest ones are silence whatever they hold.
+constexpr double kSilenceBelowLoudestDb = 50.0;
+// The loudest frames: this share of frames lies below their level.
+constexpr double kLoudestQuantile = 0.99;
+// Below one least step of 16-bit audio nothing is a voice.
+constexpr double kSilentLevel = 0.5;
+// Peaks of the correlation weaker than this are no candidates.
+constexpr float kWeakestCandidate = 0.25f;
+constexpr int32_t kCandidatesPerFrame = 6;
+
+// Eight running sums keep the adder busy; the order is fixed, so the result
+// is the same on every run.
+double Dot(const float* a, const float* b, int32_t n) {
+  float s[8] = {0, 0, 0, 0, 0, 0, 0, 0};
+  int32_t k = 0;
+  for (; k + 8 <= n; k += 8) {
+    for (int32_t j = 0; j < 8; ++j) s[j] += a[k + j] * b[k + j];
+  }
+  for (; k < n; ++k) s[0] += a[k] * b[k];
+  return static_cast<double>((s[0] + s[1]) + (s[2] + s[3])) +
+         static_cast<double>((s[4] + s[5]) + (s[6] + s[7]));
+}
+
+int32_t WindowStart(int32_t centre, int32_t lag, int32_t window, int32_t n) {
+  return std::clamp(centre - (window + lag) / 2, 0, std::max(0, n - lag - window));
+}
+
+std::vector<float> FrameLevels(const float* x, int32_t n, int32_t frames,
+                               const CorrelationSettings& s) {
+  std::vector<float> level(static_cast<size_t>(frames));
+  for (int32_t f = 0; f < frames; ++f) {
+    const int32_t lo = std::clamp(f * s.hop - s.window / 2, 0, n);
+    const int32_t hi = std::clamp(f * s.hop + s.window / 2 + 1, 0, n);
+    const double energy = hi > lo ? Dot(x + lo, x + lo, hi - lo) / (hi - lo) : 0.0;
+    level[f] = static_cast<float>(std::sqrt(energy));
+  }
+  return level;
+}
+
+float Threshold(std::vector<float> level) {
+  if (level.empty()) return 0;
+  const size_t at = static_cast<size_t>(kLoudestQuantile * static_cast<double>(level.size() - 1));
+  std::nth_element(level.begin(), level.begin() + static_cast<std::ptrdiff_t>(at), level.end());
+  const double loud = level[at];
+  return static_cast<float>(std::max(kSilentLevel, loud * std::pow(10.0, -kSilenceBelowLoudestDb / 20)));
+}
+
+// The correlation of frame f at every lag into r (index lag - minLag).
+void CorrelateFrame(const float* x, int32_t n, int32_t f, const CorrelationSettings& s,
+                    std::vector<double>& prefix, std::vector<float>& r) {
+  const int32_t centre = f * s.hop;
+  int32_t lo = n, hi = 0;
+  for (int32_t lag = s.minLag; lag <= s.maxLag; ++lag) {
+    const int32_t start = WindowStart(centre, lag, s.window, n);
+    lo = std::min(lo, start);
+    hi = std::max(hi, std::min(n, start + lag + s.window));
+  }
+  prefix.assign(static_cast<size_t>(std::max(0, hi - lo) + 1), 0.0);
+  for (int32_t k = lo; k < hi; ++k) {
+    prefix[k - lo + 1] = prefix[k - lo] + static_cast<double>(x[k]) * x[k];
+  }
+  for (int32_t lag = s.minLag; lag <= s.maxLag; ++lag) {
+    float& value = r[lag - s.minLag];
+    value = 0;
+    if (lag + s.window > n) continue;
+    const int32_t a = WindowStart(centre, lag, s.window, n);
+    const int32_t b = a + lag;
+    const double ea = prefix[a + s.window - lo] - prefix[a - lo];
+    const double eb = prefix[b + s.window - lo] - prefix[b - lo];
+    if (!(ea > 0 && eb > 0)) continue;
+    value = static_cast<float>(Dot(x + a, x + b, s.window) / std::sqrt(ea * eb));
+  }
+}
+
+// Local maxima of r, interpolated, strongest first.
+void PickCandidates(const std::vector<float>& r, const CorrelationSettings& s,
+                    std::vector<LagCandidate>& out, float& best) {
+  const int32_t count = s.maxLag - s.minLag + 1;
+  LagCandidate kept[kCandidatesPerFrame];
+  float rank[kCandidatesPerFrame];
+  int32_t held = 0;
+  const float longest = static_cast<float>(s.maxLag);
+  best = 0;
+  for (int32_t i = 0; i < count; ++i) {
+    const float here = r[i];
+    best = std::max(best, here);
+    if (here < kWeakestCandidate) continue;
+    const float left = i > 0 ? r[i - 1] : -1.0f;
+    const float right = i + 1 < count ? r[i + 1] : -1.0f;
+    if (!(here > left && here >= right)) continue;
+    LagCandidate c{static_cast<float>(s.minLag + i), here};
+    if (i > 0 && i + 1 < count) {
+      const float curvature = left - 2 * here + right;
+      if (curvature < 0) {
+        const float shift = 0.5f * (left - right) / curvature;
+        c.lag += shift;
+        c.strength = std::min(1.0f, here - 0.25f * (left - right) * shift);
+      }
+    }
+    const float weighted = c.strength * (1.0f - kLagWeight * c.lag / longest);
+    if (held < kCandidatesPerFrame) {
+      kept[held] = c;
+      rank[held++] = weighted;
+    } else {
+      const int32_t weakest = static_cast<int32_t>(std::min_element(rank, rank + held) - rank);
+      if (rank[weakest] < weighted) {
+        kept[weakest] = c;
+        rank[weakest] = weighted;
+      }
+    }
+  }
+  // Best first (insertion: at most six entries).
+  for (int32_t i = 1; i < held; ++i) {
+    for (int32_t j = i; j > 0 && rank[j] > rank[j - 1]; --j) {
+      std::swap(kept[j], kept[j - 1]);
+      std::swap(rank[j], rank[j - 1]);
+    }
+  }
+  out.insert(out.end(), kept, kept + held);
+}
+}  // namespace
+
+CorrelationFrames CorrelateFrames(const float* x, int32_t n, const CorrelationSettings& s) {
+  CorrelationFrames result;
+  if (n <= 0 || s.hop <= 0 || s.minLag < 1 || s.maxLag < s.minLag) return result;
+  result.frames = (n - 1) / s.hop + 1;
+  result.level = FrameLevels(x, n, result.frames, s);
+  const float threshold = Threshold(result.level);
+  result.first.assign(static_cast<size_t>(result.frames) + 1, 0);
+  result.best.assign(static_cast<size_t>(result.frames), 0.0f);
+  std::vector<double> prefix;
+  std::vector<float> r(static_cast<size_t>(s.maxLag - s.minLag + 1));
+  for (int32_t f = 0; f < result.frames; ++f) {
+    result.first[f] = static_cast<int32_t>(result.candidates.size());
+    if (result.level[f] < threshold) continue;
+    CorrelateFrame(x, n, f, s, prefix, r);
+    PickCandidates(r, s, result.candidates, result.best[f]);
+  }
+  result.first[result.frames] = static_cast<int32_t>(result.candidates.size());
+  return result;
+}
+
+}  // namespace talvox

@@ -1,0 +1,108 @@
+#include "voice/decimation.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace talvox {
+
+namespace {
+constexpr double kPi = 3.14159265358979323846;
+// The pitch copy keeps the first harmonics and the first formant: up to a
+// quarter of its rate (about 1 kHz).
+constexpr double kPitchCutoffShare = 0.25;
+// Q of the two sections of a fourth-order Butterworth response.
+constexpr double kButterworthQ[2] = {0.54119610, 1.30656296};
+// DC block corner: far below any voice.
+constexpr double kDcCornerHz = 20.0;
+// Taps per unit of decimation factor on each side of the linear-phase
+// low-pass, and its cutoff relative to the reduced Nyquist frequency.
+constexpr int32_t kTapsPerFactor = 8;
+constexpr double kLinearCutoffShare = 0.9;
+
+struct Biquad {
+  double b0 = 1, b1 = 0, b2 = 0, a1 = 0, a2 = 0;
+  double z1 = 0, z2 = 0;
+  double Step(double x) {
+    const double y = b0 * x + z1;
+    z1 = b1 * x - a1 * y + z2;
+    z2 = b2 * x - a2 * y;
+    return y;
+  }
+};
+
+Biquad LowPassSection(double cutoff, double rate, double q) {
+  const double w = 2 * kPi * cutoff / rate;
+  const double alpha = std::sin(w) / (2 * q);
+  const double c = std::cos(w);
+  const double a0 = 1 + alpha;
+  Biquad s;
+  s.b0 = (1 - c) / 2 / a0;
+  s.b1 = (1 - c) / a0;
+  s.b2 = s.b0;
+  s.a1 = -2 * c / a0;
+  s.a2 = (1 - alpha) / a0;
+  return s;
+}
+}  // namespace
+
+std::vector<float> DecimateForPitch(const int16_t* samples, int32_t length, int32_t factor,
+                                    double sampleRate) {
+  factor = std::max(factor, 1);
+  const double reduced = sampleRate / factor;
+  const double cutoff = kPitchCutoffShare * reduced;
+  Biquad first = LowPassSection(cutoff, sampleRate, kButterworthQ[0]);
+  Biquad second = LowPassSection(cutoff, sampleRate, kButterworthQ[1]);
+  const double pole = std::exp(-2 * kPi * kDcCornerHz / reduced);
+  double previousIn = 0, previousOut = 0;
+  std::vector<float> out;
+  out.reserve(static_cast<size_t>(length / factor + 1));
+  int32_t phase = 0;
+  for (int32_t n = 0; n < length; ++n) {
+    const double y = second.Step(first.Step(samples[n]));
+    if (phase == 0) {
+      const double blocked = y - previousIn + pole * previousOut;
+      previousIn = y;
+      previousOut = blocked;
+      out.push_back(static_cast<float>(blocked));
+    }
+    if (++phase == factor) phase = 0;
+  }
+  return out;
+}
+
+std::vector<float> DecimateLinearPhase(const int16_t* samples, int32_t length, int64_t first,
+                                       int32_t count, int32_t factor) {
+  std::vector<float> out(static_cast<size_t>(std::max(count, 0)), 0.0f);
+  auto at = [&](int64_t n) { return n >= 0 && n < length ? static_cast<double>(samples[n]) : 0.0; };
+  if (factor <= 1) {
+    for (int32_t k = 0; k < count; ++k) out[k] = static_cast<float>(at(first + k));
+    return out;
+  }
+  const int32_t half = kTapsPerFactor * factor;
+  const double cutoff = kLinearCutoffShare / factor;  // of the input Nyquist frequency
+  std::vector<double> taps(static_cast<size_t>(2 * half + 1));
+  double sum = 0;
+  for (int32_t j = -half; j <= half; ++j) {
+    const double x = kPi * cutoff * j;
+    const double sinc = j == 0 ? 1.0 : std::sin(x) / x;
+    const double window = 0.42 + 0.5 * std::cos(kPi * j / (half + 1)) +
+                          0.08 * std::cos(2 * kPi * j / (half + 1));
+    taps[j + half] = sinc * window;
+    sum += taps[j + half];
+  }
+  for (double& t : taps) t /= sum;
+  for (int32_t k = 0; k < count; ++k) {
+    const int64_t centre = first + static_cast<int64_t>(k) * factor;
+    double acc = 0;
+    if (centre - half >= 0 && centre + half < length) {
+      const int16_t* x = samples + (centre - half);
+      for (int32_t j = 0; j <= 2 * half; ++j) acc += taps[j] * x[j];
+    } else {
+      for (int32_t j = -half; j <= half; ++j) acc += taps[j + half] * at(centre + j);
+    }
+    out[k] = static_cast<float>(acc);
+  }
+  return out;
+}
+
+}  // namespace talvox

@@ -1,0 +1,171 @@
+#include "voice/voice_marks.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "voice/closure_path.h"
+#include "voice/decimation.h"
+#include "voice/lp_residual.h"
+
+namespace talvox {
+
+namespace {
+// The residual is computed at no more than this rate: its pulses are then
+// still placed to a few hundredths of a millisecond.
+constexpr double kHighestMarkRate = 24000.0;
+// Prediction order: two per kHz of bandwidth plus a few for the glottal
+// and radiation tilt.
+constexpr double kOrderPerKilohertz = 1.0;
+constexpr int32_t kExtraOrder = 4;
+constexpr int32_t kLowestOrder = 8;
+constexpr int32_t kHighestOrder = 30;
+// Voiced runs closer than this many frames are one; shorter runs are noise.
+constexpr int32_t kBridgedGapFrames = 2;
+constexpr int32_t kShortestRunFrames = 3;
+// Each run is searched this many periods beyond its voiced frames.
+constexpr double kRunMarginPeriods = 1.0;
+
+struct RunMarks {
+  std::vector<int32_t> positive;
+  std::vector<int32_t> negative;
+};
+
+int32_t OrderFor(double rate) {
+  const int32_t order = static_cast<int32_t>(std::lround(kOrderPerKilohertz * rate / 1000.0)) + kExtraOrder;
+  return std::clamp(order, kLowestOrder, kHighestOrder);
+}
+
+// The residual smoothed over about this time: the closure pulse lasts about
+// as long, the noise around it does not add up.
+constexpr double kSmoothingSeconds = 0.00025;
+
+std::vector<float> SmoothedResidual(std::vector<float> e, double rate) {
+  const int32_t half = static_cast<int32_t>(kSmoothingSeconds * rate / 2);
+  if (half < 1 || e.size() < 3) return e;
+  std::vector<float> out(e.size());
+  const int32_t n = static_cast<int32_t>(e.size());
+  for (int32_t t = 0; t < n; ++t) {
+    const int32_t lo = std::max(0, t - half);
+    const int32_t hi = std::min(n - 1, t + half);
+    float sum = 0;
+    for (int32_t k = lo; k <= hi; ++k) sum += e[k];
+    out[t] = sum;
+  }
+  return out;
+}
+
+// Pulses at a run's ends fainter than this share of the run's typical pulse
+// are the voice fading in or out, not cycles a laryngograph would show.
+constexpr double kFaintestEdgePulse = 0.05;
+
+void TrimFaintEnds(std::vector<ChosenClosure>& closures) {
+  if (closures.size() < 3) return;
+  std::vector<double> pulses;
+  for (const ChosenClosure& c : closures) pulses.push_back(c.pulse);
+  std::nth_element(pulses.begin(), pulses.begin() + static_cast<std::ptrdiff_t>(pulses.size() / 2), pulses.end());
+  const double faint = kFaintestEdgePulse * pulses[pulses.size() / 2];
+  size_t first = 0, last = closures.size();
+  while (first < last && closures[first].pulse < faint) ++first;
+  while (last > first && closures[last - 1].pulse < faint) --last;
+  closures = std::vector<ChosenClosure>(closures.begin() + static_cast<std::ptrdiff_t>(first),
+                                        closures.begin() + static_cast<std::ptrdiff_t>(last));
+}
+
+double PeriodNear(const VoiceTrack& track, double sample, const FrameRun& run) {
+  float f0 = F0At(track, sample);
+  if (!(f0 > 0)) {
+    const double frame = std::clamp(sample / track.hop, static_cast<double>(run.first),
+                                    static_cast<double>(run.last));
+    f0 = track.f0[static_cast<size_t>(std::lround(frame))];
+    if (!(f0 > 0)) f0 = track.f0[run.first];
+  }
+  return track.sampleRate / f0;
+}
+// The period is looked up at this spacing: the track changes slowly.
+constexpr double kPeriodStepSeconds = 0.001;
+
+int32_t PeriodStep(double rate) { return std::max(1, static_cast<int32_t>(kPeriodStepSeconds * rate)); }
+
+// Periods in reduced samples for residual positions 0, step, 2 step, ...
+std::vector<float> PeriodTable(const VoiceTrack& track, const FrameRun& run, int64_t start,
+                               int32_t factor, int32_t count) {
+  const int32_t step = PeriodStep(track.sampleRate / factor);
+  std::vector<float> periods(static_cast<size_t>(count / step + 1));
+  for (size_t i = 0; i < periods.size(); ++i) {
+    const double at = static_cast<double>(start) + (static_cast<double>(i) + 0.5) * step * factor;
+    periods[i] = static_cast<float>(PeriodNear(track, at, run) / factor);
+  }
+  return periods;
+}
+}  // namespace
+
+std::vector<int32_t> VoiceMarks(const int16_t* samples, int32_t length, int32_t sampleRate,
+                                const VoiceTrack& track) {
+  const std::vector<FrameRun> runs = VoicedRuns(track, kBridgedGapFrames, kShortestRunFrames);
+  const int32_t factor = std::max(1, static_cast<int32_t>(std::ceil(sampleRate / kHighestMarkRate)));
+  const double markRate = static_cast<double>(sampleRate) / factor;
+  const int32_t order = OrderFor(markRate);
+  std::vector<RunMarks> found(runs.size());
+  double skew = 0;
+  for (size_t r = 0; r < runs.size(); ++r) {
+    const FrameRun& run = runs[r];
+    const double coreStart = (run.first - 0.5) * track.hop;
+    const double coreEnd = (run.last + 0.5) * track.hop;
+    const double before = kRunMarginPeriods * PeriodNear(track, coreStart, run);
+    const double after = kRunMarginPeriods * PeriodNear(track, coreEnd, run);
+    const int64_t start = std::max<int64_t>(0, static_cast<int64_t>(coreStart - before));
+    const int64_t end = std::min<int64_t>(length, static_cast<int64_t>(coreEnd + after) + 1);
+    if (end - start < 4 * factor) continue;
+    // A lead-in of real signal for the prediction filter.
+    const int64_t leadIn = std::min<int64_t>(start / factor, order);
+    const int64_t first = start - leadIn * factor;
+    const int32_t count = static_cast<int32_t>((end - first) / factor);
+    const std::vector<float> x = DecimateLinearPhase(samples, length, first, count, factor);
+    const std::vector<float> e =
+        SmoothedResidual(PredictionResidual(x.data(), count, markRate, order), markRate);
+    double power = 0;
+    for (int32_t t = static_cast<int32_t>(leadIn); t < count; ++t) power += static_cast<double>(e[t]) * e[t];
+    power /= std::max<int64_t>(1, count - leadIn);
+    if (power > 0) {
+      const double scale = 1.0 / std::sqrt(power);
+      for (int32_t t = static_cast<int32_t>(leadIn); t < count; ++t) {
+        const double v = e[t] * scale;
+        skew += v * v * v;
+      }
+    }
+    ClosureSearch search;
+    search.residual = e.data() + leadIn;
+    search.length = static_cast<int32_t>(count - leadIn);
+    search.rate = markRate;
+    search.coreStart = (coreStart - start) / factor;
+    search.coreEnd = (coreEnd - start) / factor;
+    const std::vector<float> periods = PeriodTable(track, run, start, factor, search.length);
+    search.periods = periods.data();
+    search.periodCount = static_cast<int32_t>(periods.size());
+    search.periodStep = PeriodStep(markRate);
+    auto toSamples = [&](std::vector<ChosenClosure> closures, std::vector<int32_t>& out) {
+      TrimFaintEnds(closures);
+      for (const ChosenClosure& c : closures) {
+        const int64_t at = start + std::llround(c.position * factor);
+        if (at >= 0 && at < length) out.push_back(static_cast<int32_t>(at));
+      }
+    };
+    search.polarity = 1;
+    toSamples(ChooseClosures(search), found[r].positive);
+    search.polarity = -1;
+    toSamples(ChooseClosures(search), found[r].negative);
+  }
+  // One polarity for the whole signal: the sign of the residual's skewness,
+  // where the closure pulses dominate.
+  const bool positive = skew >= 0;
+
+  std::vector<int32_t> marks;
+  for (const RunMarks& run : found) {
+    for (int32_t m : positive ? run.positive : run.negative) {
+      if (marks.empty() || m > marks.back()) marks.push_back(m);
+    }
+  }
+  return marks;
+}
+
+}  // namespace talvox

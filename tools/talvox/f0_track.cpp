@@ -1,0 +1,49 @@
+#include "f0_track.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "cli_error.h"
+#include "talvox.h"
+
+namespace tvx {
+namespace {
+constexpr double kHopSeconds = 0.005;
+}  // namespace
+
+double F0Track::At(double sample) const {
+  if (f0.empty() || hop <= 0) return 0.0;
+  const double frame = std::clamp(std::round(sample / hop), 0.0, double(f0.size() - 1));
+  return f0[static_cast<size_t>(frame)];
+}
+
+std::vector<double> F0Track::VoicedBetween(int32_t start, int32_t end) const {
+  std::vector<double> values;
+  if (hop <= 0) return values;
+  for (int64_t i = (int64_t(start) + hop - 1) / hop; i * hop < end && i < int64_t(f0.size()); ++i)
+    if (i >= 0 && f0[size_t(i)] > 0) values.push_back(f0[size_t(i)]);
+  return values;
+}
+
+F0Track TrackChannel(const LoadedWave& wave, int channel, VoiceRange range) {
+  F0Track track;
+  const int16_t* samples = GetDataBuffer(channel);
+  if (!samples || wave.length <= 0) return track;
+  track.hop = std::max(1, static_cast<int32_t>(std::lround(kHopSeconds * wave.rate)));
+  const int32_t frames = _CalculateF0Track(samples, wave.length, wave.rate, range.floor, range.ceiling, track.hop, nullptr, 0);
+  track.f0.assign(static_cast<size_t>(std::max(frames, 0)), 0.0f);
+  if (frames > 0)
+    _CalculateF0Track(samples, wave.length, wave.rate, range.floor, range.ceiling, track.hop, track.f0.data(), frames);
+  return track;
+}
+
+std::vector<double> TrackAtIntervals(const F0Track& track, const std::vector<int32_t>& peaks) {
+  std::vector<double> f0(peaks.size() > 1 ? peaks.size() - 1 : 0, 0.0);
+  for (size_t k = 0; k < f0.size(); ++k) {
+    if (peaks[k + 1] <= peaks[k]) continue;
+    f0[k] = track.At(0.5 * (double(peaks[k]) + double(peaks[k + 1])));
+  }
+  return f0;
+}
+
+}  // namespace tvx

@@ -1,0 +1,30 @@
+// F0 of a channel from the library's voice tracker, frame by frame: the F0
+// the tool prints and draws (independent of the pitch marks in use).
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "analysis.h"
+#include "session.h"
+
+namespace tvx {
+
+struct F0Track {
+  int32_t hop = 0;         // samples between frames; frame i centred at i * hop
+  std::vector<float> f0;   // Hz, 0 where unvoiced
+
+  // F0 at a sample position (the nearest frame).
+  double At(double sample) const;
+  // The voiced frames' F0 with centres in [start, end).
+  std::vector<double> VoicedBetween(int32_t start, int32_t end) const;
+};
+
+// The track of a channel, frames every 5 ms.
+F0Track TrackChannel(const LoadedWave& wave, int channel, VoiceRange range);
+
+// F0 at the middle of each interval between neighbouring peaks (0 where
+// the track is unvoiced): the curve the plot draws.
+std::vector<double> TrackAtIntervals(const F0Track& track, const std::vector<int32_t>& peaks);
+
+}  // namespace tvx
