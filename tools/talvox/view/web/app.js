@@ -102,9 +102,11 @@ async function refreshAnnotation() {
 
 // Runs a change on the server; a refusal is shown and nothing changes.
 // Changes of the elements alone wait only for the element table; the marks
-// (whose F0 depends on the elements) follow.
+// (whose F0 depends on the elements) follow. Changes of marks and pitch
+// leave the elements as they were.
 async function change(path, body, done) {
   const elementsOnly = path.startsWith('boundary/') || path === 'description';
+  const marksOnly = path.startsWith('mark/') || path.startsWith('pitch/');
   const t0 = performance.now();
   try {
     const info = await api.post(path, body);
@@ -114,6 +116,9 @@ async function change(path, body, done) {
       await refreshElements();
       window.talvox.lastChange = { path, postMs: posted - t0, elementsMs: performance.now() - posted };
       refreshMarks().then(redraw, (e) => message(e.message, true));
+    } else if (marksOnly && info.length === state.info.length) {
+      state.info = info;
+      await refreshMarks();
     } else {
       await refreshAnnotation();
     }
