@@ -155,8 +155,10 @@ TVX_API uint16_t GetBitsPerSample(void);
 TVX_API int16_t *GetDataBuffer(int32_t index);
 /* Replaces channel index (0 or 1) with count samples, or with index 2 both
  * channels from count interleaved frames. Sets data size and RIFF size; the
- * channel count is not changed. 0 when count <= 0, samples is NULL or index
- * is outside 0..2 (nothing changes). */
+ * channel count is not changed. 0 when count <= 0, samples is NULL, index
+ * is outside 0..2, or count passes (2^31 - 1) / 2 samples (index 0, 1) or
+ * (2^31 - 1) / 4 frames (index 2), the most whose byte count fits 31 bits
+ * (nothing changes). */
 TVX_API int32_t SetDataBuffer(int32_t index, const int16_t *samples, int32_t count);
 /* Removes samples start..end inclusive from every channel. end >= length
  * truncates the signal to start samples. Returns 0 and changes nothing when
@@ -337,15 +339,21 @@ TVX_API int32_t SegmentSpeech(const int16_t *samples, int32_t length, int32_t sa
  * modified pitch from the marks. Returns the peak count.
  * 0 marks, and no working files left, when pap.exe is missing, fails or
  * writes nothing, or when temp.wav cannot be created (the program is then
- * not launched). NULL samples, length <= 0 or sampleRate <= 0: 0 and the
+ * not launched). Anything but a regular file at one of the three names (a
+ * symbolic link, a device, a pipe, a folder) is not the library's: 0 marks,
+ * the program is not launched and nothing is written through, read from or
+ * removed at any of the names; afterwards only regular files are removed. A
+ * temp.pointprocess left from before is removed ahead of the launch. Calls
+ * sharing a current directory (threads or processes) take turns through a
+ * lock on that directory. The program is killed when the calling thread's
+ * process dies. NULL samples, length <= 0 or sampleRate <= 0: 0 and the
  * document is left as it was.
  * Point-process text: every time is kept (no limit of 100000); lines and
  * words of any length are read whole (an over-long first or third word
  * simply does not match "t" or "=", so its line is ignored); a time whose
  * sample position is not a number or does not fit 32 bits is dropped; with
  * a single time its mark stays at R[0]; times that do not ascend give an
- * empty window and keep their position. Not reentrant; not safe for two
- * processes sharing a current directory. */
+ * empty window and keep their position. Not reentrant. */
 TVX_API int32_t CalculatePeak(const int16_t *samples, int32_t length, int32_t sampleRate);
 /* As CalculatePeak into the host's array, leaving the document alone. The
  * array must hold one entry per pulse the program reports; with peaks NULL
@@ -493,6 +501,45 @@ TVX_API int32_t SynthesisSpeech(int32_t channel, int32_t start, int32_t end);
  * FreeTalvox. NULL before the first. */
 TVX_API int16_t *GetSynthesisSpeech(void);
 TVX_API int32_t GetSynthesisLength(void);
+/* Resynthesis with the modified pitch that keeps, or sets, the timing.
+ * Output marks step along the output time by the modified period of the
+ * source interval they stand for; each takes the grain (from the previous
+ * source mark to the next) of the source mark nearest to its place mapped
+ * back to source time, so grains are repeated or skipped as the pitch and
+ * the timing ask. A mark distance above 1/40 s is a gap, not a period;
+ * stretches without such periods (before the first mark, after the last,
+ * gaps) are time-scaled by overlap-add of fixed 4 ms half-grains taken at
+ * the mapped-back place, which at duration scale 1 copies them unchanged.
+ * Periods are whole samples, so where the modified pitch differs from the
+ * marks' distances (or the timing changes) each step is the mean of the
+ * periods within one sample of it over two neighbours on each side, and a
+ * moved grain is laid at that fractional place by cubic interpolation,
+ * its mark taken as the mean of itself and its neighbours (at most half a
+ * sample off): a pitch between two whole periods comes out even, not as
+ * jitter. Grains are summed in floating point and rounded, so with duration
+ * scale 1 and the modified pitch equal to the marks' distances the output
+ * equals the input sample for sample. Modified periods are held within
+ * 1..1/20 s;
+ * a missing period (modified pitch shorter than the peak table) is the
+ * source distance. The output lasts exactly (end - start) x durationScale
+ * samples, rounded (at least 1), and goes to the output signal
+ * (GetSynthesisSpeech, GetSynthesisLength). 0 and nothing changed for the
+ * refusals of SynthesisSpeech, or a durationScale not finite, <= 0 or
+ * above 8, or an output longer than 2^31 - 1 samples. */
+TVX_API int32_t SynthesisSpeechStretch(int32_t channel, int32_t start, int32_t end, float durationScale);
+/* As SynthesisSpeechStretch with a piecewise-linear time map through
+ * (0, 0), the count pairs (sourcePoints[i], outputPoints[i]), positions
+ * relative to start, and the range end: the stretch after the last pair
+ * keeps its length, unless the last source point is the range length
+ * (end - start), whose output point is then the output length. The host
+ * keeps both arrays; they are only read. 0 and nothing changed, beside the
+ * refusals of SynthesisSpeech, for count < 0, a NULL array with count > 0,
+ * points not strictly ascending on both sides from (0, 0), a source point
+ * beyond end - start or reaching it before the last pair, or an output
+ * longer than 2^31 - 1 samples. */
+TVX_API int32_t SynthesisSpeechMapped(int32_t channel, int32_t start, int32_t end,
+                                      const int32_t *sourcePoints, const int32_t *outputPoints,
+                                      int32_t count);
 
 /* -------------------------------------------------------- FFT and windows */
 

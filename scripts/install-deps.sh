@@ -5,7 +5,7 @@ set -eu
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
   libasound2-dev alsa-utils zlib1g-dev libpng-dev libfftw3-dev
   clang libclang-rt-14-dev python3 python3-numpy python3-scipy python3-pytest
-  librsvg2-bin sox libcpp-httplib-dev nlohmann-json3-dev libcairo2-dev chromium)
+  librsvg2-bin sox time libcpp-httplib-dev nlohmann-json3-dev libcairo2-dev chromium)
 # The editor page's browser test runs on Node.js; a Node.js from elsewhere
 # (with its own npm) is used as it is.
 command -v node >/dev/null 2>&1 || packages+=(nodejs)

@@ -19,7 +19,8 @@ std::vector<Interval> VoicedRuns(const std::vector<Closure>& closures) {
   for (std::size_t k = 0; k < closures.size();) {
     std::size_t last = k;
     while (last + 1 < closures.size() && closures[last + 1].run == closures[k].run) ++last;
-    const double period = last > k ? (closures[last].sample - closures[k].sample) / double(last - k) : 0.0;
+    const double period =
+        last > k ? (closures[last].sample - closures[k].sample) / double(last - k) : 0.0;
     runs.push_back({closures[k].sample - period / 2, closures[last].sample + period / 2});
     k = last + 1;
   }

@@ -29,12 +29,12 @@ struct Case {
 };
 
 const Case kCases[] = {
-    {"clean", 0, 0, 0, false, -1, 16000},        {"snr20", 20, 0, 0, false, -1, 16000},
-    {"snr10", 10, 0, 0, false, -1, 16000},       {"jitter", 0, 0.01, 0.05, false, -1, 16000},
-    {"inverted", 0, 0, 0, true, -1, 16000},      {"0dB", 0, 0, 0, false, 0, 16000},
-    {"-12dB", 0, 0, 0, false, -12, 16000},       {"-24dB", 0, 0, 0, false, -24, 16000},
-    {"-36dB", 0, 0, 0, false, -36, 16000},       {"8k", 0, 0, 0, false, -1, 8000},
-    {"44.1k", 0, 0, 0, false, -1, 44100},        {"48k", 0, 0, 0, false, -1, 48000},
+    {"clean", 0, 0, 0, false, -1, 16000},   {"snr20", 20, 0, 0, false, -1, 16000},
+    {"snr10", 10, 0, 0, false, -1, 16000},  {"jitter", 0, 0.01, 0.05, false, -1, 16000},
+    {"inverted", 0, 0, 0, true, -1, 16000}, {"0dB", 0, 0, 0, false, 0, 16000},
+    {"-12dB", 0, 0, 0, false, -12, 16000},  {"-24dB", 0, 0, 0, false, -24, 16000},
+    {"-36dB", 0, 0, 0, false, -36, 16000},  {"8k", 0, 0, 0, false, -1, 8000},
+    {"44.1k", 0, 0, 0, false, -1, 44100},   {"48k", 0, 0, 0, false, -1, 48000},
 };
 
 struct Voice {
@@ -67,8 +67,8 @@ int main(int argc, char** argv) {
   const uint32_t seed = argc > 2 ? static_cast<uint32_t>(std::atoi(argv[2])) : 1;
   const char* filter = argc > 3 ? argv[3] : "";
   double worstIdr = 100, worstMiss = 0, worstFa = 0, worstSpread = 0, worstVs = 0, worstSv = 0;
-  std::printf("%-15s %-9s %7s %6s %6s %6s %6s %7s %7s\n", "voice", "case", "cycles", "IDR",
-              "MR", "FAR", "runstd", "V->SIL", "SIL->V");
+  std::printf("%-15s %-9s %7s %6s %6s %6s %6s %7s %7s\n", "voice", "case", "cycles", "IDR", "MR",
+              "FAR", "runstd", "V->SIL", "SIL->V");
   for (const Voice& voice : kVoices) {
     if (std::strstr(voice.name, filter) == nullptr) continue;
     for (const Case& c : kCases) {
@@ -85,11 +85,12 @@ int main(int argc, char** argv) {
       if (c.levelDb <= 0) settings.peakLevel = 32767.0 * std::pow(10.0, c.levelDb / 20.0);
       const speechgen::GeneratedSpeech s = speechgen::GenerateSpeech(settings);
       const int32_t length = static_cast<int32_t>(s.samples.size());
-      const int32_t count = _CalculateVoiceMarks(s.samples.data(), length, s.sampleRate, 0, 0, nullptr, 0);
+      const int32_t count =
+          _CalculateVoiceMarks(s.samples.data(), length, s.sampleRate, 0, 0, nullptr, 0);
       std::vector<int32_t> marks(static_cast<size_t>(count));
       _CalculateVoiceMarks(s.samples.data(), length, s.sampleRate, 0, 0, marks.data(), count);
-      const speechgen::MarkEvaluation e =
-          speechgen::EvaluateMarks(s.closures, std::vector<double>(marks.begin(), marks.end()), s.sampleRate);
+      const speechgen::MarkEvaluation e = speechgen::EvaluateMarks(
+          s.closures, std::vector<double>(marks.begin(), marks.end()), s.sampleRate);
       const speechgen::VoicingEvaluation v =
           speechgen::EvaluateVoicing(s.closures, VoicedElements(s), length, s.sampleRate);
       std::printf("%-15s %-9s %7lld %6.2f %6.2f %6.2f %6.3f %7.2f %7.2f\n", voice.name, c.name,
@@ -105,8 +106,9 @@ int main(int argc, char** argv) {
       worstSv = std::max(worstSv, v.silentAsVoiced);
     }
   }
-  std::printf("worst (all but snr10): IDR %.2f  MR %.2f  FAR %.2f  run std %.3f ms; "
-              "voicing (all): V->SIL %.2f%%  SIL->V %.2f%%\n",
-              worstIdr, worstMiss, worstFa, worstSpread, worstVs, worstSv);
+  std::printf(
+      "worst (all but snr10): IDR %.2f  MR %.2f  FAR %.2f  run std %.3f ms; "
+      "voicing (all): V->SIL %.2f%%  SIL->V %.2f%%\n",
+      worstIdr, worstMiss, worstFa, worstSpread, worstVs, worstSv);
   return 0;
 }

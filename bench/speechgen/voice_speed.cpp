@@ -64,14 +64,14 @@ int main(int argc, char** argv) {
   highWater = before;
   const double signalBytes = static_cast<double>(speech.samples.size()) * sizeof(int16_t);
   const double cpu0 = CpuSeconds();
-  const int32_t marks = CalculateVoiceMarks(speech.samples.data(),
-                                            static_cast<int32_t>(speech.samples.size()),
-                                            speech.sampleRate, 0, 0);
+  const int32_t marks = CalculateVoiceMarks(
+      speech.samples.data(), static_cast<int32_t>(speech.samples.size()), speech.sampleRate, 0, 0);
   const double cpu = CpuSeconds() - cpu0;
   const long long peak = highWater.load() - before;
-  std::printf("%.0f s of speech at %d Hz, %d marks, %d elements: CPU %.2f s, %.0fx real time; "
-              "peak work memory %.0f%% of the signal (C++ heap)\n",
-              settings.seconds, settings.sampleRate, marks, GetElementNum(), cpu,
-              settings.seconds / cpu, 100.0 * static_cast<double>(peak) / signalBytes);
+  std::printf(
+      "%.0f s of speech at %d Hz, %d marks, %d elements: CPU %.2f s, %.0fx real time; "
+      "peak work memory %.0f%% of the signal (C++ heap)\n",
+      settings.seconds, settings.sampleRate, marks, GetElementNum(), cpu, settings.seconds / cpu,
+      100.0 * static_cast<double>(peak) / signalBytes);
   return 0;
 }

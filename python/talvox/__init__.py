@@ -5,8 +5,9 @@ through the TALVOX_LIBRARY environment variable, else libtalvox.so next to
 this package, else the build tree (../../build/libtalvox.so), else the
 system's library path.
 
-The library keeps ONE speech document per process: see Document. Nothing in
-it is thread-safe; use it from one thread at a time.
+The library keeps ONE speech document per process: see Document. The
+binding serialises every library call with one lock (talvox.raw.lock), so
+threads take turns; results are those of some order of the calls.
 
     import talvox
     with talvox.Document("speech.wav") as doc:
@@ -20,6 +21,7 @@ it is thread-safe; use it from one thread at a time.
 from ._checks import TalvoxError
 from ._lib import SIGNATURES, TvxDocument, TvxElement, TvxWaveHeader, raw
 from .document import Document, Element, Wave, load, save
+from . import interop
 from .dsp import (
     FilterDesign,
     apply_filter,

@@ -7,12 +7,16 @@ beyond the ones ctypes makes. Use the Pythonic layer unless you need the C
 interface as it is.
 
 The library keeps ONE document per process: the raw functions all work on
-that single process-wide state.
+that single process-wide state. Each call holds the binding's lock (LOCK),
+so calls from several threads take turns; a sequence of raw calls that must
+not be interleaved should hold `talvox.raw.lock` itself.
 """
 
 import ctypes
 import ctypes.util
+import functools
 import os
+import threading
 from ctypes import POINTER, c_char, c_char_p, c_void_p
 
 i16 = ctypes.c_int16
@@ -161,6 +165,8 @@ SIGNATURES = {
     "SynthesisSpeech": (i32, [i32, i32, i32]),
     "GetSynthesisSpeech": (P(i16), []),
     "GetSynthesisLength": (i32, []),
+    "SynthesisSpeechStretch": (i32, [i32, i32, i32, f32]),
+    "SynthesisSpeechMapped": (i32, [i32, i32, i32, P(i32), P(i32), i32]),
     # FFT and windows
     "fft": (i32, [P(f32), P(f32), i32, i32]),
     "Hanning": (None, [P(i16), i32]),
@@ -260,6 +266,48 @@ class _Missing:
         )
 
 
+# The library keeps one document per process and none of its calls may run
+# alongside another (ctypes lets go of the GIL during a call). Every call
+# through `raw` holds this lock, and so does every operation of the Pythonic
+# layer from its first call to its last copy out of library memory. It is
+# reentrant, so an operation may call others.
+LOCK = threading.RLock()
+
+
+def locked(function):
+    """function, run while holding the library's lock."""
+
+    @functools.wraps(function)
+    def call(*arguments, **keywords):
+        with LOCK:
+            return function(*arguments, **keywords)
+
+    return call
+
+
+class _LockedFunction:
+    """A ctypes function called under the library's lock; restype and
+    argtypes are those of the function itself."""
+
+    __slots__ = ("function", "__name__")
+
+    def __init__(self, function, name):
+        self.function = function
+        self.__name__ = name
+
+    @property
+    def restype(self):
+        return self.function.restype
+
+    @property
+    def argtypes(self):
+        return self.function.argtypes
+
+    def __call__(self, *arguments):
+        with LOCK:
+            return self.function(*arguments)
+
+
 class RawLibrary:
     """The loaded library, one attribute per export of the header.
 
@@ -280,7 +328,9 @@ class RawLibrary:
                 continue
             function.restype = result
             function.argtypes = arguments
-            setattr(self, name, function)
+            setattr(self, name, _LockedFunction(function, name))
+
+    lock = LOCK
 
     def available(self, name):
         """True when the loaded library exports `name`."""

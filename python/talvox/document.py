@@ -4,19 +4,28 @@ The library keeps ONE document per process: one wave buffer (the signal),
 one document state (elements, pitch marks, modified pitch, spectrum, energy,
 output signal) and one speech clipboard. `Document` owns all three while it
 is open, so only one Document can be open at a time, and `load`/`save` (which
-borrow the wave buffer) refuse to run while one is. None of this is
-thread-safe: use the library from one thread at a time.
+borrow the wave buffer) refuse to run while one is.
+
+Threads: every operation here holds the binding's one lock from its first
+library call to its last copy out of library memory, so operations from
+several threads take turns. A Document closed by one thread while another
+uses it makes the other's next operation raise TalvoxError ("not open").
 """
 
 import collections
 import ctypes
+import errno
 import os
+import shutil
+import stat
+import tempfile
 
 import numpy as np
 
 from . import _checks
+from . import tones as _tones
 from ._checks import TalvoxError, refused
-from ._lib import ELEMENT_TEXT_BYTES, i16, i32, raw
+from ._lib import ELEMENT_TEXT_BYTES, LOCK, i16, i32, locked, raw
 
 Wave = collections.namedtuple("Wave", "samples rate")
 Wave.__doc__ = """A signal: samples (int16, shape (n,) mono or (n, 2) stereo) and rate in Hz."""
@@ -28,8 +37,75 @@ Element.__doc__ = """One element: description text, start sample, end sample (on
 _MAX_RATE = 2**30 - 1
 _MAX_DESCRIPTION = ELEMENT_TEXT_BYTES - 1
 _SEMITONES_PER_OCTAVE = 12.0
+# The pitch changes the command-line tool accepts, for the same reasons:
+# beyond them the resynthesis is no longer speech.
+_MAX_SEMITONES = 24.0
+_PITCH_SCALE_RANGE = (0.25, 4.0)
+_F0_RANGE = (20.0, 2000.0)  # Hz; outside it no voice
+# The library holds a channel of at most this many samples (its data size
+# must fit 31 bits), a stereo signal half as many frames.
+_MAX_MONO_SAMPLES = (2**31 - 1) // 2
+_MAX_STEREO_FRAMES = (2**31 - 1) // 4
+_PITCH_PROGRAM = "pap.exe"
+_LARGEST_DURATION_SCALE = 8.0
 
 _open_document = None  # the one open Document, if any
+
+
+def _require_readable(path):
+    """Opens path for reading as the library will, so a missing or unreadable
+    file raises the usual OSError (FileNotFoundError, PermissionError,
+    IsADirectoryError) with its name."""
+    try:
+        descriptor = os.open(path, os.O_RDONLY | os.O_NONBLOCK | getattr(os, "O_CLOEXEC", 0))
+    except OSError as error:
+        raise type(error)(error.errno, error.strerror, os.fsdecode(path)) from None
+    try:
+        if stat.S_ISDIR(os.fstat(descriptor).st_mode):
+            raise IsADirectoryError(errno.EISDIR, os.strerror(errno.EISDIR), os.fsdecode(path))
+    finally:
+        os.close(descriptor)
+
+
+def _lock_members(cls):
+    """Makes every method and property of cls hold the library's lock."""
+    for name, member in list(vars(cls).items()):
+        if name == "__init__":
+            continue
+        if isinstance(member, property):
+            setattr(cls, name, property(locked(member.fget), None, None, member.__doc__))
+        elif callable(member) and (not name.startswith("__") or name in ("__enter__", "__exit__")):
+            setattr(cls, name, locked(member))
+    return cls
+
+
+class _PrivateFolder:
+    """The current directory is a new private folder while this lives, so the
+    external pitch program's working files never meet the caller's files or
+    another run's. The folder and its files are removed afterwards. Changing
+    directory affects the whole process: relative paths used by other threads
+    meanwhile resolve in the private folder."""
+
+    def __enter__(self):
+        # TMPDIR as it is now (tempfile remembers the first one it saw).
+        self.path = tempfile.mkdtemp(prefix="talvox-%d-" % os.getpid(),
+                                     dir=os.environ.get("TMPDIR") or None)
+        self.previous = os.open(".", os.O_RDONLY)
+        try:
+            os.chdir(self.path)
+        except BaseException:
+            os.close(self.previous)
+            shutil.rmtree(self.path, ignore_errors=True)
+            raise
+        return self
+
+    def __exit__(self, *exception):
+        try:
+            os.fchdir(self.previous)
+        finally:
+            os.close(self.previous)
+            shutil.rmtree(self.path, ignore_errors=True)
+        return False
 
 
 def _refuse_while_open(operation):
@@ -64,8 +140,14 @@ def _put_signal(frames, rate):
     header.avgBytesPerSec = rate * 2 * channels
     header.bitsPerSample = 16
     index = 0 if channels == 1 else 2  # 2: both channels from interleaved frames
+    largest = _MAX_MONO_SAMPLES if channels == 1 else _MAX_STEREO_FRAMES
+    if frames.shape[0] > largest:
+        raise ValueError(
+            "the signal is too long for the library: at most %d %s, not %d"
+            % (largest, "samples" if channels == 1 else "stereo frames", frames.shape[0])
+        )
     if not raw.SetDataBuffer(index, _checks.pointer(frames, i16), frames.shape[0]):
-        raise refused("SetDataBuffer")
+        raise refused("SetDataBuffer", "the signal could not be stored (out of memory?)")
 
 
 def _get_signal():
@@ -79,6 +161,7 @@ def _get_signal():
     return np.ascontiguousarray(np.stack([left, right], axis=1))
 
 
+@locked
 def load(path):
     """Reads a 16-bit PCM WAV file (one or two channels): returns Wave(samples, rate).
 
@@ -87,6 +170,7 @@ def load(path):
     """
     encoded = _checks.path(path)
     _refuse_while_open("load")
+    _require_readable(encoded)
     raw.InitWaveFileProc()
     try:
         if not raw.ReadWaveFile(1, encoded, 0, 0):
@@ -96,6 +180,7 @@ def load(path):
         raw.FreeWaveFileProc()
 
 
+@locked
 def save(path, samples, rate):
     """Writes samples (int16, (n,) or (n, 2)) at rate Hz as a WAV file.
 
@@ -126,6 +211,8 @@ def _voice_range(floor, ceiling):
         raise ValueError("floor must lie below ceiling (or both be 0)")
     return floor, ceiling
 
+
+@_lock_members
 class Document:
     """The library's speech document: a signal with its annotation.
 
@@ -137,7 +224,8 @@ class Document:
             doc.analyze()
             higher = doc.resynthesize(0, doc.length - 1, semitones=7)
 
-    source is a WAV file path, or int16 samples ((n,) or (n, 2)) with their
+    source is a WAV file path (opened at once: a missing file raises
+    FileNotFoundError), or int16 samples ((n,) or (n, 2)) with their
     rate, or None for an empty document. Entering (or open()) runs
     InitWaveFileProc, InitTalvox and InitSpeechBackup and loads the source;
     leaving (or close()) runs FreeSpeechBackup, FreeTalvox and
@@ -161,6 +249,7 @@ class Document:
             self._path = _checks.path(source, "source")
             if rate is not None:
                 raise ValueError("rate is taken from the WAV file; do not pass one")
+            _require_readable(self._path)
 
     # ------------------------------------------------------------ lifecycle
 
@@ -261,15 +350,20 @@ class Document:
 
     @property
     def elements(self):
-        """The segmentation: a list of Element(description, start, end)."""
+        """The segmentation: a list of Element(description, start, end), the
+        bounds within the signal (the segmentation may let the last element
+        run past its end; it is shown clipped)."""
         self._require_open()
         text = ctypes.create_string_buffer(ELEMENT_TEXT_BYTES)
         start, end = i32(), i32()
+        length = max(raw.GetWaveLength(), 0)
         result = []
         for index in range(raw.GetElementNum()):
             raw.GetElementSegment(index, ctypes.byref(start), ctypes.byref(end))
             raw.GetElementDesc(index, text)
-            result.append(Element(text.value.decode("utf-8", "replace"), start.value, end.value))
+            first = min(max(start.value, 0), length)
+            last = min(max(end.value, first), length)
+            result.append(Element(text.value.decode("utf-8", "replace"), first, last))
         return result
 
     def set_description(self, index, text):
@@ -326,10 +420,11 @@ class Document:
         F0 range from floor..ceiling in Hz, or chosen from the signal when
         both are 0. 'internal' uses the library's older algorithm
         (CalculatePitch); 'external' runs the external pitch program pap.exe
-        found on PATH (CalculatePeak) in the current directory, which must be
-        writable: it exchanges temp.wav, pitch.psc and temp.pointprocess with
-        it. floor and ceiling belong to the voice tracker only. Returns the
-        number of marks; none raises TalvoxError.
+        found on PATH (CalculatePeak) in a private folder of its own (under
+        TMPDIR), where it exchanges temp.wav, pitch.psc and temp.pointprocess
+        with it; the folder is removed afterwards. floor and ceiling belong to
+        the voice tracker only. Returns the number of marks; none raises
+        TalvoxError.
         """
         self._require_open()
         if marks not in ("voice", "internal", "external"):
@@ -346,11 +441,15 @@ class Document:
             if count == 0:
                 raise refused("CalculatePitch", "no pitch marks found in the signal")
         else:
-            count = raw.CalculatePeak(samples, self.length, self.rate)
+            if shutil.which(_PITCH_PROGRAM) is None:
+                raise refused("CalculatePeak", "the external pitch program pap.exe is not on PATH")
+            length, rate = self.length, self.rate
+            with _PrivateFolder():
+                count = raw.CalculatePeak(samples, length, rate)
             if count == 0:
                 raise refused(
                     "CalculatePeak",
-                    "no pitch marks (is pap.exe on PATH, and is the signal voiced?)",
+                    "the external pitch program pap.exe found no pitch marks (or failed)",
                 )
         return count
 
@@ -424,12 +523,13 @@ class Document:
     # ---------------------------------------------------------- resynthesis
 
     def _range(self, start, end):
+        """start..end-1 checked; end defaults to (and is at most) the length."""
         length = self.length
         if length < 2:
             raise TalvoxError("the document holds no signal to work on")
         start = _checks.integer(start, "start", 0, length - 2)
-        end = length - 1 if end is None else end
-        end = _checks.integer(end, "end", start + 1, length - 1)
+        end = length if end is None else end
+        end = _checks.integer(end, "end", start + 1, length)
         return start, end
 
     def _scaled_periods(self, pitch_scale, semitones, f0):
@@ -454,62 +554,145 @@ class Document:
                     )
             if np.any(~np.isfinite(hertz)) or np.any(np.asarray(hertz) <= 0):
                 raise ValueError("f0 must be positive and finite")
+            if np.any(np.asarray(hertz) < _F0_RANGE[0]) or np.any(np.asarray(hertz) > _F0_RANGE[1]):
+                raise ValueError("f0 must lie between %g and %g Hz" % _F0_RANGE)
             wanted = self.rate / np.broadcast_to(hertz, source.shape)
         else:
             if semitones is not None:
-                scale = 2.0 ** (_checks.real(semitones, "semitones") / _SEMITONES_PER_OCTAVE)
+                shift = _checks.real(semitones, "semitones")
+                if abs(shift) > _MAX_SEMITONES:
+                    raise ValueError(
+                        "semitones must lie between %g and %g, not %g"
+                        % (-_MAX_SEMITONES, _MAX_SEMITONES, shift)
+                    )
+                scale = 2.0 ** (shift / _SEMITONES_PER_OCTAVE)
             else:
                 scale = _checks.real(pitch_scale, "pitch_scale")
-            if scale <= 0:
-                raise ValueError("pitch_scale must be positive")
+                if scale <= 0:
+                    raise ValueError("pitch_scale must be positive")
+                if not _PITCH_SCALE_RANGE[0] <= scale <= _PITCH_SCALE_RANGE[1]:
+                    raise ValueError(
+                        "pitch_scale must lie between %g and %g, not %g"
+                        % (_PITCH_SCALE_RANGE + (scale,))
+                    )
             wanted = source / scale
         wanted = np.rint(wanted)
         if wanted.max() > np.iinfo(np.int32).max:
             raise ValueError("the requested pitch is too low: periods overflow")
         return np.ascontiguousarray(np.maximum(wanted, 1), dtype=np.int32)
 
-    def resynthesize(self, start=0, end=None, pitch_scale=None, semitones=None, f0=None,
-                     channel=0):
-        """Pitch-synchronous overlap-add of samples start..end-1 (end defaults
-        to the last sample, which the library never includes).
+    def _tone_periods(self, tones, tone_labels):
+        if tones is not None and tone_labels is not None:
+            raise ValueError("give tones or tone_labels, not both")
+        peaks = self.peaks.astype(np.int64)
+        if peaks.shape[0] < 2:
+            raise TalvoxError("tones need pitch marks: call analyze() first")
+        voiced = _tones.voiced_elements(self.elements, peaks, self.rate)
+        if not voiced:
+            raise TalvoxError("there are no voiced elements to give tones to")
+        if tones is not None:
+            contours = _tones.parse_contours(tones)
+            if len(contours) != len(voiced):
+                raise ValueError("%d tone contours given but there are %d voiced elements"
+                                 % (len(contours), len(voiced)))
+        else:
+            contours = _tones.contours_from_labels(voiced, tone_labels)
+        wanted = _tones.tone_periods(peaks, self.rate, voiced, contours)
+        source = np.diff(peaks)
+        return np.ascontiguousarray(
+            [max(1, int(round(w))) if w is not None else int(d) for w, d in zip(wanted, source)],
+            dtype=np.int32)
 
-        With none of pitch_scale, semitones and f0 the current modified pitch
-        is used. pitch_scale multiplies the pitch (1.5: periods / 1.5),
-        semitones shifts it, f0 sets it in Hz (a number, or one value per
-        pair of peaks); each is applied to the measured peak distances for
-        this call only: the modified pitch is restored afterwards. Needs a
-        segmentation (analyze() or segment()). Returns int16 samples.
+    def resynthesize(self, start=0, end=None, pitch_scale=None, semitones=None, f0=None,
+                     channel=0, duration_scale=1.0, keep_duration=True, tones=None,
+                     tone_labels=None):
+        """Pitch-synchronous overlap-add of samples start..end-1 (end defaults
+        to the length: the whole signal). The library's own selection ends
+        before the last sample; with end = length that sample follows the
+        result unchanged, as everything after the last pitch mark does.
+
+        With none of pitch_scale, semitones, f0, tones and tone_labels the
+        current modified pitch is used. pitch_scale multiplies the pitch
+        (1.5: periods / 1.5), semitones shifts it, f0 sets it in Hz (a number,
+        or one value per pair of peaks); tones gives the voiced elements, in
+        order, tone contours ("55,35,214,51" or a list), tone_labels
+        ("mandarin" or "cantonese") takes the tone digit ending each element's
+        description. Each is applied for this call only: the modified pitch is
+        restored afterwards. Needs a segmentation (analyze() or segment()).
+
+        keep_duration (the default) repeats or skips grains so that the range
+        lasts its length times duration_scale (0 < scale <= 8); with
+        keep_duration=False every grain is placed once (SynthesisSpeech) and
+        duration_scale must stay 1. Returns int16 samples.
         """
         self._require_open()
         channel = self._channel(channel)
         start, end = self._range(start, end)
-        periods = self._scaled_periods(pitch_scale, semitones, f0)
+        scale = _checks.real(duration_scale, "duration_scale")
+        if keep_duration and not 0 < scale <= _LARGEST_DURATION_SCALE:
+            raise ValueError("duration_scale must lie in (0, 8]")
+        if not keep_duration and scale != 1.0:
+            raise ValueError("duration_scale needs keep_duration=True")
+        if (tones is not None or tone_labels is not None) and any(
+                v is not None for v in (pitch_scale, semitones, f0)):
+            raise ValueError("give tones or a pitch change, not both")
         if raw.GetElementNum() == 0:
             raise TalvoxError("resynthesis needs a segmentation: call analyze() or segment()")
+        if tones is not None or tone_labels is not None:
+            periods = self._tone_periods(tones, tone_labels)
+        else:
+            periods = self._scaled_periods(pitch_scale, semitones, f0)
         kept = self.modified_pitch
         if periods is not None:
             raw.SetModifiedPitch(_checks.pointer(periods, i32))
+        to_end = end == self.length
         try:
-            if not raw.SynthesisSpeech(channel, start, end):
+            last = end - 1 if to_end else end
+            if keep_duration:
+                if not raw.SynthesisSpeechStretch(channel, start, last, scale):
+                    raise refused("SynthesisSpeechStretch")
+            elif not raw.SynthesisSpeech(channel, start, last):
                 raise refused("SynthesisSpeech")
         finally:
             if periods is not None and kept.shape[0] == periods.shape[0]:
                 raw.SetModifiedPitch(_checks.pointer(kept, i32))
-        return _checks.copy_out(raw.GetSynthesisSpeech(), raw.GetSynthesisLength(), np.int16)
+        result = _checks.copy_out(raw.GetSynthesisSpeech(), raw.GetSynthesisLength(), np.int16)
+        if to_end:
+            result = np.append(result, raw.GetDataBuffer(channel)[end - 1]).astype(np.int16)
+        return result
 
     def collect(self, start=0, end=None, channel=0):
-        """The elements overlapping start..end concatenated, each "SIL" element
-        shortened to half its length. Returns int16 samples."""
+        """The elements overlapping start..end-1 concatenated, each "SIL"
+        element shortened to half its length (end defaults to the length).
+        Returns int16 samples."""
         self._require_open()
         channel = self._channel(channel)
         start, end = self._range(start, end)
         if raw.GetElementNum() == 0:
             raise TalvoxError("collecting needs a segmentation: call analyze() or segment()")
-        if not raw.CollectSegmentedSpeech(channel, start, end):
+        length = self.length
+        to_end = end == length
+        if not raw.CollectSegmentedSpeech(channel, start, end - 1 if to_end else end):
             raise refused("CollectSegmentedSpeech")
-        return _checks.copy_out(
+        result = _checks.copy_out(
             raw.GetCollectSegmentedSpeech(), raw.GetCollectSegmentedSpeechLength(), np.int16
         )
+        if to_end:
+            result = np.append(result, self._last_sample_collected(channel, start, length))
+        return result.astype(np.int16)
+
+    def _last_sample_collected(self, channel, start, length):
+        """What collecting would add for the final sample, which the library
+        cannot select: the sample itself in a voiced element, in a silence
+        the extra zero when half of the longer piece is one sample more."""
+        for element in self.elements:
+            if element.start > length - 1 or element.end <= length - 1:
+                continue
+            if element.description != "SIL":
+                return [raw.GetDataBuffer(channel)[length - 1]]
+            piece = min(element.end, length) - max(element.start, start)
+            return [0] if piece // 2 > (piece - 1) // 2 else []
+        return []
 
     # ------------------------------------------------------------- features
 

@@ -13,7 +13,7 @@ import numpy as np
 
 from . import _checks
 from ._checks import refused
-from ._lib import f32, f64, i16, i32, raw
+from ._lib import f32, f64, i16, i32, locked, raw
 
 # Filters keep their delay state in 10 entries: at most 9 sections.
 MAX_FILTER_ORDER = 19
@@ -43,6 +43,7 @@ def _power_of_two(n):
     return n > 0 and n & (n - 1) == 0
 
 
+@locked
 def fft(x, inverse=False):
     """Radix-2 complex FFT of x (float32 or complex64, length a power of two).
 
@@ -70,6 +71,7 @@ def fft(x, inverse=False):
     return result
 
 
+@locked
 def hanning(samples):
     """Hann-windowed copy of int16 samples: x[i] * (0.5 - 0.5 cos(2 pi i / n)),
     truncated toward zero (the window peaks just below 1 and does not return
@@ -91,6 +93,7 @@ def _design_arguments(rate, order, cutoff):
     return rate, order, cutoff, np.zeros(sections), np.zeros(sections)
 
 
+@locked
 def butter_lowpass(rate, order, cutoff):
     """Butterworth low-pass design (bilinear transform, prewarped cutoff).
 
@@ -102,6 +105,7 @@ def butter_lowpass(rate, order, cutoff):
     return FilterDesign(a, b, gain, order)
 
 
+@locked
 def cheby_lowpass(rate, order, ripple_db, cutoff):
     """Chebyshev type I low-pass design with cutoff at -3 dB.
 
@@ -118,6 +122,7 @@ def cheby_lowpass(rate, order, ripple_db, cutoff):
     return FilterDesign(a, b, gain, order)
 
 
+@locked
 def apply_filter(samples, design):
     """Filtered copy of int16 samples through a FilterDesign (the library's
     `filter`). Outputs are truncated and wrap to 16 bits.
@@ -141,6 +146,7 @@ def apply_filter(samples, design):
     return result
 
 
+@locked
 def reset_filter_state():
     """Clears the library's process-wide filter delay state by running zeros
     through an all-zero cascade of the largest order."""
@@ -165,6 +171,7 @@ class _Setting:
         return False
 
 
+@locked
 def lpc(frame, order=12):
     """Burg lattice prediction coefficients a_1..a_order (float32) of an int16
     frame: the prediction of x[n] is sum a_j x[n - j]. order 1..100."""
@@ -188,6 +195,7 @@ def _taps(coefficients):
     return taps
 
 
+@locked
 def lpc_residual(coefficients, samples):
     """Prediction error of int16 samples with up to 12 coefficients a_1..a_p."""
     taps = _taps(coefficients)
@@ -199,6 +207,7 @@ def lpc_residual(coefficients, samples):
     return residual
 
 
+@locked
 def lpc_synthesis(coefficients, excitation):
     """All-pole synthesis of an int16 excitation (output sample 0 is 0)."""
     taps = _taps(coefficients)
@@ -210,6 +219,7 @@ def lpc_synthesis(coefficients, excitation):
     return output
 
 
+@locked
 def correlation(signal, template):
     """Normalised cross-correlation in percent, one float32 per lag of signal
     (samples past the end of the signal count as 0)."""
@@ -233,6 +243,7 @@ def _frame(frame, minimum):
     return frame
 
 
+@locked
 def cepstrum(frame, length=50):
     """Real cepstrum magnitudes (float32, length values) of an int16 frame of
     13..65536 samples, padded to 16, 256 or 65536 points; values past the
@@ -247,6 +258,7 @@ def cepstrum(frame, length=50):
     return output
 
 
+@locked
 def mfcc(frame, rate=16000, count=13):
     """Cepstral coefficients 1..count (float32) of a 20-band critical-band
     filter bank over a Hann-windowed int16 frame of 20..65536 samples.
@@ -276,11 +288,13 @@ def _point_filter(operation, values, window):
     return output
 
 
+@locked
 def filter_points(values, window):
     """Centred moving average of int32 values (ends copied, 16-bit results)."""
     return _point_filter("FilterInPoints", values, window)
 
 
+@locked
 def filter_pitch(values, window):
     """filter_points on every run of values above 50; the gaps become 0."""
     return _point_filter("FilterPitch", values, window)

@@ -108,7 +108,7 @@ def test_resynthesis_pitch_measured_by_autocorrelation(speech, option, value, ex
     speech.segment_whole()
     speech.set_peaks(hand_marks())
     kept = speech.modified_pitch
-    output = speech.resynthesize(3000, 21000, **{option: value})
+    output = speech.resynthesize(3000, 21000, keep_duration=False, **{option: value})
     assert output.dtype == np.int16
     # the stretch from the last mark to the range end keeps its length
     marks = hand_marks() - 3000
@@ -116,6 +116,13 @@ def test_resynthesis_pitch_measured_by_autocorrelation(speech, option, value, ex
     middle = output[output.size // 2 - 2000:output.size // 2 + 2000]
     assert abs(dominant_period(middle, 60, 240) - expected) <= 1
     np.testing.assert_array_equal(speech.modified_pitch, kept)  # restored
+    # by default the range keeps its length, or takes the one asked for
+    for scale in (1.0, 1.5):
+        output = speech.resynthesize(3000, 21000, duration_scale=scale, **{option: value})
+        assert output.size == round(18000 * scale)
+        middle = output[output.size // 2 - 2000:output.size // 2 + 2000]
+        assert abs(dominant_period(middle, 60, 240) - expected) <= 1
+    np.testing.assert_array_equal(speech.modified_pitch, kept)
 
 
 @requires("SynthesisSpeech", ELEMENTS, PEAKS)
@@ -140,13 +147,45 @@ def test_resynthesis_with_per_interval_f0(speech):
     assert dominant_period(middle, 60, 240) == 128
 
 
+@requires("SynthesisSpeechStretch", ELEMENTS, PEAKS)
+def test_resynthesis_with_kept_duration_gives_the_source_back_exactly(speech):
+    speech.segment_whole()
+    speech.set_peaks(hand_marks())
+    np.testing.assert_array_equal(speech.resynthesize(3000, 21000), speech.samples[3000:21000])
+
+
+@requires("SynthesisSpeechStretch", ELEMENTS, PEAKS)
+def test_resynthesis_tones(speech):
+    speech.segment_whole()
+    speech.set_peaks(hand_marks())
+    # one voiced element: a rising tone over a flat voice widened to 5 semitones
+    output = speech.resynthesize(0, speech.length - 1, tones="15")
+    marks = hand_marks()
+    early = output[marks[2]:marks[2] + 2000]
+    late = output[marks[-1] - 2500:marks[-1] - 500]
+    assert dominant_period(early, 60, 300) > 1.25 * dominant_period(late, 60, 300)
+    with pytest.raises(ValueError, match="2 tone contours given but there are 1 voiced"):
+        speech.resynthesize(0, 100, tones=["55", "35"])
+    with pytest.raises(ValueError, match="unknown tone digit '7'"):
+        speech.resynthesize(0, 100, tones="57")
+    speech.set_description(0, "ma9")
+    with pytest.raises(ValueError, match="not a mandarin tone"):
+        speech.resynthesize(0, 100, tone_labels="mandarin")
+    speech.set_description(0, "ma4")
+    falling = speech.resynthesize(0, speech.length - 1, tone_labels="mandarin")
+    assert dominant_period(falling[marks[2]:marks[2] + 2000], 60, 300) < \
+        dominant_period(falling[marks[-1] - 2500:marks[-1] - 500], 60, 300)
+    with pytest.raises(ValueError, match="not both"):
+        speech.resynthesize(0, 100, tones="55", semitones=2)
+
+
 @requires(ELEMENTS, PEAKS)
 def test_resynthesis_argument_errors(speech):
     with pytest.raises(talvox.TalvoxError, match="segmentation"):
         speech.resynthesize(0, 100)
     speech.segment_whole()
     with pytest.raises(ValueError, match="end"):
-        speech.resynthesize(0, speech.length)
+        speech.resynthesize(0, speech.length + 1)  # end is exclusive: length is the largest
     with pytest.raises(ValueError, match="end"):
         speech.resynthesize(100, 100)
     with pytest.raises(ValueError, match="start"):
@@ -160,6 +199,12 @@ def test_resynthesis_argument_errors(speech):
         speech.resynthesize(0, 100, pitch_scale=-1)
     with pytest.raises(ValueError, match="f0"):
         speech.resynthesize(0, 100, f0=[100.0, 200.0])
+    with pytest.raises(ValueError, match="duration_scale"):
+        speech.resynthesize(0, 100, duration_scale=9)
+    with pytest.raises(ValueError, match="duration_scale"):
+        speech.resynthesize(0, 100, duration_scale=0)
+    with pytest.raises(ValueError, match="keep_duration"):
+        speech.resynthesize(0, 100, duration_scale=2, keep_duration=False)
     with pytest.raises(ValueError, match="channel"):
         speech.resynthesize(0, 100, channel=1)
 

@@ -50,7 +50,14 @@ def test_unreadable_file_names_the_operation(tmp_path):
     with pytest.raises(talvox.TalvoxError, match="ReadWaveFile"):
         talvox.load(tmp_path / "bad.wav")
     with pytest.raises(talvox.TalvoxError, match="ReadWaveFile"):
-        talvox.Document(tmp_path / "missing.wav").open()
+        talvox.Document(tmp_path / "bad.wav").open()
+    # A missing file is reported as such, when the Document is made.
+    with pytest.raises(FileNotFoundError, match="missing.wav"):
+        talvox.Document(tmp_path / "missing.wav")
+    with pytest.raises(FileNotFoundError, match="missing.wav"):
+        talvox.load(tmp_path / "missing.wav")
+    with pytest.raises(IsADirectoryError):
+        talvox.Document(tmp_path)
 
 
 def test_only_one_document_at_a_time(tmp_path, no_document):

@@ -108,10 +108,12 @@ int32_t FftWithLanes(float* re, float* im, int32_t direction, int32_t n, bool wi
   // The reordering reads a copy: small sizes keep it on the stack.
   constexpr int32_t kStackCopy = 1024;
   float stackCopy[2 * kStackCopy];
-  std::vector<float> heapCopy;
   float* copy = stackCopy;
   if (n > kStackCopy) {
-    heapCopy.resize(2 * static_cast<size_t>(n));
+    // Kept per thread: large blocks freed on every call go back to the
+    // system and cost page faults on the next.
+    thread_local std::vector<float> heapCopy;
+    if (heapCopy.size() < 2 * static_cast<size_t>(n)) heapCopy.resize(2 * static_cast<size_t>(n));
     copy = heapCopy.data();
   }
   std::memcpy(copy, re, n * sizeof(float));

@@ -60,16 +60,35 @@ float BandEnergy(const std::vector<float>& power, BandBins bins) {
   return energy;
 }
 
-// Power spectrum bins 0 .. size/2 - 1 of the Hann-windowed frame.
-std::vector<float> PowerSpectrum(const int16_t* frame, int32_t n, int32_t size) {
-  std::vector<int16_t> windowed(frame, frame + n);
-  HanningWindow(windowed.data(), n);
-  std::vector<float> re(size, 0.0f), im(size, 0.0f);
-  std::copy(windowed.begin(), windowed.end(), re.begin());
-  Fft(re.data(), im.data(), 0, size);
-  std::vector<float> power(size / 2);
-  for (int32_t i = 0; i < size / 2; ++i) power[i] = re[i] * re[i] + im[i] * im[i];
-  return power;
+// Working arrays of one analysis, kept per thread between calls: a frame
+// of 257 samples or more takes 640 KiB, which handed back to the system on
+// every call costs more than the transform itself. Per thread, so frames may
+// still be analysed on several threads at once.
+struct SpectrumScratch {
+  std::vector<int16_t> windowed;
+  std::vector<float> re, im, power;
+};
+
+SpectrumScratch& Scratch() {
+  thread_local SpectrumScratch scratch;
+  return scratch;
+}
+
+// Power spectrum bins 0 .. size/2 - 1 of the Hann-windowed frame, in the
+// thread's scratch (valid until the thread's next analysis).
+const std::vector<float>& PowerSpectrum(const int16_t* frame, int32_t n, int32_t size) {
+  SpectrumScratch& s = Scratch();
+  s.windowed.assign(frame, frame + n);
+  HanningWindow(s.windowed.data(), n);
+  s.re.resize(static_cast<size_t>(size));
+  s.im.resize(static_cast<size_t>(size));
+  std::copy(s.windowed.begin(), s.windowed.end(), s.re.begin());
+  std::fill(s.re.begin() + n, s.re.end(), 0.0f);
+  std::fill(s.im.begin(), s.im.end(), 0.0f);
+  Fft(s.re.data(), s.im.data(), 0, size);
+  s.power.resize(static_cast<size_t>(size / 2));
+  for (int32_t i = 0; i < size / 2; ++i) s.power[i] = s.re[i] * s.re[i] + s.im[i] * s.im[i];
+  return s.power;
 }
 }  // namespace
 
@@ -81,7 +100,7 @@ BandBins MfccBandBins(int32_t band, int32_t n, int32_t rate) {
 void MfccCoefficients(const int16_t* frame, int32_t n, int32_t rate, int32_t length,
                       float* output) {
   const int32_t size = AnalysisTransformSize(n);
-  const std::vector<float> power = PowerSpectrum(frame, n, size);
+  const std::vector<float>& power = PowerSpectrum(frame, n, size);
   double logEnergy[kMfccBands];
   for (int32_t b = 0; b < kMfccBands; ++b) {
     logEnergy[b] = std::log10(double{BandEnergy(power, MfccBandBins(b, size, rate))});

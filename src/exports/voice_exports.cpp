@@ -41,9 +41,8 @@ int32_t _CalculateVoiceMarks(const int16_t* samples, int32_t length, int32_t sam
   return count;
 }
 
-int32_t _CalculateF0Track(const int16_t* samples, int32_t length, int32_t sampleRate,
-                          float floorHz, float ceilingHz, int32_t hop, float* f0,
-                          int32_t capacity) {
+int32_t _CalculateF0Track(const int16_t* samples, int32_t length, int32_t sampleRate, float floorHz,
+                          float ceilingHz, int32_t hop, float* f0, int32_t capacity) {
   if (!VoiceArgumentsValid(samples, length, sampleRate, floorHz, ceilingHz)) return 0;
   if (hop <= 0 || capacity < 0 || (f0 == nullptr && capacity > 0)) return 0;
   const VoiceTrack track = TrackVoice(samples, length, sampleRate, floorHz, ceilingHz);

@@ -6,6 +6,7 @@
 
 #include "dsp/fft.h"
 #include "features/frame_grid.h"
+#include "features/spectrum_levels.h"
 #include "state/memory.h"
 
 namespace talvox {
@@ -34,19 +35,58 @@ struct FrameWindow {
   }
 };
 
+using Shorts4 = int16_t __attribute__((vector_size(8)));
+using Ints4 = int32_t __attribute__((vector_size(16)));
+using Doubles4 = double __attribute__((vector_size(32)));
+using Floats4 = float __attribute__((vector_size(16)));
+
+// re[j] = float(int16(weight[j] * x[j])) for a frame wholly inside the
+// signal, four samples a step. Weights are at most 1, so every product fits
+// 16 bits and truncating it to 32 bits is the same truncation.
+__attribute__((always_inline)) inline void WeighInLanes(const int16_t* x, const double* weight,
+                                                        float* re) {
+  for (int32_t j = 0; j < kFrameLength; j += 4) {
+    Shorts4 samples;
+    Doubles4 weights;
+    std::memcpy(&samples, x + j, sizeof samples);
+    std::memcpy(&weights, weight + j, sizeof weights);
+    const Ints4 wide = __builtin_convertvector(samples, Ints4);
+    const Doubles4 products = __builtin_convertvector(wide, Doubles4) * weights;
+    const Floats4 values = __builtin_convertvector(__builtin_convertvector(products, Ints4), Floats4);
+    std::memcpy(re + j, &values, sizeof values);
+  }
+}
+
+__attribute__((target("avx"))) void WeighInWideLanes(const int16_t* x, const double* weight,
+                                                     float* re) {
+  WeighInLanes(x, weight, re);
+}
+
+void WeighInNarrowLanes(const int16_t* x, const double* weight, float* re) {
+  WeighInLanes(x, weight, re);
+}
+
+bool HasAvx() {
+  static const bool avx = __builtin_cpu_supports("avx");
+  return avx;
+}
+
 void FrameSpectrum(const int16_t* samples, int32_t count, int32_t start, const FrameWindow& window,
-                   uint8_t* bytes) {
+                   bool wide, const SpectrumLevels& levels, uint8_t* bytes) {
   float re[kFrameLength];
-  float im[kFrameLength];
+  float im[kFrameLength] = {};
   const int32_t present = std::min(kFrameLength, count - start);
-  for (int32_t j = 0; j < kFrameLength; ++j) {
-    const int16_t x = j < present ? samples[start + j] : int16_t{0};
-    re[j] = static_cast<float>(static_cast<int16_t>(window.weight[j] * x));
-    im[j] = 0.0f;
+  if (present == kFrameLength) {
+    (wide ? WeighInWideLanes : WeighInNarrowLanes)(samples + start, window.weight, re);
+  } else {
+    for (int32_t j = 0; j < kFrameLength; ++j) {
+      const int16_t x = j < present ? samples[start + j] : int16_t{0};
+      re[j] = static_cast<float>(static_cast<int16_t>(window.weight[j] * x));
+    }
   }
   Fft(re, im, 0, kFrameLength);
   for (int32_t k = 0; k < kSpectrumBins; ++k)
-    bytes[k] = SpectrumByte(re[k] * re[k] + im[k] * im[k]);
+    bytes[k] = levels.Byte(re[k] * re[k] + im[k] * im[k]);
 }
 }  // namespace
 
@@ -62,10 +102,12 @@ uint8_t SpectrumByte(float power) {
 
 int32_t SpectrogramFrames(const int16_t* samples, int32_t count, uint8_t* output) {
   if (samples == nullptr || output == nullptr || count <= 0) return 0;
-  const FrameWindow window;
+  static const FrameWindow window;
+  const bool wide = HasAvx();
+  const SpectrumLevels& levels = TheSpectrumLevels();
   const int32_t frames = FrameCount(count);
   for (int32_t f = 0; f < frames; ++f) {
-    FrameSpectrum(samples, count, f * kFrameHop, window,
+    FrameSpectrum(samples, count, f * kFrameHop, window, wide, levels,
                   output + static_cast<size_t>(f) * kSpectrumBins);
   }
   return frames;

@@ -9,8 +9,10 @@
 #include <cstring>
 #include <limits>
 
+#include <unistd.h>
+
 #include "pitch/hump_areas.h"
-#include "platform/process.h"
+#include "pitch/working_files.h"
 
 namespace talvox {
 
@@ -86,8 +88,13 @@ std::vector<int16_t> RawHumpAreas(const int16_t* samples, int32_t length) {
 bool WriteTempWav(const char* path, const int16_t* samples, int32_t length, int32_t sampleRate) {
   const uint64_t dataBytes = 2 * static_cast<uint64_t>(std::max(length, 0));
   if (dataBytes + kWavHeaderTail > std::numeric_limits<uint32_t>::max()) return false;
-  std::FILE* file = std::fopen(path, "wb");
-  if (file == nullptr) return false;
+  int fd = OpenWorkingFileForWriting(path);
+  if (fd < 0) return false;
+  std::FILE* file = ::fdopen(fd, "wb");
+  if (file == nullptr) {
+    ::close(fd);
+    return false;
+  }
   unsigned char header[44];
   unsigned char* out = header;
   PutTag(out, "RIFF");
@@ -145,14 +152,24 @@ std::vector<int32_t> SnapToHumps(const std::vector<int32_t>& positions,
 std::vector<int32_t> ExternalPitchMarks(const int16_t* samples, int32_t length,
                                         int32_t sampleRate) {
   if (samples == nullptr || length <= 0 || sampleRate <= 0) return {};
+  const std::string script = ScriptPathFor(kTempWavPath);
+  const std::string pointProcess = PointProcessPathFor(kTempWavPath);
+  WorkingFolderLock lock;
+  // Something other than a regular file at a working name belongs to
+  // someone else: no marks, and it is left as it is.
+  for (const char* name : {kTempWavPath, script.c_str(), pointProcess.c_str()}) {
+    if (!IsFreeWorkingName(name)) return {};
+  }
+  // An answer left by an earlier run must not pass for this one's.
+  RemoveWorkingFile(pointProcess.c_str());
   std::vector<int16_t> areas = RawHumpAreas(samples, length);
   std::vector<float> times;
   if (WriteTempWav(kTempWavPath, samples, length, sampleRate)) {
     RunPitchProgram(kTempWavPath, times);
   }
-  DeleteFileByName(kTempWavPath);
-  DeleteFileByName(ScriptPathFor(kTempWavPath).c_str());
-  DeleteFileByName(PointProcessPathFor(kTempWavPath).c_str());
+  RemoveWorkingFile(kTempWavPath);
+  RemoveWorkingFile(script.c_str());
+  RemoveWorkingFile(pointProcess.c_str());
   return SnapToHumps(TimesToSamples(times, sampleRate), areas);
 }
 

@@ -7,6 +7,11 @@
 //   working files are removed in every case.
 // - temp.wav cannot be created (read-only directory, a folder of that name):
 //   0 marks, the program is not launched.
+// - A symbolic link, device, pipe or folder at any working name: 0 marks,
+//   nothing launched, nothing written, read or removed (see working_files.h).
+//   Only regular files are removed afterwards; a stale temp.pointprocess is
+//   removed before the launch so it cannot pass for the program's answer.
+// - Calls sharing a current folder take turns (a lock on the folder).
 // - The launch waits for the program to end, so the point-process file is
 //   complete when it is read.
 // - Point-process text: lines and words of any length are read whole, never

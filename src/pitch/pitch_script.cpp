@@ -1,9 +1,12 @@
 // The script handed to pap.exe and the run of the program on it.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "pitch/external_pitch.h"
+#include "pitch/working_files.h"
 #include "platform/process.h"
 
 namespace talvox {
@@ -42,8 +45,13 @@ std::string PointProcessPathFor(const char* wavPath) {
 int32_t WritePitchScript(const char* wavPath, const char* scriptPath) {
   std::string pointProcess = PointProcessPathFor(wavPath);
   if (pointProcess.empty()) return 0;
-  std::FILE* file = std::fopen(scriptPath, "wb");
-  if (file == nullptr) return 0;
+  int fd = OpenWorkingFileForWriting(scriptPath);
+  if (fd < 0) return 0;
+  std::FILE* file = ::fdopen(fd, "wb");
+  if (file == nullptr) {
+    ::close(fd);
+    return 0;
+  }
   std::string text = PitchScriptText(wavPath, pointProcess.c_str());
   bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
   return (std::fclose(file) == 0 && written) ? 1 : 0;

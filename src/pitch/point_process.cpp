@@ -1,5 +1,7 @@
 // Reading the point-process text that pap.exe writes: lines split at CR or
 // LF, each scanned as three words and a number; "t [i] = seconds" counts.
+#include <unistd.h>
+
 #include <charconv>
 #include <cstdio>
 #include <cstring>
@@ -7,6 +9,7 @@
 #include <string_view>
 
 #include "pitch/external_pitch.h"
+#include "pitch/working_files.h"
 
 namespace talvox {
 
@@ -62,8 +65,13 @@ void ParsePointProcess(const char* text, std::size_t size, std::vector<float>& t
 
 int32_t ReadPointProcess(const char* path, std::vector<float>& times) {
   times.clear();
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path, "rb"), std::fclose);
-  if (!file) return 0;
+  int fd = OpenWorkingFileForReading(path);
+  if (fd < 0) return 0;
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(::fdopen(fd, "rb"), std::fclose);
+  if (!file) {
+    ::close(fd);
+    return 0;
+  }
   std::string text;
   char chunk[65536];
   std::size_t got = 0;

@@ -18,6 +18,15 @@ constexpr std::size_t kBlockBytes = 1 << 20;
 // Attempts at a free temporary name before giving up.
 constexpr int kNameAttempts = 100;
 
+// The temporary file is hidden beside its target and carries the writer's
+// process id, so a later run can tell a dead writer's leftover from a live
+// one's work: ".NAME.talvox-tmp-PID-N".
+std::string HiddenSibling(const std::string& path) {
+  std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return "." + path;
+  return path.substr(0, slash + 1) + "." + path.substr(slash + 1);
+}
+
 bool WriteAll(int fd, const char* data, std::size_t bytes) {
   while (bytes > 0) {
     ssize_t done = ::write(fd, data, bytes < kBlockBytes ? bytes : kBlockBytes);
@@ -63,8 +72,15 @@ AtomicFile::AtomicFile(const char* path) {
     std::free(resolved);
   }
   OpenTemporary();
-  // A replaced file keeps its permissions.
-  if (fd_ >= 0 && replacing && ::fchmod(fd_, existing.st_mode & 07777) != 0) Fail();
+  // A replaced file keeps its permissions, and its owner and group where the
+  // process may give them (root, or a group it belongs to).
+  if (fd_ >= 0 && replacing) {
+    if (::fchown(fd_, existing.st_uid, existing.st_gid) != 0 &&
+        ::fchown(fd_, static_cast<uid_t>(-1), existing.st_gid) != 0) {
+      // Stays the writer's: the best the process can do.
+    }
+    if (::fchmod(fd_, existing.st_mode & 07777) != 0) Fail();
+  }
 }
 
 void AtomicFile::OpenInPlace() {
@@ -77,9 +93,10 @@ void AtomicFile::OpenInPlace() {
 void AtomicFile::OpenTemporary() {
   static unsigned counter = 0;
   for (int attempt = 0; attempt < kNameAttempts && fd_ < 0; ++attempt) {
-    char suffix[48];
-    std::snprintf(suffix, sizeof suffix, ".tmp-%ld-%u", static_cast<long>(::getpid()), counter++);
-    temp_ = path_ + suffix;
+    char suffix[64];
+    std::snprintf(suffix, sizeof suffix, "%s%ld-%u", kTempMarker, static_cast<long>(::getpid()),
+                  counter++);
+    temp_ = HiddenSibling(path_) + suffix;
     // 0666 like any newly created file: the process's umask applies.
     fd_ = ::open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd_ < 0 && errno != EEXIST) break;
@@ -129,9 +146,13 @@ void AtomicFile::WriteZeros(std::size_t bytes) {
 bool AtomicFile::Commit() {
   Flush();
   if (fd_ < 0) return false;
+  // The data reaches the disk before the name does, so a crash never leaves
+  // the target empty.
+  const bool synced = temp_.empty() || ::fdatasync(fd_) == 0;
   int closed = ::close(fd_);
   fd_ = -1;
   if (temp_.empty()) return closed == 0;  // written in place
+  closed = synced ? closed : -1;
   if (closed != 0 || !ReplaceWith(temp_, path_)) {
     ::unlink(temp_.c_str());
     temp_.clear();

@@ -3,7 +3,8 @@
 // every write succeeded. On any failure the temporary file is removed and an
 // existing file of that name stays as it was. A path naming a symbolic link
 // replaces the file it points to; a device or pipe is written in place; a
-// folder is refused.
+// folder is refused. A replaced file keeps its mode (and owner where
+// allowed); the data is synced before the rename.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +12,9 @@
 #include <vector>
 
 namespace talvox {
+
+// Marks the temporary files of a write in progress; see HiddenSibling.
+inline constexpr char kTempMarker[] = ".talvox-tmp-";
 
 class AtomicFile {
  public:

@@ -10,7 +10,9 @@ namespace talvox {
 // program, found through PATH) with its standard streams on /dev/null, and
 // waits for it to end, so whatever it writes is complete on return. Returns
 // the program's exit status, or -1 when it could not be started or did not
-// exit normally. Callers of the pitch program do not examine it.
+// exit normally. The program dies with the launching thread's process (a
+// killed host leaves no orphan behind). Callers of the pitch program do not
+// examine the status.
 int32_t LaunchHidden(const char* commandLine);
 
 // Removes the named file; 1 on success, 0 otherwise.

@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "dsp/fft.h"
 
 namespace talvox {
 
@@ -25,6 +24,7 @@ const double* HalfWindowCache::Rise(int32_t n) {
   std::vector<double>& weights = Slot(rise_, n);
   if (weights.empty()) {
     weights.resize(static_cast<size_t>(n));
+    kept_ += weights.size();
     for (int32_t i = 0; i < n; ++i) weights[i] = 0.5 - 0.5 * std::cos(kHalfWindowPi * i / n);
   }
   return weights.data();
@@ -35,6 +35,7 @@ const double* HalfWindowCache::Fall(int32_t n) {
   std::vector<double>& weights = Slot(fall_, n);
   if (weights.empty()) {
     weights.resize(static_cast<size_t>(n));
+    kept_ += weights.size();
     for (int32_t i = 0; i < n; ++i) {
       const double fraction = static_cast<double>(i) / n;
       weights[i] = 0.5 - 0.5 * std::cos((1 - fraction) * kHalfWindowPi);
@@ -43,19 +44,25 @@ const double* HalfWindowCache::Fall(int32_t n) {
   return weights.data();
 }
 
+void HalfWindowCache::Clear() {
+  rise_.clear();
+  fall_.clear();
+  kept_ = 0;
+}
+
 void WeighRise(int16_t* samples, int32_t n, HalfWindowCache& cache) {
   if (const double* weights = cache.Rise(n)) {
     Weigh(samples, n, weights);
-  } else {
-    HanningRise(samples, n);
+  } else if (n > 0) {
+    cache.Long().WeighRise(samples, n);
   }
 }
 
 void WeighFall(int16_t* samples, int32_t n, HalfWindowCache& cache) {
   if (const double* weights = cache.Fall(n)) {
     Weigh(samples, n, weights);
-  } else {
-    HanningFall(samples, n);
+  } else if (n > 0) {
+    cache.Long().WeighFall(samples, n);
   }
 }
 

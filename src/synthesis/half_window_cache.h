@@ -4,8 +4,11 @@
 // pitch periods repeat a few hundred lengths, so the cosines are paid once.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
+
+#include "synthesis/long_half_window.h"
 
 namespace talvox {
 
@@ -20,13 +23,23 @@ class HalfWindowCache {
   const double* Rise(int32_t n);
   const double* Fall(int32_t n);
 
+  // Weighing for the lengths beyond kLongestKept (same results as the
+  // direct half windows, far fewer cosines).
+  LongHalfWindow& Long() { return long_; }
+
+  // Weights held, over all lengths; Clear forgets them all.
+  size_t KeptWeights() const { return kept_; }
+  void Clear();
+
  private:
   std::vector<std::vector<double>> rise_;
   std::vector<std::vector<double>> fall_;
+  LongHalfWindow long_;
+  size_t kept_ = 0;
 };
 
-// In-place weighing with the cached weights when there are any, else with
-// HanningRise/HanningFall.
+// In-place weighing with the cached weights when there are any, else by
+// cache.Long() (the same samples as HanningRise/HanningFall).
 void WeighRise(int16_t* samples, int32_t n, HalfWindowCache& cache);
 void WeighFall(int16_t* samples, int32_t n, HalfWindowCache& cache);
 

@@ -11,6 +11,8 @@ namespace talvox {
 
 namespace {
 
+constexpr size_t kKeptWeightsBound = size_t{1} << 22;  // 32 MiB of doubles
+
 struct PeakSelection {
   int32_t first = 0;
   int32_t count = 0;
@@ -18,13 +20,15 @@ struct PeakSelection {
 
 // The peaks from the first one in start..end on, while they stay in range.
 // A peak below its predecessor also ends the selection, so the source marks
-// always ascend within the range and every grain reads inside it.
+// always ascend within the range and every grain reads inside it. The table
+// ascends, so the first peak at or after start is found by bisection: a host
+// resynthesising run after run of a long signal pays log n per run, not n.
 PeakSelection SelectPeaks(const DocumentState& doc, int32_t start, int32_t end) {
   PeakSelection selection;
   const int32_t* peaks = doc.record.peaks;
   const int32_t available = peaks ? std::min(doc.record.peakCount, doc.peakRoom) : 0;
-  int32_t i = 0;
-  while (i < available && peaks[i] < start) ++i;
+  if (available <= 0) return selection;
+  auto i = static_cast<int32_t>(std::lower_bound(peaks, peaks + available, start) - peaks);
   if (i == available || peaks[i] > end) return selection;
   selection.first = i;
   for (++i; i < available && peaks[i] <= end && peaks[i] >= peaks[i - 1]; ++i) {
@@ -84,7 +88,12 @@ int32_t SynthesiseRange(DocumentState& doc, const WaveBuffer& wave, const Synthe
   }
 
   std::vector<int16_t> scratch(static_cast<size_t>(longestGrain));
-  HalfWindowCache windows;
+  // Kept between calls: a host resynthesising a long signal run by run
+  // would otherwise pay the cosines of every period length again per run.
+  // Per thread, and forgotten past a bound (the longest kept lengths of
+  // every size would be 134 MB).
+  thread_local HalfWindowCache windows;
+  if (windows.KeptWeights() > kKeptWeightsBound) windows.Clear();
   const GrainMarks marks{sourceMarks.data(), placedMarks.data(), n};
   doc.outputLength =
       synth.OverlapAddGrains(doc.output, room, marks, source, length, scratch.data(), windows);

@@ -43,8 +43,10 @@ std::vector<double> CycleTable(const ClosureSearch& s) {
 }
 
 double CycleAt(const ClosureSearch& s, const std::vector<double>& table, double position) {
-  const int64_t i = std::clamp<int64_t>(static_cast<int64_t>(position) / s.periodStep, 0, s.periodCount - 1);
-  return table[i] + (position - static_cast<double>(i) * s.periodStep) / std::max(1.0f, s.periods[i]);
+  const int64_t i =
+      std::clamp<int64_t>(static_cast<int64_t>(position) / s.periodStep, 0, s.periodCount - 1);
+  return table[i] +
+         (position - static_cast<double>(i) * s.periodStep) / std::max(1.0f, s.periods[i]);
 }
 
 std::vector<Candidate> FindCandidates(const ClosureSearch& s) {
@@ -58,14 +60,16 @@ std::vector<Candidate> FindCandidates(const ClosureSearch& s) {
     const int32_t reach =
         std::max(shortest, static_cast<int32_t>(kCandidateSpacingPeriods * s.PeriodAt(t)));
     bool largest = true;
-    for (int32_t k = std::max(0, t - reach); k <= std::min(s.length - 1, t + reach) && largest; ++k) {
+    for (int32_t k = std::max(0, t - reach); k <= std::min(s.length - 1, t + reach) && largest;
+         ++k) {
       if (k != t && (sign * e[k] > v || (sign * e[k] == v && k < t))) largest = false;
     }
     if (!largest) continue;
     const double left = sign * e[t - 1];
     const double right = sign * e[t + 1];
     const double curvature = left - 2 * v + right;
-    const double shift = curvature < 0 ? std::clamp(0.5 * (left - right) / curvature, -0.5, 0.5) : 0.0;
+    const double shift =
+        curvature < 0 ? std::clamp(0.5 * (left - right) / curvature, -0.5, 0.5) : 0.0;
     found.push_back({t + shift, v, 0.0, 0.0});
   }
   // Strength against the neighbourhood's largest pulse (two moving pointers).

@@ -6,8 +6,9 @@
 namespace talvox {
 
 namespace {
-// Frames this far below the loudest ones are silence whatever they hold.
-constexpr double kSilenceBelowLoudestDb = 50.0;
+// Frames this far below the loudest ones are silence whatever they hold
+// (room noise, mains hum between utterances).
+constexpr double kSilenceBelowLoudestDb = 35.0;
 // The loudest frames: this share of frames lies below their level.
 constexpr double kLoudestQuantile = 0.99;
 // Below one least step of 16-bit audio nothing is a voice.
@@ -50,7 +51,8 @@ float Threshold(std::vector<float> level) {
   const size_t at = static_cast<size_t>(kLoudestQuantile * static_cast<double>(level.size() - 1));
   std::nth_element(level.begin(), level.begin() + static_cast<std::ptrdiff_t>(at), level.end());
   const double loud = level[at];
-  return static_cast<float>(std::max(kSilentLevel, loud * std::pow(10.0, -kSilenceBelowLoudestDb / 20)));
+  return static_cast<float>(
+      std::max(kSilentLevel, loud * std::pow(10.0, -kSilenceBelowLoudestDb / 20)));
 }
 
 // The correlation of frame f at every lag into r (index lag - minLag).
@@ -80,30 +82,34 @@ void CorrelateFrame(const float* x, int32_t n, int32_t f, const CorrelationSetti
   }
 }
 
-// Local maxima of r, interpolated, strongest first.
+// Local maxima of r (computed one lag beyond the range on each side, so a
+// period at the range's edge is still a maximum), interpolated, best first.
+// A correlation that only falls from the shortest lag on (low-frequency
+// noise, hum) has no maximum inside and gives no candidate.
 void PickCandidates(const std::vector<float>& r, const CorrelationSettings& s,
-                    std::vector<LagCandidate>& out, float& best) {
+                    const CorrelationSettings& range, std::vector<LagCandidate>& out,
+                    float& best) {
   const int32_t count = s.maxLag - s.minLag + 1;
   LagCandidate kept[kCandidatesPerFrame];
   float rank[kCandidatesPerFrame];
   int32_t held = 0;
-  const float longest = static_cast<float>(s.maxLag);
+  const float longest = static_cast<float>(range.maxLag);
   best = 0;
-  for (int32_t i = 0; i < count; ++i) {
+  for (int32_t i = 1; i + 1 < count; ++i) {
+    const int32_t lag = s.minLag + i;
+    if (lag < range.minLag || lag > range.maxLag) continue;
     const float here = r[i];
     best = std::max(best, here);
     if (here < kWeakestCandidate) continue;
-    const float left = i > 0 ? r[i - 1] : -1.0f;
-    const float right = i + 1 < count ? r[i + 1] : -1.0f;
+    const float left = r[i - 1];
+    const float right = r[i + 1];
     if (!(here > left && here >= right)) continue;
-    LagCandidate c{static_cast<float>(s.minLag + i), here};
-    if (i > 0 && i + 1 < count) {
-      const float curvature = left - 2 * here + right;
-      if (curvature < 0) {
-        const float shift = 0.5f * (left - right) / curvature;
-        c.lag += shift;
-        c.strength = std::min(1.0f, here - 0.25f * (left - right) * shift);
-      }
+    LagCandidate c{static_cast<float>(lag), here};
+    const float curvature = left - 2 * here + right;
+    if (curvature < 0) {
+      const float shift = 0.5f * (left - right) / curvature;
+      c.lag += shift;
+      c.strength = std::min(1.0f, here - 0.25f * (left - right) * shift);
     }
     const float weighted = c.strength * (1.0f - kLagWeight * c.lag / longest);
     if (held < kCandidatesPerFrame) {
@@ -136,13 +142,16 @@ CorrelationFrames CorrelateFrames(const float* x, int32_t n, const CorrelationSe
   const float threshold = Threshold(result.level);
   result.first.assign(static_cast<size_t>(result.frames) + 1, 0);
   result.best.assign(static_cast<size_t>(result.frames), 0.0f);
+  CorrelationSettings beyond = s;
+  beyond.minLag = std::max(1, s.minLag - 1);
+  beyond.maxLag = s.maxLag + 1;
   std::vector<double> prefix;
-  std::vector<float> r(static_cast<size_t>(s.maxLag - s.minLag + 1));
+  std::vector<float> r(static_cast<size_t>(beyond.maxLag - beyond.minLag + 1));
   for (int32_t f = 0; f < result.frames; ++f) {
     result.first[f] = static_cast<int32_t>(result.candidates.size());
     if (result.level[f] < threshold) continue;
-    CorrelateFrame(x, n, f, s, prefix, r);
-    PickCandidates(r, s, result.candidates, result.best[f]);
+    CorrelateFrame(x, n, f, beyond, prefix, r);
+    PickCandidates(r, beyond, s, result.candidates, result.best[f]);
   }
   result.first[result.frames] = static_cast<int32_t>(result.candidates.size());
   return result;

@@ -18,10 +18,10 @@ struct LagCandidate {
 
 struct CorrelationFrames {
   int32_t frames = 0;
-  std::vector<float> level;       // RMS around each frame centre
-  std::vector<int32_t> first;     // frames + 1 offsets into candidates
+  std::vector<float> level;    // RMS around each frame centre
+  std::vector<int32_t> first;  // frames + 1 offsets into candidates
   std::vector<LagCandidate> candidates;
-  std::vector<float> best;        // the largest correlation of each frame (0 if none)
+  std::vector<float> best;  // the largest correlation of each frame (0 if none)
 };
 
 struct CorrelationSettings {
@@ -33,7 +33,7 @@ struct CorrelationSettings {
 
 // Each frame keeps its strongest candidates after the lag weight (lag /
 // maxLag), so the true period is never crowded out by its multiples.
-// Frames whose level lies more than a fixed margin below the loudest frames
+// Frames whose level lies more than 35 dB below the loudest frames
 // (or below one least step of 16-bit audio) are not correlated: no candidate.
 CorrelationFrames CorrelateFrames(const float* x, int32_t n, const CorrelationSettings& settings);
 

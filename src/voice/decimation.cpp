@@ -85,8 +85,8 @@ std::vector<float> DecimateLinearPhase(const int16_t* samples, int32_t length, i
   for (int32_t j = -half; j <= half; ++j) {
     const double x = kPi * cutoff * j;
     const double sinc = j == 0 ? 1.0 : std::sin(x) / x;
-    const double window = 0.42 + 0.5 * std::cos(kPi * j / (half + 1)) +
-                          0.08 * std::cos(2 * kPi * j / (half + 1));
+    const double window =
+        0.42 + 0.5 * std::cos(kPi * j / (half + 1)) + 0.08 * std::cos(2 * kPi * j / (half + 1));
     taps[j + half] = sinc * window;
     sum += taps[j + half];
   }

@@ -84,8 +84,8 @@ std::vector<float> SearchF0Path(const CorrelationFrames& frames, float minLag, f
     counts[f] = static_cast<int8_t>(count);
     previousCount = count;
   }
-  int32_t state = static_cast<int32_t>(std::min_element(previousCost, previousCost + previousCount) -
-                                       previousCost);
+  int32_t state = static_cast<int32_t>(
+      std::min_element(previousCost, previousCost + previousCount) - previousCost);
   for (int32_t f = n - 1; f >= 0; --f) {
     path[f] = lags[static_cast<size_t>(f) * kMaxStates + state].lag;
     state = back[static_cast<size_t>(f) * kMaxStates + state];

@@ -31,7 +31,8 @@ struct RunMarks {
 };
 
 int32_t OrderFor(double rate) {
-  const int32_t order = static_cast<int32_t>(std::lround(kOrderPerKilohertz * rate / 1000.0)) + kExtraOrder;
+  const int32_t order =
+      static_cast<int32_t>(std::lround(kOrderPerKilohertz * rate / 1000.0)) + kExtraOrder;
   return std::clamp(order, kLowestOrder, kHighestOrder);
 }
 
@@ -62,7 +63,8 @@ void TrimFaintEnds(std::vector<ChosenClosure>& closures) {
   if (closures.size() < 3) return;
   std::vector<double> pulses;
   for (const ChosenClosure& c : closures) pulses.push_back(c.pulse);
-  std::nth_element(pulses.begin(), pulses.begin() + static_cast<std::ptrdiff_t>(pulses.size() / 2), pulses.end());
+  std::nth_element(pulses.begin(), pulses.begin() + static_cast<std::ptrdiff_t>(pulses.size() / 2),
+                   pulses.end());
   const double faint = kFaintestEdgePulse * pulses[pulses.size() / 2];
   size_t first = 0, last = closures.size();
   while (first < last && closures[first].pulse < faint) ++first;
@@ -84,7 +86,9 @@ double PeriodNear(const VoiceTrack& track, double sample, const FrameRun& run) {
 // The period is looked up at this spacing: the track changes slowly.
 constexpr double kPeriodStepSeconds = 0.001;
 
-int32_t PeriodStep(double rate) { return std::max(1, static_cast<int32_t>(kPeriodStepSeconds * rate)); }
+int32_t PeriodStep(double rate) {
+  return std::max(1, static_cast<int32_t>(kPeriodStepSeconds * rate));
+}
 
 // Periods in reduced samples for residual positions 0, step, 2 step, ...
 std::vector<float> PeriodTable(const VoiceTrack& track, const FrameRun& run, int64_t start,
@@ -102,7 +106,8 @@ std::vector<float> PeriodTable(const VoiceTrack& track, const FrameRun& run, int
 std::vector<int32_t> VoiceMarks(const int16_t* samples, int32_t length, int32_t sampleRate,
                                 const VoiceTrack& track) {
   const std::vector<FrameRun> runs = VoicedRuns(track, kBridgedGapFrames, kShortestRunFrames);
-  const int32_t factor = std::max(1, static_cast<int32_t>(std::ceil(sampleRate / kHighestMarkRate)));
+  const int32_t factor =
+      std::max(1, static_cast<int32_t>(std::ceil(sampleRate / kHighestMarkRate)));
   const double markRate = static_cast<double>(sampleRate) / factor;
   const int32_t order = OrderFor(markRate);
   std::vector<RunMarks> found(runs.size());
@@ -124,7 +129,8 @@ std::vector<int32_t> VoiceMarks(const int16_t* samples, int32_t length, int32_t 
     const std::vector<float> e =
         SmoothedResidual(PredictionResidual(x.data(), count, markRate, order), markRate);
     double power = 0;
-    for (int32_t t = static_cast<int32_t>(leadIn); t < count; ++t) power += static_cast<double>(e[t]) * e[t];
+    for (int32_t t = static_cast<int32_t>(leadIn); t < count; ++t)
+      power += static_cast<double>(e[t]) * e[t];
     power /= std::max<int64_t>(1, count - leadIn);
     if (power > 0) {
       const double scale = 1.0 / std::sqrt(power);

@@ -10,8 +10,6 @@ constexpr char kSilence[] = "SIL";
 // Pauses shorter than this stay inside the voiced element (a stop closure,
 // not a silence).
 constexpr double kShortestPauseSeconds = 0.03;
-// A step longer than this many periods (the previous interval) ends a run.
-constexpr double kLongestStepPeriods = 2.5;
 // Fewer marks than this are no voiced element.
 constexpr size_t kFewestMarks = 3;
 
@@ -48,10 +46,7 @@ struct MarkRun {
 std::vector<MarkRun> MarkRuns(const std::vector<int32_t>& marks, double pause) {
   std::vector<MarkRun> runs;
   for (size_t k = 0; k < marks.size(); ++k) {
-    const bool joins = !runs.empty() && k > 0 && marks[k] - marks[k - 1] <= pause &&
-                       (k - runs.back().first < 2 ||
-                        marks[k] - marks[k - 1] <= kLongestStepPeriods * (marks[k - 1] - marks[k - 2]));
-    if (joins) {
+    if (!runs.empty() && marks[k] - marks[k - 1] <= pause) {
       runs.back().end = k + 1;
     } else {
       runs.push_back({k, k + 1});

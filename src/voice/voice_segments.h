@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-
 #include <vector>
 
 #include "talvox.h"
@@ -11,11 +10,10 @@
 namespace talvox {
 
 // Voiced elements reach from half a period before the first mark of a run
-// of marks to half a period after its last; marks further apart than a
-// fixed multiple of their period, or than the shortest pause, start a new
-// run. Writes the elements into elements[0..capacity-1] and returns how
-// many it wrote: voiced elements keep the description their slot held, silent ones
-// are "SIL"; they cover exactly 0..length. A signal without voicing is one
+// of marks to half a period after its last; marks further apart than the
+// shortest pause (30 ms) start a new run. Writes the elements into
+// elements[0..capacity-1] and returns how many it wrote: voiced elements
+// keep the description their slot held, silent ones are "SIL"; they cover exactly 0..length. A signal without voicing is one
 // "SIL" element. When the table is full the last element runs to the end.
 int32_t VoiceElements(const std::vector<int32_t>& marks, int32_t length, int32_t sampleRate,
                       TvxElement* elements, int32_t capacity);

@@ -63,12 +63,14 @@ VoiceTrack TrackVoice(const int16_t* samples, int32_t length, int32_t sampleRate
   settings.hop = std::max(1, static_cast<int32_t>(std::lround(kHopSeconds * reducedRate)));
   settings.window = std::max(4, static_cast<int32_t>(std::lround(kWindowSeconds * reducedRate)));
   settings.minLag = std::max(2, static_cast<int32_t>(std::floor(reducedRate / ceiling)));
-  settings.maxLag = std::max(settings.minLag + 2, static_cast<int32_t>(std::ceil(reducedRate / floor)));
+  settings.maxLag =
+      std::max(settings.minLag + 2, static_cast<int32_t>(std::ceil(reducedRate / floor)));
   track.hop = static_cast<double>(settings.hop) * factor;
   const CorrelationFrames frames =
       CorrelateFrames(x.data(), static_cast<int32_t>(x.size()), settings);
   const float longest = static_cast<float>(settings.maxLag);
-  std::vector<float> lags = SearchF0Path(frames, static_cast<float>(settings.minLag), longest, longest);
+  std::vector<float> lags =
+      SearchF0Path(frames, static_cast<float>(settings.minLag), longest, longest);
   if (automatic) {
     std::vector<float> voiced;
     for (float lag : lags) {

@@ -11,8 +11,8 @@ namespace talvox {
 
 struct VoiceTrack {
   double sampleRate = 0;
-  double hop = 0;          // input samples between frame centres; frame 0 at sample 0
-  std::vector<float> f0;   // Hz per frame, 0 where unvoiced
+  double hop = 0;         // input samples between frame centres; frame 0 at sample 0
+  std::vector<float> f0;  // Hz per frame, 0 where unvoiced
 };
 
 // floorHz = ceilingHz = 0 chooses the range from the signal; floorHz 0

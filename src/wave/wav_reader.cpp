@@ -105,6 +105,26 @@ void FillCanonical(TvxWaveHeader& header) {
   header.riffSize = header.dataSize + 36;
 }
 
+// Interleaved frames read a block at a time and split into the two channel
+// arrays, so reading holds little more than the samples themselves.
+constexpr int32_t kSplitBlockFrames = 1 << 15;
+
+bool ReadSplit(const InputFile& file, int64_t offset, int32_t frames, int16_t* const channel[2]) {
+  std::vector<int16_t> block(2 * static_cast<std::size_t>(std::min(frames, kSplitBlockFrames)));
+  for (int32_t done = 0; done < frames;) {
+    const int32_t count = std::min(kSplitBlockFrames, frames - done);
+    const std::size_t bytes = 2 * sizeof(int16_t) * static_cast<std::size_t>(count);
+    const int64_t at = offset + int64_t{done} * 2 * int64_t{sizeof(int16_t)};
+    if (!file.ReadAt(at, block.data(), bytes)) return false;
+    for (int32_t i = 0; i < count; ++i) {
+      channel[0][done + i] = block[2 * static_cast<std::size_t>(i)];
+      channel[1][done + i] = block[2 * static_cast<std::size_t>(i) + 1];
+    }
+    done += count;
+  }
+  return true;
+}
+
 }  // namespace
 
 int32_t ReadWav(WaveBuffer& wave, const char* path) {
@@ -124,14 +144,9 @@ int32_t ReadWav(WaveBuffer& wave, const char* path) {
     fresh[0] = Reallocate<int16_t>(nullptr, static_cast<std::size_t>(frames));
     read = bytes == 0 || file.ReadAt(layout.dataOffset, fresh[0], bytes);
   } else {
-    std::vector<int16_t> frameData(static_cast<std::size_t>(frames) * 2);
-    read = bytes == 0 || file.ReadAt(layout.dataOffset, frameData.data(), bytes);
     fresh[0] = Reallocate<int16_t>(nullptr, static_cast<std::size_t>(frames));
     fresh[1] = Reallocate<int16_t>(nullptr, static_cast<std::size_t>(frames));
-    for (int32_t i = 0; read && i < frames; ++i) {
-      fresh[0][i] = frameData[2 * static_cast<std::size_t>(i)];
-      fresh[1][i] = frameData[2 * static_cast<std::size_t>(i) + 1];
-    }
+    read = ReadSplit(file, layout.dataOffset, frames, fresh);
   }
   if (!read) {
     Release(fresh[0]);

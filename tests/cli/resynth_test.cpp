@@ -88,13 +88,21 @@ TEST_F(CliResynth, ScaleOneGivesTheInputBack) {
 TEST_F(CliResynth, OutsideTheRangeNothingChanges) {
   Wav in = ReadWav(dir.File("in.wav"));
   size_t secondStart = kSilence + kVoiced + kSilence;  // the second syllable only
-  Wav out = Resynth({"--f0", "150", "--range", std::to_string(secondStart - 400) + "s:"});
-  ASSERT_LT(out.samples.size(), in.samples.size());
-  for (size_t i = 0; i < secondStart - 400; i++) ASSERT_EQ(out.samples[i], in.samples[i]) << i;
-  std::vector<double> f0 = SyllableF0(out);
-  ASSERT_EQ(f0.size(), 2u);
-  EXPECT_NEAR(f0[0], 125, kTolerance * 125);
-  EXPECT_NEAR(f0[1], 150, kTolerance * 150);
+  for (bool free : {false, true}) {
+    std::vector<std::string> args = {"--f0", "150", "--range", std::to_string(secondStart - 400) + "s:"};
+    if (free) args.push_back("--free-duration");
+    Wav out = Resynth(args);
+    if (free) {
+      ASSERT_LT(out.samples.size(), in.samples.size());
+    } else {
+      ASSERT_EQ(out.samples.size(), in.samples.size());
+    }
+    for (size_t i = 0; i < secondStart - 400; i++) ASSERT_EQ(out.samples[i], in.samples[i]) << i;
+    std::vector<double> f0 = SyllableF0(out);
+    ASSERT_EQ(f0.size(), 2u);
+    EXPECT_NEAR(f0[0], 125, kTolerance * 125);
+    EXPECT_NEAR(f0[1], 150, kTolerance * 150);
+  }
 }
 
 TEST_F(CliResynth, StereoKeepsBothChannels) {

@@ -2,9 +2,11 @@
 // (bit for bit) and against double precision (within float rounding).
 #include "dsp/frame_analysis.h"
 
+#include <atomic>
 #include <cmath>
 #include <complex>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "dsp/fft.h"
@@ -226,6 +228,36 @@ TEST_F(Mfcc, MatchesPlainComputation) {
     ASSERT_EQ(MFCCCalculateParam(x.data(), n, out.data()), 13) << n;
     EXPECT_EQ(out, PlainMfcc(x, 16000, 13)) << n;
   }
+}
+
+// The working arrays are kept between calls: a longer frame before a
+// shorter one of the same transform size, or a size change, must leave
+// nothing behind, and threads analysing at once must not share them.
+TEST_F(Mfcc, KeptWorkingArraysLeaveNothingBehind) {
+  const std::vector<int> lengths = {400, 300, 256, 60000, 257, 20, 65536, 1000};
+  std::vector<std::vector<float>> want;
+  for (int n : lengths) want.push_back(PlainMfcc(Frame(n, n + 7), 16000, 13));
+  for (size_t k = 0; k < lengths.size(); ++k) {
+    const std::vector<int16_t> x = Frame(lengths[k], lengths[k] + 7);
+    std::vector<float> out(13);
+    ASSERT_EQ(MFCCCalculateParam(x.data(), lengths[k], out.data()), 13);
+    ASSERT_EQ(out, want[k]) << lengths[k];
+  }
+  std::vector<std::thread> threads;
+  std::atomic<int> wrong{0};
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int round = 0; round < 6; ++round) {
+        const size_t k = static_cast<size_t>(t + round) % lengths.size();
+        const std::vector<int16_t> x = Frame(lengths[k], lengths[k] + 7);
+        std::vector<float> out(13);
+        MFCCCalculateParam(x.data(), lengths[k], out.data());
+        if (out != want[k]) ++wrong;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(wrong.load(), 0);
 }
 
 TEST_F(Mfcc, OtherRatesAndLengths) {

@@ -6,6 +6,7 @@
 
 #include "features/energy_contour.h"
 #include "features/spectrogram.h"
+#include "features/spectrum_levels.h"
 #include "pitch/voiced_regions.h"
 #include "test_support.h"
 
@@ -148,6 +149,23 @@ TEST_F(Features, SpectrogramAgreesWithTheDirectFormulas) {
     std::vector<uint8_t> bytes(static_cast<size_t>((count + 15) / 16) * 64);
     ASSERT_EQ(_CalculateSpectrum(x.data(), count, bytes.data()), (count + 15) / 16);
     ASSERT_EQ(bytes, LiteralSpectrogram(x)) << seed;
+  }
+}
+
+// The byte table stands for the logarithm: every float power where the
+// byte can be anything but 0 or 255, and the edges beyond, must give the
+// formula's byte.
+TEST_F(Features, TabledBytesMatchTheFormulaForEveryFloat) {
+  const SpectrumLevels& levels = TheSpectrumLevels();
+  const float from = std::nextafter(999000.0f, 0.0f) / 2, to = 5e12f;
+  int64_t wrong = 0;
+  for (float f = from; f <= to; f = std::nextafter(f, INFINITY)) {
+    wrong += levels.Byte(f) != LiteralByte(f);
+  }
+  EXPECT_EQ(wrong, 0);
+  // Outside that range, as the present skips.
+  for (float f : {0.0f, -1.0f, 1.0f, 1e30f, INFINITY, NAN}) {
+    EXPECT_EQ(levels.Byte(f), SpectrumByte(f)) << f;
   }
 }
 

@@ -276,5 +276,66 @@ TEST_F(Synthesis, ExtremePeriodsStayInsideTheOutput) {
   EXPECT_EQ(Output(), DirectSynthesis(x, {100, 200, 300}, {-150, 10}, 50, 500));
 }
 
+// Stretches across pauses are far longer than the per-length tables; their
+// weighing must still give the samples of the direct half windows, also for
+// the products that land next to an integer (small samples near the ends).
+TEST_F(Synthesis, LongHalfWindowsMatchTheDirectOnes) {
+  std::mt19937 random(11);
+  HalfWindowCache cache;
+  for (int32_t n : {HalfWindowCache::kLongestKept + 1, 4225, 6000, 12345, 65536, 99991, 250000}) {
+    for (int kind = 0; kind < 3; ++kind) {
+      std::vector<int16_t> a(static_cast<size_t>(n));
+      for (size_t i = 0; i < a.size(); ++i) {
+        const int32_t wide = static_cast<int32_t>(random() % 65536) - 32768;
+        const int32_t small = static_cast<int32_t>(random() % 9) - 4;
+        const int32_t sweep = static_cast<int32_t>(i % 65536) - 32768;
+        a[i] = static_cast<int16_t>(kind == 0 ? wide : (kind == 1 ? small : sweep));
+      }
+      std::vector<int16_t> b = a, c = a, d = a;
+      WeighRise(a.data(), n, cache);
+      HanningRise(b.data(), n);
+      WeighFall(c.data(), n, cache);
+      HanningFall(d.data(), n);
+      ASSERT_EQ(a, b) << n << " kind " << kind;
+      ASSERT_EQ(c, d) << n << " kind " << kind;
+    }
+  }
+}
+
+// A host resynthesises a long signal run after run; each run must come out
+// as the direct formulas make it, with the first mark found anywhere in a
+// large table (also among repeated positions and at the table's ends).
+TEST_F(Synthesis, RunAfterRunOfALongTableAgreesWithTheDirectFormulas) {
+  std::mt19937 random(5);
+  const int32_t length = 400000;
+  std::vector<int16_t> x(static_cast<size_t>(length));
+  for (auto& s : x) s = static_cast<int16_t>(static_cast<int32_t>(random() % 20000) - 10000);
+  std::vector<int32_t> peaks, periods;
+  for (int32_t p = 3; p < length - 1;) {
+    peaks.push_back(p);
+    if (random() % 50 == 0) peaks.push_back(p);  // a doubled mark
+    const bool pause = random() % 9000 < 30;       // beyond the kept lengths
+    p += static_cast<int32_t>(pause ? 6000 + random() % 9000 : 40 + random() % 300);
+  }
+  peaks.push_back(length - 2);
+  for (size_t i = 0; i + 1 < peaks.size(); ++i) {
+    periods.push_back(static_cast<int32_t>(peaks[i + 1] - peaks[i]) * 2 / 3 + 1);
+  }
+  LoadSignal(x, 1, 16000);
+  Annotate(peaks, periods, length);
+  std::vector<std::pair<int32_t, int32_t>> ranges = {
+      {0, 5}, {0, 3}, {3, 3000}, {length - 3000, length - 1}, {length - 2, length - 1}, {1000, 300000}};
+  for (int k = 0; k < 40; ++k) {
+    const size_t a = random() % (peaks.size() - 1);
+    const size_t b = std::min(peaks.size() - 1, a + 1 + random() % 40);
+    ranges.emplace_back(peaks[a] - static_cast<int32_t>(random() % 2), peaks[b]);
+  }
+  for (auto [start, end] : ranges) {
+    if (start >= end) continue;
+    ASSERT_EQ(SynthesisSpeech(0, start, end), 1);
+    ASSERT_EQ(Output(), DirectSynthesis(x, peaks, periods, start, end)) << start << ".." << end;
+  }
+}
+
 }  // namespace
 }  // namespace talvox::test

@@ -18,7 +18,8 @@ namespace {
 
 constexpr double kSeconds = 6.0;
 
-std::vector<int32_t> Marks(const speechgen::GeneratedSpeech& s, float floor = 0, float ceiling = 0) {
+std::vector<int32_t> Marks(const speechgen::GeneratedSpeech& s, float floor = 0,
+                           float ceiling = 0) {
   const int32_t length = static_cast<int32_t>(s.samples.size());
   const int32_t count =
       _CalculateVoiceMarks(s.samples.data(), length, s.sampleRate, floor, ceiling, nullptr, 0);

@@ -64,19 +64,24 @@ TEST_F(VoiceExports, BadArgumentsReturnZeroAndChangeNothing) {
     const int16_t* samples;
     int32_t length, rate;
     float floor, ceiling;
-  } bad[] = {{nullptr, n(), rate(), 0, 0},  {x(), 0, rate(), 0, 0},     {x(), -5, rate(), 0, 0},
-             {x(), n(), 3999, 0, 0},        {x(), n(), 384001, 0, 0},   {x(), n(), 0, 0, 0},
-             {x(), n(), rate(), 200, 100},  {x(), n(), rate(), 100, 100}, {x(), n(), rate(), -1, 300},
-             {x(), n(), rate(), 75, -1},    {x(), n(), rate(), 100, 0}, {x(), n(), rate(), nan, 300},
-             {x(), n(), rate(), 75, INFINITY}};
+  } bad[] = {
+      {nullptr, n(), rate(), 0, 0},    {x(), 0, rate(), 0, 0},       {x(), -5, rate(), 0, 0},
+      {x(), n(), 3999, 0, 0},          {x(), n(), 384001, 0, 0},     {x(), n(), 0, 0, 0},
+      {x(), n(), rate(), 200, 100},    {x(), n(), rate(), 100, 100}, {x(), n(), rate(), -1, 300},
+      {x(), n(), rate(), 75, -1},      {x(), n(), rate(), 100, 0},   {x(), n(), rate(), nan, 300},
+      {x(), n(), rate(), 75, INFINITY}};
   std::vector<int32_t> peaks(100, -7);
   std::vector<float> f0(100, -7.0f);
   for (const Bad& b : bad) {
-    SCOPED_TRACE(testing::Message() << b.length << " " << b.rate << " " << b.floor << " " << b.ceiling);
+    SCOPED_TRACE(testing::Message()
+                 << b.length << " " << b.rate << " " << b.floor << " " << b.ceiling);
     EXPECT_EQ(SegmentVoice(b.samples, b.length, b.rate, b.floor, b.ceiling), 0);
     EXPECT_EQ(CalculateVoiceMarks(b.samples, b.length, b.rate, b.floor, b.ceiling), 0);
-    EXPECT_EQ(_CalculateVoiceMarks(b.samples, b.length, b.rate, b.floor, b.ceiling, peaks.data(), 100), 0);
-    EXPECT_EQ(_CalculateF0Track(b.samples, b.length, b.rate, b.floor, b.ceiling, 160, f0.data(), 100), 0);
+    EXPECT_EQ(
+        _CalculateVoiceMarks(b.samples, b.length, b.rate, b.floor, b.ceiling, peaks.data(), 100),
+        0);
+    EXPECT_EQ(
+        _CalculateF0Track(b.samples, b.length, b.rate, b.floor, b.ceiling, 160, f0.data(), 100), 0);
   }
   EXPECT_EQ(_CalculateVoiceMarks(x(), n(), rate(), 0, 0, nullptr, 5), 0);
   EXPECT_EQ(_CalculateVoiceMarks(x(), n(), rate(), 0, 0, peaks.data(), -1), 0);
@@ -126,13 +131,15 @@ TEST_F(VoiceExports, CalculateVoiceMarksUpdatesTheDocumentLikeCalculatePitch) {
   std::vector<int32_t> direct(static_cast<size_t>(count));
   _CalculateVoiceMarks(x(), n(), rate(), 0, 0, direct.data(), count);
   EXPECT_TRUE(std::equal(direct.begin(), direct.end(), d.peaks));
-  for (int32_t j = 0; j + 1 < count; ++j) EXPECT_EQ(d.modifiedPitch[j], d.peaks[j + 1] - d.peaks[j]);
+  for (int32_t j = 0; j + 1 < count; ++j)
+    EXPECT_EQ(d.modifiedPitch[j], d.peaks[j + 1] - d.peaks[j]);
   // Segmented by the voice, once.
   EXPECT_EQ(d.segmented, 1);
   ASSERT_GT(d.elementCount, 2);
   EXPECT_EQ(std::strcmp(d.elements[0].desc, "SIL"), 0);
   EXPECT_EQ(d.elements[0].start, 0);
-  for (int32_t i = 1; i < d.elementCount; ++i) EXPECT_EQ(d.elements[i].start, d.elements[i - 1].end);
+  for (int32_t i = 1; i < d.elementCount; ++i)
+    EXPECT_EQ(d.elements[i].start, d.elements[i - 1].end);
   EXPECT_EQ(d.elements[d.elementCount - 1].end, n());
 
   // An existing segmentation is kept.

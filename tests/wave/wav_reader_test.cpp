@@ -83,6 +83,27 @@ TEST_F(WavReader, CanonicalStereoRoundTripsByteForByte) {
   EXPECT_EQ(ReadBytes(out), image);
 }
 
+// Stereo data is split block by block; frames on both sides of every block
+// edge (and a last, partial block) must land in their channels.
+TEST_F(WavReader, LongStereoFileIsSplitAcrossReadBlocks) {
+  const int32_t frames = 3 * 32768 + 4321;
+  std::vector<int16_t> interleaved(2 * static_cast<size_t>(frames));
+  for (size_t i = 0; i < interleaved.size(); ++i) {
+    interleaved[i] = static_cast<int16_t>(i % 2 ? -static_cast<int32_t>(i * 7 % 32768) : i * 13 % 65536);
+  }
+  const auto image = CanonicalWav(interleaved, 2, 44100);
+  ASSERT_EQ(Read(image), 1);
+  ASSERT_EQ(GetWaveLength(), frames);
+  const std::vector<int16_t> left = Channel(0), right = Channel(1);
+  for (int32_t i = 0; i < frames; ++i) {
+    ASSERT_EQ(left[i], interleaved[2 * static_cast<size_t>(i)]) << i;
+    ASSERT_EQ(right[i], interleaved[2 * static_cast<size_t>(i) + 1]) << i;
+  }
+  const std::string out = dir.File("out.wav");
+  ASSERT_EQ(SaveWaveFile(1, out.c_str(), 0, 0), 1);
+  EXPECT_EQ(ReadBytes(out), image);
+}
+
 TEST_F(WavReader, NonCanonicalLayoutsLoadAsTheCanonicalHeader) {
   FmtFields plain;
   FmtFields extra;

@@ -65,11 +65,15 @@ int main(int argc, char** argv) {
   if (argc != 2) return Fail("usage: pap.exe script");
   std::ifstream in(argv[1], std::ios::binary);
   if (!in) return Fail(std::string("cannot open script ") + argv[1]);
-  std::ostringstream text;
-  text << in.rdbuf();
+  // A script is a few lines; anything far larger is not one (a device, say).
+  constexpr std::streamsize kScriptLimit = 1 << 20;
+  std::string script(static_cast<size_t>(kScriptLimit) + 1, '\0');
+  in.read(&script[0], kScriptLimit + 1);
+  if (in.gcount() > kScriptLimit) return Fail(std::string(argv[1]) + ": too large for a script");
+  script.resize(static_cast<size_t>(in.gcount()));
   std::vector<pap::Command> commands;
   std::string error;
-  if (!pap::ParseScript(text.str(), commands, error)) return Fail(std::string(argv[1]) + ": " + error);
+  if (!pap::ParseScript(script, commands, error)) return Fail(std::string(argv[1]) + ": " + error);
   Objects objects;
   for (const pap::Command& command : commands) {
     if (!Execute(command, objects, error)) {

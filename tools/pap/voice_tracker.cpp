@@ -11,7 +11,8 @@ namespace pap {
 
 namespace {
 int32_t Length(const std::vector<int16_t>& samples) {
-  return static_cast<int32_t>(std::min<size_t>(samples.size(), std::numeric_limits<int32_t>::max()));
+  return static_cast<int32_t>(
+      std::min<size_t>(samples.size(), std::numeric_limits<int32_t>::max()));
 }
 }  // namespace
 
@@ -20,7 +21,8 @@ PitchTrack TrackPitch(const std::vector<int16_t>& samples, int sampleRate,
   PitchTrack track;
   track.floor = settings.floor;
   track.ceiling = settings.ceiling;
-  const int32_t hop = std::max(1, static_cast<int32_t>(std::lround(settings.timeStep * sampleRate)));
+  const int32_t hop =
+      std::max(1, static_cast<int32_t>(std::lround(settings.timeStep * sampleRate)));
   track.timeStep = static_cast<double>(hop) / sampleRate;
   const float floor = static_cast<float>(settings.floor);
   const float ceiling = static_cast<float>(settings.ceiling);

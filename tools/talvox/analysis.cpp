@@ -1,5 +1,6 @@
 #include "analysis.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -7,10 +8,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "annotation_files.h"
 #include "cli_error.h"
 #include "f0_track.h"
 #include "output.h"
 #include "paths.h"
+#include "pieces.h"
+#include "private_folder.h"
 #include "talvox.h"
 
 namespace tvx {
@@ -23,37 +27,10 @@ constexpr double kLowestTrackedF0 = 20.0;
 constexpr double kHighestTrackedF0 = 2000.0;
 constexpr float kWideCeiling = 600.0f;
 
-// The external program writes its working files into the current folder;
-// a private folder keeps parallel workers and the user's folder apart.
-class PrivateFolder {
- public:
-  PrivateFolder() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/talvox-XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (!mkdtemp(name.data())) throw CliError(kExitFailure, std::string("cannot make a working folder: ") + SystemMessage(errno));
-    path_ = name.data();
-    char* here = getcwd(nullptr, 0);
-    previous_ = here ? here : ".";
-    std::free(here);
-    if (chdir(path_.c_str()) != 0) throw CliError(kExitFailure, "cannot enter the working folder " + path_);
-  }
-  ~PrivateFolder() {
-    if (chdir(previous_.c_str()) != 0) { /* nothing sensible left to do */ }
-    for (const char* leftover : {"temp.wav", "pitch.psc", "temp.pointprocess"})
-      unlink((path_ + "/" + leftover).c_str());
-    rmdir(path_.c_str());
-  }
-
- private:
-  std::string path_;
-  std::string previous_;
-};
-
 }  // namespace
 
 MarkSource ParseMarkSource(const Args& args) {
+  if (MarksFileArgument(args)) return MarkSource::kVoice;  // the marks come from the file
   std::string marks = args.Value("marks").value_or("voice");
   if (marks == "voice") return MarkSource::kVoice;
   if (marks == "internal") return MarkSource::kInternal;
@@ -84,7 +61,7 @@ int32_t AnalyzeChannel(const LoadedWave& wave, int channel, MarkSource source, V
   if (source == MarkSource::kInternal) return CalculatePitch(samples, wave.length, wave.rate);
   PutOwnFolderOnPath();
   if (!FindOnPath("pap.exe")) FailFile(wave.path, "the external pitch program pap.exe was not found (build it, or use --marks internal)");
-  PrivateFolder folder;
+  WorkingFolder folder;
   int32_t count = CalculatePeak(samples, wave.length, wave.rate);
   if (count == 0) FailFile(wave.path, "the external pitch program found no pitch marks (or failed)");
   return count;
@@ -92,6 +69,10 @@ int32_t AnalyzeChannel(const LoadedWave& wave, int channel, MarkSource source, V
 
 void LoadPeakFile(const std::string& path, const LoadedWave& wave) {
   if (access(path.c_str(), R_OK) != 0) FailFile(path, SystemMessage(errno));
+  // The library reads a peak file by its size, which a pipe or device lacks.
+  struct stat info;
+  if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+    FailFile(path, "not a regular file (a pipe, device or folder); peak files are read from files");
   if (!ReadPeaks(path.c_str())) FailFile(path, "not a peak file, or damaged");
   int32_t* peaks = nullptr;
   int32_t count = GetFullPeaks(&peaks);
@@ -103,36 +84,91 @@ void LoadPeakFile(const std::string& path, const LoadedWave& wave) {
   for (int32_t i = 0; i < elements; i++) {
     int32_t start = 0, end = 0;
     GetElementSegment(i, &start, &end);
-    if (start < 0 || end > wave.length || start > end)
+    // The segmentation may let the last element run past the signal's end
+    // (its last frame is whole); that element is clipped wherever shown.
+    bool last = i == elements - 1;
+    bool fits = last ? start < wave.length : end <= wave.length;
+    if (start < 0 || !fits || start > end)
       FailFile(path, "its elements do not fit " + wave.path + " (made for another signal?)");
   }
 }
 
+bool SaveAnnotation(const std::string& path) {
+  // The document's own record, with element bounds clipped to the signal.
+  std::vector<TvxElement> elements;
+  const int32_t length = GetWaveLength();
+  for (int32_t i = 0; i < GetElementNum(); i++) {
+    TvxElement element{};
+    GetElementDesc(i, element.desc);
+    GetElementSegment(i, &element.start, &element.end);
+    element.start = std::clamp(element.start, 0, std::max(length, 0));
+    element.end = std::clamp(element.end, element.start, std::max(length, 0));
+    elements.push_back(element);
+  }
+  int32_t* peaks = nullptr;
+  int32_t peakCount = GetFullPeaks(&peaks);
+  int32_t* periods = nullptr;
+  int32_t periodCount = GetFullModifiedPitch(&periods);
+  // One period per peak, the last one unset (0), as the library stores it.
+  std::vector<int32_t> pitch(static_cast<size_t>(std::max(peakCount, 0)), 0);
+  if (periods) std::copy(periods, periods + std::min(periodCount, peakCount), pitch.begin());
+  TvxDocument record{};
+  record.elements = elements.data();
+  record.elementCount = static_cast<int32_t>(elements.size());
+  record.elementCapacity = record.elementCount;
+  record.peaks = peakCount > 0 ? peaks : nullptr;
+  record.peakCount = std::max(peakCount, 0);
+  record.modifiedPitch = pitch.empty() ? nullptr : pitch.data();
+  record.peakRate = GetSamplesPerSec();
+  record.segmented = 1;
+  return _SavePeaks(path.c_str(), &record) == 1;
+}
+
 void SavePeakFile(const std::string& path) {
   OutputFile output(path);
-  if (!SavePeaks(output.temp().c_str())) FailFile(path, "cannot be written");
+  if (!SaveAnnotation(output.temp())) FailFile(path, "cannot be written");
   output.Commit();
 }
 
 void Annotate(const LoadedWave& wave, int channel, MarkSource source, const std::string& peakFile,
               VoiceRange range) {
-  if (!peakFile.empty())
+  if (!peakFile.empty()) {
     LoadPeakFile(peakFile, wave);
-  else
+  } else {
+    SegmentLongInPieces(wave, channel, SegmenterFor(source, range));  // a long signal: in pieces first
     AnalyzeChannel(wave, channel, source, range);
+  }
   CheckInterrupted();
   if (GetElementNum() <= 0) SetFullSegmentation();
+  if (peakFile.empty()) JoinPiecesIfFull(wave, channel, PieceWork::kMarks, SegmenterFor(source, range));
 }
 
 std::vector<int32_t> CurrentPeaks() {
+  if (const JoinedAnnotation* joined = Joined()) return joined->peaks;
   int32_t* peaks = nullptr;
   int32_t count = GetFullPeaks(&peaks);
   if (count <= 0 || !peaks) return {};
   return std::vector<int32_t>(peaks, peaks + count);
 }
 
+namespace {
+
+// Shown within the signal: the last element may run past its end.
+ElementRecord WithinSignal(ElementRecord element, int32_t length) {
+  element.start = std::clamp(element.start, 0, std::max(length, 0));
+  element.end = std::clamp(element.end, element.start, std::max(length, 0));
+  return element;
+}
+
+}  // namespace
+
 std::vector<ElementRecord> CurrentElements() {
+  const int32_t length = GetWaveLength();
   std::vector<ElementRecord> elements;
+  if (const JoinedAnnotation* joined = Joined()) {
+    for (const ElementRecord& element : joined->elements) elements.push_back(WithinSignal(element, length));
+    return elements;
+  }
   int32_t count = GetElementNum();
   for (int32_t i = 0; i < count; i++) {
     ElementRecord element;
@@ -140,7 +176,7 @@ std::vector<ElementRecord> CurrentElements() {
     GetElementDesc(i, desc);
     element.desc = desc;
     GetElementSegment(i, &element.start, &element.end);
-    elements.push_back(element);
+    elements.push_back(WithinSignal(element, length));
   }
   return elements;
 }

@@ -38,8 +38,12 @@ void LoadPeakFile(const std::string& path, const LoadedWave& wave);
 
 // Saves the annotation through a temporary name.
 void SavePeakFile(const std::string& path);
+// Writes the document's annotation as a peak file at path, its element
+// bounds clipped to the signal; false when it cannot be written.
+bool SaveAnnotation(const std::string& path);
 
-// Segments and marks, or loads the given peak file instead.
+// Segments and marks, or loads the given peak file instead. A segmentation
+// that fills the element table is redone in pieces (pieces.h).
 void Annotate(const LoadedWave& wave, int channel, MarkSource source, const std::string& peakFile,
               VoiceRange range = {});
 
@@ -50,7 +54,7 @@ struct ElementRecord {
   bool IsSilence() const { return desc == "SIL"; }
 };
 
-// The element table, in signal order.
+// The element table, in signal order (the joined pieces' when there are).
 std::vector<ElementRecord> CurrentElements();
 
 struct ElementSummary {
@@ -67,7 +71,8 @@ struct ElementSummary {
 struct F0Track;
 std::vector<ElementSummary> SummarizeElements(int rate, const F0Track* track = nullptr);
 
-// The peak table as a vector (empty when there are no peaks).
+// The peak table as a vector (empty when there are no peaks); the joined
+// pieces' marks when there are.
 std::vector<int32_t> CurrentPeaks();
 
 // F0 of each mark interval inside a voiced element, or 0 for intervals that

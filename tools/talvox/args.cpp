@@ -133,9 +133,15 @@ Span ParseSpan(const std::string& command, const std::string& text, int rate, in
   size_t colon = text.find(':');
   if (colon == std::string::npos) FailUsage(command, "range '" + text + "' is not of the form START:END");
   std::string first = text.substr(0, colon), second = text.substr(colon + 1);
+  // An empty END, or "end", is the end of the signal (as "paste end" is).
   Span span{first.empty() ? 0 : ParsePosition(command, first, rate),
-            second.empty() ? length : ParsePosition(command, second, rate)};
-  if (span.end > length) span.end = length;
+            second.empty() || second == "end" ? length : ParsePosition(command, second, rate)};
+  if (span.end > length) {
+    char duration[64];
+    std::snprintf(duration, sizeof duration, "%.3f s, %lld samples", double(length) / rate,
+                  static_cast<long long>(length));
+    FailUsage(command, "range '" + text + "' ends past the end of the signal (" + duration + ")");
+  }
   if (span.begin >= span.end) FailUsage(command, "range '" + text + "' is empty or lies past the end of the signal");
   return span;
 }

@@ -7,14 +7,17 @@
 #include <set>
 
 #include "analysis.h"
+#include "annotation_files.h"
 #include "args.h"
 #include "cli_error.h"
 #include "commands.h"
 #include "corpus_runner.h"
 #include "f0_track.h"
-#include "json_writer.h"
+#include "json_output.h"
+#include "text_width.h"
 #include "output.h"
 #include "paths.h"
+#include "pieces.h"
 #include "progress.h"
 #include "talvox.h"
 
@@ -30,7 +33,9 @@ constexpr const char* kHelp =
     "\n"
     "options:\n"
     "  -o, --output PATH     write the peak file; a folder (required with many\n"
-    "                        inputs) receives NAME.peaks for each NAME.wav\n"
+    "                        inputs) receives NAME.peaks for each NAME.wav;\n"
+    "                        - writes it to standard output (the table then\n"
+    "                        goes to standard error)\n"
     "  --marks voice|internal|external\n"
     "                        pitch marks by the voice tracker (default), by\n"
     "                        talvox's older internal algorithm, or by the external\n"
@@ -41,12 +46,28 @@ constexpr const char* kHelp =
     "  --channel N           analyse channel N (0 or 1) of a stereo file (default 0)\n"
     "  --peaks IN.peaks      load this peak file instead of analysing (one input)\n"
     "  --json                the same as JSON (an array for many inputs)\n"
-    "  -j, --jobs N          worker processes for many inputs (default: cores)\n";
+    "  --csv                 the same as a CSV table (one header for many inputs)\n"
+    "  --split               a recording with more elements than a peak file\n"
+    "                        holds (10000, about half an hour of speech) is\n"
+    "                        written as one peak file per piece, PATH.1.peaks...\n"
+    "  -j, --jobs N          worker processes for many inputs (default: cores)\n"
+    "\n"
+    "exports (one input; times with every digit needed to give back the sample):\n"
+    "  --textgrid OUT        a TextGrid: interval tier 'elements', point tier 'marks'\n"
+    "  --pitchtier OUT       a PitchTier of the F0 track: its voiced frames\n"
+    "  --pointprocess OUT    the pitch marks as point-process text\n"
+    "  --labels OUT          the elements as a label track (start, end, label)\n"
+    "  --text-format long|short   of the TextGrid, PitchTier and point process\n"
+    "\n";
 
 const std::vector<OptionSpec> kOptions = {
     {"output", 'o', true}, {"marks", 0, true}, {"channel", 0, true}, {"floor", 0, true}, {"ceiling", 0, true},
-    {"peaks", 0, true},    {"json", 0, false}, {"jobs", 'j', true},
+    {"peaks", 0, true},    {"json", 0, false}, {"jobs", 'j', true}, {"csv", 0, false},
+    {"split", 0, false},
 };
+const std::vector<OptionSpec> kAllOptions = WithAnnotationOutputOptions(WithAnnotationInputOptions(kOptions), "");
+
+constexpr int kDescriptionColumns = 16;  // longer descriptions are cut in the table
 
 std::string FormatTable(const LoadedWave& wave, const std::vector<ElementSummary>& elements, int32_t marks) {
   std::string text;
@@ -56,29 +77,34 @@ std::string FormatTable(const LoadedWave& wave, const std::vector<ElementSummary
   text += line;
   text += "    #  element            start s     end s  marks   F0 Hz\n";
   for (const ElementSummary& element : elements) {
-    std::string f0 = element.medianF0 > 0 ? JsonNumber(element.medianF0, 1) : "-";
-    std::snprintf(line, sizeof line, "%5d  %-16.16s %9.3f %9.3f %6d %7s\n", element.index, element.desc.empty() ? "-" : element.desc.c_str(),
-                  double(element.start) / wave.rate, double(element.end) / wave.rate, element.marks, f0.c_str());
+    char f0[32] = "-";
+    if (element.medianF0 > 0) std::snprintf(f0, sizeof f0, "%.1f", element.medianF0);
+    std::snprintf(line, sizeof line, "%5d  %s %9.3f %9.3f %6d %7s\n", element.index,
+                  FitToColumns(element.desc.empty() ? "-" : element.desc, kDescriptionColumns).c_str(),
+                  double(element.start) / wave.rate, double(element.end) / wave.rate, element.marks, f0);
     text += line;
   }
   return text;
 }
 
 std::string FormatJson(const LoadedWave& wave, const std::vector<ElementSummary>& elements, int32_t marks) {
-  std::string json = "{\"file\": " + JsonString(wave.path) + ", \"rate\": " + std::to_string(wave.rate) +
-                     ", \"channels\": " + std::to_string(wave.channels) + ", \"samples\": " +
-                     std::to_string(wave.length) + ", \"seconds\": " + JsonNumber(wave.Seconds(), 4) +
-                     ", \"marks\": " + std::to_string(marks) + ", \"elements\": [";
-  for (size_t i = 0; i < elements.size(); i++) {
-    const ElementSummary& e = elements[i];
-    json += std::string(i ? ",\n  " : "\n  ") + "{\"index\": " + std::to_string(e.index) +
-            ", \"desc\": " + JsonString(e.desc) + ", \"start\": " + JsonNumber(double(e.start) / wave.rate, 4) +
-            ", \"end\": " + JsonNumber(double(e.end) / wave.rate, 4) + ", \"start_sample\": " +
-            std::to_string(e.start) + ", \"end_sample\": " + std::to_string(e.end) +
-            ", \"marks\": " + std::to_string(e.marks) + ", \"f0\": " +
-            (e.medianF0 > 0 ? JsonNumber(e.medianF0, 2) : "null") + "}";
+  Json list = Json::array();
+  for (const ElementSummary& e : elements) {
+    list.push_back({{"index", e.index},
+                    {"desc", e.desc},
+                    {"start", JsonNumber(double(e.start) / wave.rate, 4)},
+                    {"end", JsonNumber(double(e.end) / wave.rate, 4)},
+                    {"start_sample", e.start},
+                    {"end_sample", e.end},
+                    {"marks", e.marks},
+                    {"f0", e.medianF0 > 0 ? JsonNumber(e.medianF0, 2) : Json(nullptr)}});
   }
-  return json + "]}\n";
+  Json report = {{"file", wave.path},   {"rate", wave.rate},
+                 {"channels", wave.channels}, {"samples", wave.length},
+                 {"seconds", JsonNumber(wave.Seconds(), 4)}, {"marks", marks},
+                 {"elements", list}};
+  AddMarkTimes(report, wave.rate);
+  return LayOut(report) + "\n";
 }
 
 bool IsFolder(const std::string& path) {
@@ -93,6 +119,9 @@ int AnalyzeOne(const Args& args, const std::string& input) {
   VoiceRange range = ParseVoiceRange(args);
   int channel = args.Integer("channel", 0, 0, 1);
   std::string peakFile = args.Value("peaks").value_or("");
+  AnnotationInputs annotation = ReadAnnotationInputs(args);
+  AnnotationOutputs exports = ParseAnnotationOutputs(args, "");
+  CheckWritable(exports);
   LibrarySession session;
   LoadedWave wave = LoadWave(input);
   if (channel >= wave.channels) FailFile(input, "has no channel " + std::to_string(channel) + " (it is mono)");
@@ -104,14 +133,17 @@ int AnalyzeOne(const Args& args, const std::string& input) {
   {
     ProgressBar progress(1, "");
     progress.Update(0, peakFile.empty() ? "segmenting and placing pitch marks" : "reading the peak file");
-    Annotate(wave, channel, source, peakFile, range);
+    Annotate(wave, channel, source, peakFile, range, annotation);
   }
   int32_t marks = static_cast<int32_t>(CurrentPeaks().size());
   const F0Track track = TrackChannel(wave, channel, range);
   std::vector<ElementSummary> elements = SummarizeElements(wave.rate, &track);
-  if (!peakOutput.empty()) SavePeakFile(peakOutput);
-  std::string report = args.Has("json") ? FormatJson(wave, elements, marks) : FormatTable(wave, elements, marks);
-  std::fputs(report.c_str(), stdout);
+  if (!peakOutput.empty()) SavePeakFiles(peakOutput, args.Has("split"));
+  WriteAnnotationOutputs(exports, wave.rate, wave.length, track);
+  std::string report = args.Has("json")  ? FormatJson(wave, elements, marks)
+                       : args.Has("csv") ? ElementTableCsv(wave.path, wave.rate, &track)
+                                         : FormatTable(wave, elements, marks);
+  std::fputs(report.c_str(), ReportStream());
   return 0;
 }
 
@@ -137,8 +169,22 @@ double AudioSeconds(const std::string& path) {
   }
 }
 
+// Each worker's table starts with the header; the joined table has one.
+std::string WithoutRepeatedHeader(const std::string& table, bool& headerDone) {
+  if (!headerDone) {
+    headerDone = true;
+    return table;
+  }
+  size_t newline = table.find('\n');
+  return newline == std::string::npos ? "" : table.substr(newline + 1);
+}
+
 int AnalyzeMany(const Args& args) {
   if (args.Has("peaks")) FailUsage("analyze", "--peaks belongs to a single input file");
+  for (const char* single : {"elements", "textgrid", "pitchtier", "pointprocess", "labels"})
+    if (args.Has(single)) FailUsage("analyze", std::string("--") + single + " belongs to a single input file");
+  if (MarksFileArgument(args)) FailUsage("analyze", "--marks FILE belongs to a single input file");
+  if (args.Has("json") && args.Has("csv")) FailUsage("analyze", "give --json or --csv, not both");
   ParseMarkSource(args);
   ParseVoiceRange(args);
   args.Integer("channel", 0, 0, 1);
@@ -158,6 +204,8 @@ int AnalyzeMany(const Args& args) {
   for (const char* name : {"marks", "channel", "floor", "ceiling"})
     if (auto value = args.Value(name)) shared.insert(shared.end(), {std::string("--") + name, *value});
   if (args.Has("json")) shared.push_back("--json");
+  if (args.Has("csv")) shared.push_back("--csv");
+  if (args.Has("split")) shared.push_back("--split");
   std::string self = ExecutablePath();
   std::vector<WorkerJob> jobs;
   std::vector<double> seconds;
@@ -171,7 +219,8 @@ int AnalyzeMany(const Args& args) {
     seconds.push_back(AudioSeconds(input));
   }
 
-  bool json = args.Has("json");
+  bool json = args.Has("json"), csv = args.Has("csv");
+  bool csvHeaderDone = false;
   size_t failures = 0;
   double audioSeconds = 0;  // of the files analysed
   ProgressBar clock(0, "");
@@ -186,14 +235,16 @@ int AnalyzeMany(const Args& args) {
       std::fputs(message.c_str(), stderr);
       if (json) {
         std::string line = message.substr(0, message.find('\n'));
-        std::printf("%s{\"file\": %s, \"error\": %s}\n", i ? "," : "", JsonString(input).c_str(),
-                    JsonString(line).c_str());
+        std::printf("%s%s\n", i ? "," : "", LayOut(Json{{"file", input}, {"error", line}}).c_str());
       }
     } else {
       audioSeconds += seconds[i];
       if (json) std::fputs(i ? "," : "", stdout);
-      std::fputs(result.out.c_str(), stdout);
-      if (!json) std::fputs("\n", stdout);
+      if (csv)
+        std::fputs(WithoutRepeatedHeader(result.out, csvHeaderDone).c_str(), stdout);
+      else
+        std::fputs(result.out.c_str(), stdout);
+      if (!json && !csv) std::fputs("\n", stdout);
       std::fputs(result.err.c_str(), stderr);
     }
     std::fflush(stdout);
@@ -209,8 +260,8 @@ int AnalyzeMany(const Args& args) {
 }  // namespace
 
 int RunAnalyze(int argc, char** argv) {
-  Args args("analyze", argc, argv, kOptions);
-  if (args.WantsHelp()) return PrintHelp(kHelp);
+  Args args("analyze", argc, argv, kAllOptions);
+  if (args.WantsHelp()) return PrintHelp((std::string(kHelp) + kAnnotationInputHelp).c_str());
   if (args.Positional().empty()) FailUsage("analyze", "no input file given");
   if (args.Positional().size() == 1) return AnalyzeOne(args, args.Positional()[0]);
   return AnalyzeMany(args);

@@ -17,9 +17,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "cli_error.h"
+#include "output.h"
 #include "talvox.h"
 
 namespace {
@@ -88,7 +91,7 @@ class NotificationPipe {
       const int slice = static_cast<int>(std::min<int64_t>(timeoutMs, 200));
       pollfd ready{ends_[0], POLLIN, 0};
       int n = poll(&ready, 1, slice);
-      if (interrupted) return kInterrupted;
+      if (interrupted || tvx::InterruptRequested()) return kInterrupted;
       if (n < 0 && errno != EINTR) return kTimedOut;
       if (n <= 0) {
         timeoutMs -= slice;
@@ -113,9 +116,29 @@ int Fail(const std::string& text) {
   return kExitFailure;
 }
 
-int UsageError(const char* usage, const std::string& text) {
-  std::fprintf(stderr, "talvox: %s\n%s", text.c_str(), usage);
+// One line, as every other command's usage errors: "talvox play: ... (see ...)".
+int UsageError(const std::string& text) {
+  const std::string command = text.substr(0, text.find(':'));
+  std::fprintf(stderr, "talvox %s (see 'talvox %s --help')\n", text.c_str(), command.c_str());
   return kExitUsage;
+}
+
+// Runs a device call with standard error caught: the library announces a
+// device it cannot open in a line of its own (and ALSA may add more), but
+// the tool says it once, in its own words.
+int32_t WithoutLibraryMessages(const std::function<int32_t()>& call) {
+  std::fflush(stderr);
+  std::FILE* sink = std::tmpfile();
+  int saved = sink ? dup(2) : -1;
+  if (saved >= 0) dup2(fileno(sink), 2);
+  int32_t result = call();
+  if (saved >= 0) {
+    std::fflush(stderr);
+    dup2(saved, 2);
+    close(saved);
+  }
+  if (sink) std::fclose(sink);
+  return result;
 }
 
 bool WantsHelp(int argc, char** argv) {
@@ -181,21 +204,17 @@ int SaveRecording(const std::string& path, const std::vector<int16_t>& samples, 
     return Fail(path + ": cannot hold the recording");
   }
   if (frames == 0) SetWaveLength(0);
-  std::vector<char> temporary(path.begin(), path.end());
-  const char suffix[] = ".part-XXXXXX";
-  temporary.insert(temporary.end(), suffix, suffix + sizeof suffix);
-  int fd = mkstemp(temporary.data());
-  if (fd < 0) {
+  bool saved = false;
+  try {
+    tvx::OutputFile output(path);
+    saved = SaveWaveFile(1, output.temp().c_str(), 0, 0) == 1;
+    if (saved) output.Commit();
+  } catch (const tvx::CliError& error) {
     FreeWaveFileProc();
-    return Fail(path + ": cannot create the file");
+    return Fail(error.what());
   }
-  close(fd);
-  const bool saved = SaveWaveFile(1, temporary.data(), 0, 0) == 1;
   FreeWaveFileProc();
-  if (!saved || std::rename(temporary.data(), path.c_str()) != 0) {
-    unlink(temporary.data());
-    return Fail(path + ": cannot write the file");
-  }
+  if (!saved) return Fail(path + ": cannot write the file");
   return 0;
 }
 
@@ -207,7 +226,7 @@ int RunPlay(int argc, char** argv) {
     return 0;
   }
   if (argc != 2)
-    return UsageError(kPlayUsage, argc < 2 ? "play: no file named" : "play: too many arguments");
+    return UsageError(argc < 2 ? "play: no file named" : "play: too many arguments");
   const std::string path = argv[1];
   InitWaveFileProc();
   if (!ReadWaveFile(1, path.c_str(), 0, 0)) {
@@ -224,8 +243,8 @@ int RunPlay(int argc, char** argv) {
     NotificationPipe host;
     if (!host.ok()) {
       status = Fail("cannot create a pipe");
-    } else if (!PlayOpen(host.Window(), rate, channels, kBitsPerSample)) {
-      status = Fail("cannot open the sound device");
+    } else if (!WithoutLibraryMessages([&] { return PlayOpen(host.Window(), rate, channels, kBitsPerSample); })) {
+      status = Fail("cannot open the sound device (is there one, and is it free?)");
     } else {
       status = PlayBytes(host, data, bytes, rate, channels);
       PlayStop();
@@ -249,35 +268,35 @@ int RunRecord(int argc, char** argv) {
     const bool hasValue = i + 1 < argc;
     if (arg == "--seconds" && hasValue) {
       if (!ParsePositive(argv[++i], &seconds))
-        return UsageError(kRecordUsage, "record: --seconds wants a positive number");
+        return UsageError("record: --seconds wants a positive number");
     } else if (arg == "--rate" && hasValue) {
       if (!ParseInt(argv[++i], 1, kMaxRate, &rate))
-        return UsageError(kRecordUsage, "record: --rate wants 1 to 384000");
+        return UsageError("record: --rate wants 1 to 384000");
     } else if (arg == "--channels" && hasValue) {
       if (!ParseInt(argv[++i], 1, 2, &channels))
-        return UsageError(kRecordUsage, "record: --channels wants 1 or 2");
+        return UsageError("record: --channels wants 1 or 2");
     } else if (arg.rfind("--", 0) == 0) {
-      return UsageError(kRecordUsage, "record: unknown or incomplete option " + arg);
+      return UsageError("record: unknown or incomplete option " + arg);
     } else if (path.empty()) {
       path = arg;
     } else {
-      return UsageError(kRecordUsage, "record: too many arguments");
+      return UsageError("record: too many arguments");
     }
   }
-  if (path.empty()) return UsageError(kRecordUsage, "record: no output file named");
-  if (seconds <= 0) return UsageError(kRecordUsage, "record: --seconds is required");
+  if (path.empty()) return UsageError("record: no output file named");
+  if (seconds <= 0) return UsageError("record: --seconds is required");
   const double wanted = std::floor(seconds * rate);
   const int64_t frameBytes = int64_t(channels) * kBytesPerSample;
   if (wanted < 1 || wanted * frameBytes > INT32_MAX)
-    return UsageError(kRecordUsage, "record: --seconds out of range");
+    return UsageError("record: --seconds out of range");
   const int32_t frames = static_cast<int32_t>(wanted);
   std::vector<int16_t> samples(size_t(frames) * channels);
 
   InterruptGuard guard;
   NotificationPipe host;
   if (!host.ok()) return Fail("cannot create a pipe");
-  if (!RecordOpen(host.Window(), rate, channels, kBitsPerSample))
-    return Fail("cannot open the sound device");
+  if (!WithoutLibraryMessages([&] { return RecordOpen(host.Window(), rate, channels, kBitsPerSample); }))
+    return Fail("cannot open the sound device (is there one, and is it free?)");
   const int32_t bytes = static_cast<int32_t>(frames * frameBytes);
   RecordData(samples.data(), bytes);
   NotificationPipe::Result result =

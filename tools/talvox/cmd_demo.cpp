@@ -19,6 +19,8 @@
 #include "paths.h"
 #include "plot_file.h"
 #include "resynthesis.h"
+#include "timed_resynthesis.h"
+#include "tones.h"
 #include "talvox.h"
 
 namespace tvx {
@@ -28,9 +30,10 @@ constexpr const char* kHelp =
     "usage: talvox demo [--out DIR]\n"
     "\n"
     "Runs talvox on the recording shipped with it (7 s of read English speech):\n"
-    "analyses it, prints the element table, resynthesises it a fifth higher and\n"
-    "with a falling contour, and writes the WAV files, the peak file and an SVG\n"
-    "picture into DIR (default ./talvox-demo). Then it makes short synthetic\n"
+    "analyses it, prints the element table, resynthesises it a fifth higher,\n"
+    "with a falling contour and with the four Mandarin tones on four of its\n"
+    "syllables (the timing kept), and writes the WAV files, the peak file and an\n"
+    "SVG picture into DIR (default ./talvox-demo). Then it makes short synthetic\n"
     "utterances of a low male, a male, a female and a child voice whose glottal\n"
     "closures are known and reports, for each of the three mark routes (the voice\n"
     "tracker, the default; the internal algorithm; the external program), how\n"
@@ -81,6 +84,55 @@ void PrintTable(const LoadedWave& wave) {
   }
 }
 
+struct ToneSyllable {
+  int tone;
+  VoicedElement element;
+};
+
+// The four longest voiced elements, in time order, get Mandarin tones 1 to 4;
+// the rest keeps its pitch.
+std::vector<ToneSyllable> GiveFourTones(const LoadedWave& wave, const std::string& path) {
+  static const char* kContours[] = {"55", "35", "214", "51"};
+  std::vector<VoicedElement> voiced = FindVoicedElements(wave);
+  std::vector<size_t> order(voiced.size());
+  for (size_t i = 0; i < order.size(); i++) order[i] = i;
+  std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+    return voiced[a].end - voiced[a].begin > voiced[b].end - voiced[b].begin;
+  });
+  order.resize(std::min<size_t>(order.size(), 4));
+  std::sort(order.begin(), order.end());
+  std::vector<std::string> contours(voiced.size());
+  std::vector<ToneSyllable> syllables;
+  for (size_t i = 0; i < order.size(); i++) {
+    contours[order[i]] = kContours[i];
+    syllables.push_back({static_cast<int>(i) + 1, voiced[order[i]]});
+  }
+  PitchRequest tones = ToneRequest(wave, voiced, contours);
+  WriteWave(path, ResynthesizeTimed(wave, tones, Span{0, wave.length}, TimingRequest{}).synthesis.channels);
+  return syllables;
+}
+
+// F0 of each toned syllable in its first, middle and last third, measured on
+// the written file by autocorrelation; the timing is kept, so the
+// syllables stand where they stood.
+void PrintToneShapes(const std::string& path, const std::vector<ToneSyllable>& syllables) {
+  LoadedWave wave = LoadWave(path);
+  std::vector<FrameF0> frames = AutocorrelationF0(CopyChannels(wave)[0], wave.rate);
+  for (const ToneSyllable& s : syllables) {
+    double third = (s.element.end - s.element.begin) / 3;
+    double f0[3];
+    for (int part = 0; part < 3; part++) {
+      std::vector<double> hertz;
+      for (const FrameF0& frame : frames)
+        if (frame.seconds >= s.element.begin + part * third && frame.seconds < s.element.begin + (part + 1) * third)
+          hertz.push_back(frame.hertz);
+      f0[part] = Median(hertz);
+    }
+    std::printf("%s: tone %d on %.2f-%.2f s: %.0f, %.0f, %.0f Hz (first, middle, last third)\n", path.c_str(), s.tone,
+                s.element.begin, s.element.end, f0[0], f0[1], f0[2]);
+  }
+}
+
 }  // namespace
 
 int RunDemo(int argc, char** argv) {
@@ -112,7 +164,7 @@ int RunDemo(int argc, char** argv) {
 
   std::string fifthPath = folder + "/austen-fifth-up.wav";
   PitchRequest fifth = PitchRequest::Scale(std::pow(2.0, kFifth / 12));
-  WriteWave(fifthPath, Resynthesize(wave, fifth, Span{0, wave.length}).channels);
+  WriteWave(fifthPath, ResynthesizeTimed(wave, fifth, Span{0, wave.length}, TimingRequest{}).synthesis.channels);
   written.push_back(fifthPath);
 
   wave = LoadWave(*recording);  // the signal again; the annotation stayed
@@ -123,8 +175,14 @@ int RunDemo(int argc, char** argv) {
                 fall[1].first, fall[1].second);
   WriteTextFile(contourPath, contour);
   written.push_back(contourPath);
-  WriteWave(fallingPath, Resynthesize(wave, PitchRequest::Contour(fall), Span{0, wave.length}).channels);
+  WriteWave(fallingPath,
+            ResynthesizeTimed(wave, PitchRequest::Contour(fall), Span{0, wave.length}, TimingRequest{}).synthesis.channels);
   written.push_back(fallingPath);
+
+  wave = LoadWave(*recording);
+  std::string tonesPath = folder + "/austen-tones-1234.wav";
+  std::vector<ToneSyllable> syllables = GiveFourTones(wave, tonesPath);
+  written.push_back(tonesPath);
 
   std::printf("\n== resynthesis (F0 measured by autocorrelation of 40 ms frames, not by the marks)\n");
   double before = MeasureFile(*recording, Part::kAll), up = MeasureFile(fifthPath, Part::kAll);
@@ -133,6 +191,8 @@ int RunDemo(int argc, char** argv) {
   std::printf("%s: falling from %.0f to %.0f Hz: first quarter %.1f Hz, last quarter %.1f Hz\n",
               fallingPath.c_str(), fall[0].second, fall[1].second, MeasureFile(fallingPath, Part::kStart),
               MeasureFile(fallingPath, Part::kEnd));
+
+  PrintToneShapes(tonesPath, syllables);
 
   std::printf("\n== pitch marks on generated speech with known glottal closures\n");
   RunKnownPitchCheck(session, folder, written);

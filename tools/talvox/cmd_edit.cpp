@@ -4,10 +4,13 @@
 #include <sstream>
 
 #include "analysis.h"
+#include "annotation_files.h"
+#include "f0_track.h"
 #include "args.h"
 #include "cli_error.h"
 #include "commands.h"
 #include "output.h"
+#include "pieces.h"
 #include "talvox.h"
 
 namespace tvx {
@@ -27,17 +30,21 @@ constexpr const char* kHelp =
     "  delete A:B    remove the stretch\n"
     "\n"
     "options:\n"
-    "  -o, --output OUT.wav       the edited signal (required)\n"
+    "  -o, --output OUT.wav       the edited signal (required; - for standard output)\n"
     "  --peaks IN.peaks           the annotation to edit (default: analyse first)\n"
     "  --out-peaks OUT.peaks      write the edited annotation\n"
     "  --marks voice|internal|external, --floor HZ, --ceiling HZ,\n"
     "  --channel N   as for analyze\n"
+    "  --out-textgrid, --out-pitchtier, --out-pointprocess, --out-labels OUT\n"
+    "                             the edited annotation as analyze exports it\n"
+    "                             (--text-format long|short)\n"
     "\n"
-    "example: talvox edit in.wav -o out.wav cut 1.0:1.5 paste 3.2 delete 0:0.25\n";
+    "example: talvox edit in.wav -o out.wav cut 1.0:1.5 paste 3.2 delete 0:0.25\n"
+    "         talvox edit in.wav -o out.wav --elements in.TextGrid --out-textgrid out.TextGrid cut 1:2\n\n";
 
-const std::vector<OptionSpec> kOptions = {
+const std::vector<OptionSpec> kOptions = WithAnnotationOutputOptions(WithAnnotationInputOptions({
     {"output", 'o', true}, {"peaks", 0, true}, {"out-peaks", 0, true}, {"marks", 0, true}, {"floor", 0, true}, {"ceiling", 0, true}, {"channel", 0, true},
-};
+}), "out-");
 
 struct Operation {
   std::string name;
@@ -78,7 +85,16 @@ void RequireElement(int64_t position, const std::string& what) {
     throw CliError(kExitFailure, what + ": the position lies outside the elements of the annotation");
 }
 
-void Apply(const Operation& op, int rate, const std::string& input) {
+// The user's TextGrid tiers follow each edit the library accepted.
+void ApplyToTiers(const Operation& op, int32_t a, int32_t b, interop::TierEditor* tiers) {
+  if (!tiers) return;
+  if (op.name == "copy") tiers->Copy(a, b);
+  if (op.name == "cut") tiers->Cut(a, b);
+  if (op.name == "delete") tiers->Delete(a, b);
+  if (op.name == "paste") tiers->Paste(a);
+}
+
+void Apply(const Operation& op, int rate, const std::string& input, interop::TierEditor* tiers) {
   int32_t length = GetWaveLength();
   std::string what = input + ": " + op.name + " " + op.argument;
   if (op.name == "paste") {
@@ -86,6 +102,7 @@ void Apply(const Operation& op, int rate, const std::string& input) {
     RequireElement(at, what);
     if (!PasteSpeech(static_cast<int32_t>(at), static_cast<int32_t>(at)))
       throw CliError(kExitFailure, what + ": refused (too many elements, or the copy does not fit the signal)");
+    ApplyToTiers(op, static_cast<int32_t>(at), static_cast<int32_t>(at), tiers);
     return;
   }
   Span span = ParseSpan("edit", op.argument, rate, length);
@@ -102,13 +119,14 @@ void Apply(const Operation& op, int rate, const std::string& input) {
     done = DelSpeech(a, b);
   }
   if (!done) throw CliError(kExitFailure, what + ": refused by the library");
+  ApplyToTiers(op, a, b, tiers);
 }
 
 }  // namespace
 
 int RunEdit(int argc, char** argv) {
   Args args("edit", argc, argv, kOptions);
-  if (args.WantsHelp()) return PrintHelp(kHelp);
+  if (args.WantsHelp()) return PrintHelp((std::string(kHelp) + kAnnotationInputHelp).c_str());
   if (args.Positional().empty()) FailUsage("edit", "no input file given");
   std::string outputPath = args.Required("output");
   std::vector<std::string> words(args.Positional().begin() + 1, args.Positional().end());
@@ -116,6 +134,8 @@ int RunEdit(int argc, char** argv) {
   MarkSource source = ParseMarkSource(args);
   VoiceRange range = ParseVoiceRange(args);
   int channel = args.Integer("channel", 0, 0, 1);
+  AnnotationInputs annotation = ReadAnnotationInputs(args);
+  AnnotationOutputs exports = ParseAnnotationOutputs(args, "out-");
 
   LibrarySession session;
   LoadedWave wave = LoadWave(args.Positional()[0]);
@@ -123,15 +143,28 @@ int RunEdit(int argc, char** argv) {
   OutputFile output(outputPath);
   std::unique_ptr<OutputFile> peaksOutput;
   if (auto path = args.Value("out-peaks")) peaksOutput = std::make_unique<OutputFile>(*path);
-  Annotate(wave, channel, source, args.Value("peaks").value_or(""), range);
+  CheckWritable(exports);
+  Annotate(wave, channel, source, args.Value("peaks").value_or(""), range, annotation);
+  if (const JoinedAnnotation* joined = Joined())
+    FailFile(wave.path, "its segmentation has " + std::to_string(joined->elements.size()) +
+                            " elements, more than the element table that edit works on holds (" +
+                            std::to_string(ElementLimit()) + "); edit a shorter excerpt");
+  std::unique_ptr<interop::TierEditor> tiers;
+  if (annotation.userGrid.grid)
+    tiers = std::make_unique<interop::TierEditor>(*annotation.userGrid.grid, wave.rate, wave.length);
   for (const Operation& op : operations) {
     if (GetWaveLength() < 2 && op.name != "paste")
       FailFile(wave.path, op.name + " " + op.argument + ": the signal is empty");
-    Apply(op, wave.rate, wave.path);
+    Apply(op, wave.rate, wave.path, tiers.get());
     CheckInterrupted();
   }
   if (!SaveWaveFile(1, output.temp().c_str(), 0, 0)) FailFile(outputPath, "cannot be written (disk full?)");
-  if (peaksOutput && !SavePeaks(peaksOutput->temp().c_str())) FailFile(peaksOutput->target(), "cannot be written");
+  if (peaksOutput && !SaveAnnotation(peaksOutput->temp())) FailFile(peaksOutput->target(), "cannot be written");
+  LoadedWave edited = wave;  // the F0 of the signal as it is now
+  edited.length = GetWaveLength();
+  F0Track track;
+  if (!exports.pitchtier.empty()) track = TrackChannel(edited, channel, range);
+  WriteAnnotationOutputs(exports, wave.rate, edited.length, track, tiers.get(), &annotation.userGrid);
   output.Commit();
   if (peaksOutput) peaksOutput->Commit();
   std::fprintf(stderr, "talvox: %s: %zu operation%s; %.3f s -> %.3f s, %d elements, %d pitch marks\n",

@@ -1,7 +1,9 @@
 // talvox plot: a picture of the annotated speech (SVG, PNG or PDF).
 #include <cstdio>
+#include <string>
 
 #include "analysis.h"
+#include "annotation_files.h"
 #include "args.h"
 #include "cli_error.h"
 #include "commands.h"
@@ -23,26 +25,27 @@ constexpr const char* kHelp =
     "marks left out; a note under the picture (and on standard error) says so.\n"
     "\n"
     "options:\n"
-    "  -o, --output OUT      the picture (required): .svg, .png or .pdf\n"
+    "  -o, --output OUT      the picture (required): .svg, .png or .pdf; - (standard\n"
+    "                        output) or a name without extension gets SVG\n"
     "  --range START:END     only this range (seconds, or samples with an s suffix)\n"
     "  --peaks IN.peaks      use this annotation instead of analysing\n"
     "  --spectrum-ceiling HZ  highest frequency of the spectrogram (default 5000)\n"
     "  --dynamic-range DB    spectrogram levels shown below the loudest (default 50)\n"
     "  --width PX            width of the picture (default 1600)\n"
     "  --marks voice|internal|external, --floor HZ, --ceiling HZ,\n"
-    "  --channel N           analysis and F0 as for analyze\n";
+    "  --channel N           analysis and F0 as for analyze\n\n";
 
-const std::vector<OptionSpec> kOptions = {
+const std::vector<OptionSpec> kOptions = WithAnnotationInputOptions({
     {"output", 'o', true}, {"range", 0, true},   {"peaks", 0, true},         {"marks", 0, true},
     {"channel", 0, true},  {"floor", 0, true},   {"ceiling", 0, true},       {"spectrum-ceiling", 0, true},
     {"dynamic-range", 0, true}, {"width", 0, true},
-};
+});
 
 }  // namespace
 
 int RunPlot(int argc, char** argv) {
   Args args("plot", argc, argv, kOptions);
-  if (args.WantsHelp()) return PrintHelp(kHelp);
+  if (args.WantsHelp()) return PrintHelp((std::string(kHelp) + kAnnotationInputHelp).c_str());
   std::string outputPath = args.Required("output");
   MarkSource source = ParseMarkSource(args);
   VoiceRange range = ParseVoiceRange(args);
@@ -51,13 +54,16 @@ int RunPlot(int argc, char** argv) {
   settings.ceilingHz = args.Number("spectrum-ceiling", settings.ceilingHz, 100, 1e6);
   settings.rangeDb = args.Number("dynamic-range", settings.rangeDb, 5, 64);
   settings.width = args.Integer("width", settings.width, 400, 20000);
+  AnnotationInputs annotation = ReadAnnotationInputs(args);
 
   LibrarySession session;
   auto [wave, span] = LoadSingleInput(args, "plot", channel, outputPath);
   CheckPlotName("plot", outputPath);  // after the input's own errors, before the analysis
-  Annotate(wave, channel, source, args.Value("peaks").value_or(""), range);
+  Annotate(wave, channel, source, args.Value("peaks").value_or(""), range, annotation);
   for (const std::string& note : WritePlot(outputPath, wave, channel, span, range, settings))
     std::fprintf(stderr, "talvox plot: note: %s\n", note.c_str());
+  std::fprintf(stderr, "talvox: %s: plot of %.3f to %.3f s, %d elements, %zu pitch marks\n", outputPath.c_str(),
+               double(span.begin) / wave.rate, double(span.end) / wave.rate, GetElementNum(), CurrentPeaks().size());
   return 0;
 }
 

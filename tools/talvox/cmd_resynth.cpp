@@ -3,12 +3,15 @@
 #include <utility>
 
 #include "analysis.h"
+#include "annotation_files.h"
 #include "args.h"
 #include "cli_error.h"
 #include "commands.h"
 #include "output.h"
 #include "progress.h"
 #include "resynthesis.h"
+#include "timed_resynthesis.h"
+#include "tones.h"
 
 namespace tvx {
 namespace {
@@ -17,8 +20,9 @@ constexpr const char* kHelp =
     "usage: talvox resynth IN.wav -o OUT.wav PITCH [options]\n"
     "\n"
     "Gives the voiced speech a new pitch by pitch-synchronous overlap-add and\n"
-    "keeps everything else unchanged. Voiced stretches become shorter when the\n"
-    "pitch rises and longer when it falls.\n"
+    "keeps everything else unchanged. Every pitch period of the range gets the\n"
+    "new pitch, whatever its element is called, and the timing stays as it was\n"
+    "(grains are repeated or left out as needed) unless asked otherwise.\n"
     "\n"
     "PITCH is one of:\n"
     "  --pitch-scale X       F0 times X (0.25 to 4)\n"
@@ -27,42 +31,85 @@ constexpr const char* kHelp =
     "  --contour FILE        F0 from lines of 'seconds F0-Hz' (times of the input),\n"
     "                        interpolated linearly, held before the first and after\n"
     "                        the last point\n"
+    "  --tones LIST          tone contours for the voiced elements, in order, as\n"
+    "                        tone letters: 55,35,214,51 (five levels: 1 at the 5th\n"
+    "                        percentile of the speaker's F0, 5 at the 95th, evenly\n"
+    "                        in semitones, at least 5 semitones apart; each contour\n"
+    "                        runs through its digits evenly over the element's voiced\n"
+    "                        span, joined smoothly to the next)\n"
+    "  --tones-from-labels mandarin|cantonese\n"
+    "                        the same, with the tone number at the end of each\n"
+    "                        element's description (ma1 .. ma4; mandarin 5 or 0 is\n"
+    "                        neutral and keeps the pitch, as does a name without a\n"
+    "                        digit; cantonese 1 to 6)\n"
+    "timing:\n"
+    "  (default)             the output lasts as long as the input\n"
+    "  --duration-scale X    the range lasts X times as long (0.125 to 8)\n"
+    "  --free-duration       the grains are placed once each, as SynthesisSpeech\n"
+    "                        does: voiced stretches become shorter when the pitch\n"
+    "                        rises and longer when it falls; only voiced elements\n"
+    "                        (not SIL) are changed\n"
     "options:\n"
-    "  -o, --output OUT.wav  the result (required)\n"
+    "  -o, --output OUT.wav  the result (required; - for standard output)\n"
+    "  --out-peaks FILE      also write the result's annotation (elements, marks and\n"
+    "                        periods in the output's time) as a peak file\n"
     "  --range START:END     resynthesise only this range (seconds, or samples\n"
     "                        with an s suffix); default: the whole file\n"
     "  --peaks IN.peaks      use this annotation instead of analysing\n"
-    "  --marks voice|internal|external, --floor HZ, --ceiling HZ,\n"
-    "  --channel N   as for analyze; the marks of\n"
-    "                        channel N serve both channels of a stereo file\n";
+    "  --marks voice|internal|external, --floor HZ, --ceiling HZ, --channel N\n"
+    "                        as for analyze; the marks of channel N serve both\n"
+    "                        channels of a stereo file\n"
+    "  --contour accepts a PitchTier file (long or short text) as well.\n\n";
 
-const std::vector<OptionSpec> kOptions = {
-    {"output", 'o', true}, {"pitch-scale", 0, true}, {"semitones", 0, true}, {"f0", 0, true},
-    {"contour", 0, true},  {"range", 0, true},       {"peaks", 0, true},     {"marks", 0, true}, {"floor", 0, true}, {"ceiling", 0, true},
-    {"channel", 0, true},
-};
+const std::vector<OptionSpec> kOptions = WithAnnotationInputOptions({
+    {"output", 'o', true},   {"pitch-scale", 0, true},    {"semitones", 0, true},
+    {"f0", 0, true},         {"contour", 0, true},        {"range", 0, true},
+    {"peaks", 0, true},      {"marks", 0, true},          {"floor", 0, true},
+    {"ceiling", 0, true},    {"channel", 0, true},        {"tones", 0, true},
+    {"tones-from-labels", 0, true}, {"duration-scale", 0, true}, {"free-duration", 0, false},
+    {"out-peaks", 0, true},
+});
 
 }  // namespace
 
 int RunResynth(int argc, char** argv) {
   Args args("resynth", argc, argv, kOptions);
-  if (args.WantsHelp()) return PrintHelp(kHelp);
+  if (args.WantsHelp()) return PrintHelp((std::string(kHelp) + kAnnotationInputHelp).c_str());
   std::string outputPath = args.Required("output");
-  PitchRequest request = ParsePitchRequest(args);
+  ToneOptions tones = ParseToneOptions(args);
+  PitchRequest request = tones.given ? PitchRequest::Scale(1) : ParsePitchRequest(args);
+  TimingRequest timing = ParseTimingRequest(args);
   MarkSource source = ParseMarkSource(args);
   VoiceRange range = ParseVoiceRange(args);
   int channel = args.Integer("channel", 0, 0, 1);
+  AnnotationInputs annotation = ReadAnnotationInputs(args);
+  std::string peaksPath = args.Value("out-peaks").value_or("");
+  if (!peaksPath.empty()) { OutputFile check(peaksPath); }
 
   LibrarySession session;
   auto [wave, span] = LoadSingleInput(args, "resynth", channel, outputPath);
   ProgressBar progress(1, "");
   progress.Update(0, "analysing");
-  Annotate(wave, channel, source, args.Value("peaks").value_or(""), range);
-  ResynthesisResult result = Resynthesize(wave, request, span, &progress);
+  Annotate(wave, channel, source, args.Value("peaks").value_or(""), range, annotation);
+  if (tones.given) {
+    std::vector<VoicedElement> voiced = FindVoicedElements(wave);
+    request = ToneRequest(wave, voiced, ContoursFor(tones, voiced, wave));
+  }
+  ResynthesisResult result;
+  OutputAnnotation outputAnnotation;
+  if (timing.free) {
+    result = Resynthesize(wave, request, span, &progress);
+    if (!peaksPath.empty()) outputAnnotation = AnnotationOfFreeTiming(wave, span);
+  } else {
+    TimedResult timed = ResynthesizeTimed(wave, request, span, timing, &progress);
+    result = std::move(timed.synthesis);
+    outputAnnotation = std::move(timed.annotation);
+  }
   progress.SetTotal(1);
   progress.Update(1, "writing");
   double outputSeconds = double(result.channels[0].size()) / wave.rate;
   WriteWave(outputPath, std::move(result.channels));
+  if (!peaksPath.empty()) SaveOutputAnnotation(peaksPath, outputAnnotation, wave.rate);
   progress.Finish();
   std::fprintf(stderr, "talvox: %s: %s over %d voiced stretches (%d periods); %.3f s -> %.3f s\n",
                outputPath.c_str(), request.Describe().c_str(), result.voicedRuns, result.intervals,

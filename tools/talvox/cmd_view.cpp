@@ -10,6 +10,7 @@
 
 #include "analysis.h"
 #include "args.h"
+#include "cleanup.h"
 #include "cli_error.h"
 #include "commands.h"
 #include "output.h"
@@ -108,6 +109,7 @@ int RunView(int argc, char** argv) {
   std::fflush(stdout);
   if (!args.Has("no-open")) OpenBrowser(server.Url());
 
+  InterruptIsNormalEnd();  // Ctrl-C is how the editor is closed
   std::atomic<bool> done{false};
   std::thread watcher([&] {
     while (!done) {

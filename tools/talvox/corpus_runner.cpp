@@ -25,6 +25,7 @@ struct Running {
   pid_t pid;
   int outFd;
   int errFd;
+  int ticket = 0;  // registered for the forced end
 };
 
 pid_t Spawn(const std::vector<std::string>& argv, int& outFd, int& errFd) {
@@ -42,8 +43,17 @@ pid_t Spawn(const std::vector<std::string>& argv, int& outFd, int& errFd) {
   std::vector<char*> words;
   for (const std::string& word : argv) words.push_back(const_cast<char*>(word.c_str()));
   words.push_back(nullptr);
+  // Workers start with no signal blocked (this process leaves signals to
+  // its watcher thread).
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
   pid_t pid = 0;
-  int failed = posix_spawn(&pid, words[0], &actions, nullptr, words.data(), environ);
+  int failed = posix_spawn(&pid, words[0], &actions, &attributes, words.data(), environ);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   close(outPipe[1]);
   close(errPipe[1]);
@@ -101,6 +111,7 @@ void RunWorkers(const std::vector<WorkerJob>& jobs, int parallel,
       Running worker{nextJob, 0, -1, -1};
       try {
         worker.pid = Spawn(jobs[nextJob].argv, worker.outFd, worker.errFd);
+        worker.ticket = RegisterWorker(worker.pid);
         running.push_back(worker);
       } catch (const CliError& error) {
         results[nextJob].status = kExitFailure;
@@ -132,6 +143,7 @@ void RunWorkers(const std::vector<WorkerJob>& jobs, int parallel,
       }
       if (worker.outFd < 0 && worker.errFd < 0) {
         results[worker.job].status = WaitFor(worker.pid);
+        Unregister(worker.ticket);
         if (results[worker.job].status != 0) failures++;
         done[worker.job] = true;
         finishedCount++;

@@ -19,7 +19,7 @@ constexpr const char* kOverview =
     "commands:\n"
     "  info FILE.wav...        format, rate, channels and length\n"
     "  analyze IN.wav...       segmentation, pitch marks, element table (-j N for many files)\n"
-    "  resynth IN.wav -o OUT   new pitch: --pitch-scale X | --semitones S | --f0 HZ | --contour FILE\n"
+    "  resynth IN.wav -o OUT   new pitch, timing kept: --pitch-scale X | --semitones S | --f0 HZ | --contour FILE | --tones 55,35,214,51\n"
     "  collect IN.wav -o OUT   the speech with its silences halved\n"
     "  edit IN.wav -o OUT OPS  cut/copy/paste/delete with the annotation kept in step\n"
     "  plot IN.wav -o OUT.png  waveform, elements, marks, F0 and spectrogram (.svg .png .pdf)\n"

@@ -1,7 +1,6 @@
 #include "output.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,25 +8,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "cli_error.h"
+#include "private_folder.h"
+#include "safe_write.h"
 
 namespace tvx {
 namespace {
 
-// An interruption is acted on between library calls, never inside one, so
-// a file the library is writing is finished (or removed) before the
-// temporary names are cleaned up. A second signal ends the process at once.
-volatile sig_atomic_t g_interrupt = 0;
-
-void OnInterrupt(int signalNumber) {
-  g_interrupt = signalNumber;
-  static const char kNote[] = "\ntalvox: interrupted; stopping at the next safe point (again to stop at once)\n";
-  ssize_t ignored = write(2, kNote, sizeof kNote - 1);
-  (void)ignored;
-  signal(signalNumber, SIG_DFL);
-}
+bool g_standardOutputTaken = false;
 
 std::string FolderOf(const std::string& path) {
   size_t slash = path.rfind('/');
@@ -41,51 +30,82 @@ std::string BaseOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// A free name in folder can be created and removed: the test the work
+// would otherwise fail at its very end.
+void CheckFolderWritable(const std::string& target, const std::string& folder, const std::string& base) {
+  std::string probe = folder + "/." + base + ".talvox-tmp-" + std::to_string(getpid()) + "-probe";
+  int fd = open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd < 0 && errno != EEXIST)
+    FailFile(target, "cannot write in folder " + folder + ": " + SystemMessage(errno));
+  if (fd >= 0) {
+    close(fd);
+    unlink(probe.c_str());
+  }
+}
+
+void CopyToStandardOutput(const std::string& source, const std::string& target) {
+  int fd = open(source.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) FailFile(target, "the output was lost: " + SystemMessage(errno));
+  std::fflush(stdout);
+  std::string block(1 << 16, '\0');
+  for (;;) {
+    ssize_t got = read(fd, &block[0], block.size());
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    if (!WriteToDescriptor(1, block.data(), static_cast<size_t>(got))) {
+      int error = errno;
+      close(fd);
+      FailFile("standard output", "cannot be written: " + SystemMessage(error));
+    }
+  }
+  close(fd);
+}
+
 }  // namespace
 
 OutputFile::OutputFile(std::string target) : target_(std::move(target)) {
   if (target_.empty() || target_.back() == '/') FailFile(target_, "not a file name");
-  std::string pattern = FolderOf(target_) + "/." + BaseOf(target_) + ".tmp-XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  int fd = mkstemp(name.data());
-  if (fd < 0)
-    FailFile(target_, std::string("cannot write in folder ") + FolderOf(target_) + ": " + SystemMessage(errno));
-  close(fd);
-  temp_ = name.data();
+  if (target_ == "-") {
+    g_standardOutputTaken = true;
+    staging_ = std::make_unique<PrivateFolder>();
+    path_ = staging_->path() + "/output";
+    return;
+  }
+  path_ = target_;
+  struct stat info;
+  if (stat(target_.c_str(), &info) == 0) {
+    if (S_ISDIR(info.st_mode)) FailFile(target_, "is a folder");
+    if (!S_ISREG(info.st_mode)) return;  // written in place
+  }
+  // Through a link, the temporary file lives beside the file it names.
+  std::string real = ResolveLinks(target_);
+  std::string folder = FolderOf(real), base = BaseOf(real);
+  RemoveDeadWritersLeftovers(folder, base);
+  CheckFolderWritable(target_, folder, base);
+  ticket_ = RegisterTempPrefix(folder, "." + base + ".talvox-tmp-" + std::to_string(getpid()) + "-");
 }
 
 OutputFile::~OutputFile() {
-  if (!committed_) unlink(temp_.c_str());
+  staging_.reset();
+  if (ticket_) Unregister(ticket_);
+}
+
+void OutputFile::WriteAll(const std::string& bytes) {
+  if (!WriteReplacing(path_, bytes)) FailFile(target_, "cannot be written: " + SystemMessage(errno));
 }
 
 void OutputFile::Commit() {
   CheckInterrupted();
-  // mkstemp makes the file private; give the result the usual permissions.
-  mode_t mask = umask(0);
-  umask(mask);
-  chmod(temp_.c_str(), 0666 & ~mask);
-  if (rename(temp_.c_str(), target_.c_str()) != 0)
-    FailFile(target_, std::string("cannot be written: ") + SystemMessage(errno));
-  committed_ = true;
+  if (staging_) CopyToStandardOutput(path_, target_);
 }
 
-void InstallInterruptCleanup() {
-  for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) signal(signalNumber, OnInterrupt);
-}
+bool StandardOutputTaken() { return g_standardOutputTaken; }
 
-void CheckInterrupted() {
-  constexpr int kSignalStatusBase = 128;  // the shell's convention for "ended by signal N"
-  if (g_interrupt) throw CliError(kSignalStatusBase + g_interrupt, "interrupted");
-}
+FILE* ReportStream() { return g_standardOutputTaken ? stderr : stdout; }
 
 void WriteTextFile(const std::string& path, const std::string& text) {
   OutputFile output(path);
-  FILE* file = std::fopen(output.temp().c_str(), "wb");
-  if (!file) FailFile(path, std::string("cannot be written: ") + SystemMessage(errno));
-  bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  written = (std::fclose(file) == 0) && written;
-  if (!written) FailFile(path, "cannot be written (disk full?)");
+  output.WriteAll(text);
   output.Commit();
 }
 

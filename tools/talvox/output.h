@@ -1,39 +1,53 @@
-// Output files are written under a temporary name in their target folder and
-// renamed at the end, so a failure or an interruption never leaves a
-// half-written file behind.
+// Where a command's output goes. A file is never seen half-written: the
+// library and WriteAll put the bytes in a temporary file beside the target
+// (".NAME.talvox-tmp-PID-N") and rename it over the target when complete,
+// after syncing the data; a replaced file keeps its mode (and owner where
+// allowed). A symbolic link is followed and the file it names is replaced in
+// its own folder. A device, pipe or other non-regular file is written in
+// place, never replaced. "-" is standard output.
 #pragma once
 
+#include <memory>
 #include <string>
+
+#include "cleanup.h"
 
 namespace tvx {
 
+class PrivateFolder;
+
 class OutputFile {
  public:
-  // Creates the temporary file at once, so an unwritable folder is reported
-  // before any work is done.
+  // Checks at once that the target can be written, so an unwritable folder
+  // is reported before any work is done.
   explicit OutputFile(std::string target);
   ~OutputFile();
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  const std::string& temp() const { return temp_; }
+  // The path to hand to the library's writers.
+  const std::string& temp() const { return path_; }
   const std::string& target() const { return target_; }
-  // Renames the finished temporary file to the target.
+  // Writes bytes to the output the same way the library does.
+  void WriteAll(const std::string& bytes);
+  // Finishes the output (standard output: copies the file written there).
   void Commit();
 
  private:
   std::string target_;
-  std::string temp_;
-  bool committed_ = false;
+  std::string path_;
+  std::unique_ptr<PrivateFolder> staging_;  // for standard output
+  int ticket_ = 0;
 };
 
-// SIGINT, SIGTERM and SIGHUP are noted and acted on at the next
-// CheckInterrupted, which throws so that every unfinished temporary file is
-// removed on the way out.
-void InstallInterruptCleanup();
-void CheckInterrupted();
+// True once some output goes to standard output, so reports move to
+// standard error.
+bool StandardOutputTaken();
+// Where a command's report goes: standard output, or standard error when
+// standard output carries data.
+FILE* ReportStream();
 
-// Writes text to a file through an OutputFile.
+// Writes text to a file (or "-") through an OutputFile.
 void WriteTextFile(const std::string& path, const std::string& text);
 
 }  // namespace tvx

@@ -4,10 +4,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
+#include "annotation_files.h"
 #include "cli_error.h"
+#include "text_input.h"
 
 namespace tvx {
 
@@ -32,11 +33,20 @@ PitchRequest PitchRequest::Contour(std::vector<std::pair<double, double>> points
   return request;
 }
 
+PitchRequest PitchRequest::Custom(std::function<double(double, double)> rule, std::string description) {
+  PitchRequest request;
+  request.kind_ = Kind::kCustom;
+  request.rule_ = std::move(rule);
+  request.description_ = std::move(description);
+  return request;
+}
+
 double PitchRequest::TargetF0(double seconds, double sourceF0) const {
   switch (kind_) {
     case Kind::kScale: return sourceF0 * value_;
     case Kind::kFlat: return value_;
     case Kind::kContour: break;
+    case Kind::kCustom: return rule_(seconds, sourceF0);
   }
   if (seconds <= points_.front().first) return points_.front().second;
   if (seconds >= points_.back().first) return points_.back().second;
@@ -56,16 +66,18 @@ std::string PitchRequest::Describe() const {
       std::snprintf(text, sizeof text, "contour of %zu points, %.4g to %.4g Hz", points_.size(),
                     points_.front().second, points_.back().second);
       break;
+    case Kind::kCustom: return description_;
   }
   return text;
 }
 
 std::vector<std::pair<double, double>> ReadContourFile(const std::string& path) {
-  std::ifstream file(path);
-  if (!file) FailFile(path, SystemMessage(errno));
+  std::string text = ReadTextBytes(path);
+  if (auto tier = ParsePitchTierContour(path, text)) return *tier;
   std::vector<std::pair<double, double>> points;
-  std::string line;
-  for (int number = 1; std::getline(file, line); number++) {
+  int number = 0;
+  for (std::string line : SplitTextLines(path, text)) {
+    number++;
     size_t hash = line.find('#');
     if (hash != std::string::npos) line.erase(hash);
     std::istringstream words(line);

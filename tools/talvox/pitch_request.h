@@ -2,6 +2,7 @@
 // a contour of (time, F0) points interpolated linearly.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,15 +16,19 @@ class PitchRequest {
   static PitchRequest Scale(double factor);
   static PitchRequest Flat(double hertz);
   static PitchRequest Contour(std::vector<std::pair<double, double>> points);
+  // Any rule (seconds, sourceF0) -> F0, with the text Describe gives.
+  static PitchRequest Custom(std::function<double(double, double)> rule, std::string description);
 
   // The F0 wanted at time seconds of the input where it now has sourceF0.
   double TargetF0(double seconds, double sourceF0) const;
   std::string Describe() const;
 
  private:
-  enum class Kind { kScale, kFlat, kContour } kind_ = Kind::kScale;
+  enum class Kind { kScale, kFlat, kContour, kCustom } kind_ = Kind::kScale;
   double value_ = 1.0;
   std::vector<std::pair<double, double>> points_;  // ascending in time
+  std::function<double(double, double)> rule_;
+  std::string description_;
 };
 
 // Exactly one of --pitch-scale, --semitones, --f0, --contour.

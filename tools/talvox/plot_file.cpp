@@ -18,6 +18,12 @@ namespace {
 enum class PlotKind { kSvg, kPng, kPdf, kUnknown };
 
 PlotKind KindOf(const std::string& path) {
+  // Standard output, a device or any name without an extension gets the
+  // text format.
+  size_t slash = path.rfind('/');
+  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  size_t dot = base.rfind('.');
+  if (path == "-" || dot == std::string::npos || dot == 0) return PlotKind::kSvg;
   auto endsWith = [&](const char* ending) {
     std::string e = ending;
     if (path.size() < e.size()) return false;

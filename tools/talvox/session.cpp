@@ -67,20 +67,15 @@ void WriteWave(const std::string& path, std::vector<std::vector<int16_t>> channe
     SetWaveLength(0);
     if (!SaveWaveFile(3, output.temp().c_str(), 0, 0)) FailFile(path, "cannot be written");
   } else {
-    // One channel is stored as it is, two as interleaved frames (index 2).
-    std::vector<int16_t> frames;
-    if (channels.size() == 2) {
-      frames.reserve(2 * length);
-      for (size_t i = 0; i < length; i++) frames.insert(frames.end(), {channels[0][i], channels[1][i]});
-      channels[0] = std::vector<int16_t>();
-      channels[1] = std::vector<int16_t>();
-    }
-    const int16_t* samples = channels.size() == 2 ? frames.data() : channels[0].data();
+    // Each channel is handed over and released in turn, so the library's
+    // copy never stands beside both of ours and an interleaved third.
     SetChannels(static_cast<uint16_t>(channels.size()));
-    if (!SetDataBuffer(channels.size() == 2 ? 2 : 0, samples, static_cast<int32_t>(length)))
-      FailFile(path, "the signal could not be stored");
-    channels.clear();
-    frames = std::vector<int16_t>();
+    for (size_t c = 0; c < channels.size(); c++) {
+      if (!SetDataBuffer(static_cast<int32_t>(c), channels[c].data(), static_cast<int32_t>(length)))
+        FailFile(path, "the signal could not be stored");
+      channels[c] = std::vector<int16_t>();
+    }
+    SetWaveLength(static_cast<int32_t>(length));
     if (!SaveWaveFile(1, output.temp().c_str(), 0, 0)) FailFile(path, "cannot be written (disk full?)");
   }
   output.Commit();

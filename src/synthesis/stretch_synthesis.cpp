@@ -1,0 +1,288 @@
+#include "synthesis/stretch_synthesis.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "annotation/element_table.h"
+#include "state/memory.h"
+#include "synthesis/grain_accumulator.h"
+
+namespace talvox {
+
+namespace {
+
+// A mark distance up to a period of this F0 is a pitch period; a longer one
+// is a gap without voice between two marks.
+constexpr int32_t kLowestVoiceHz = 40;
+// Per second, the inverse of the half length of the fixed grains that
+// time-scale the stretches without voice (4 ms): short enough to follow
+// noise bursts, long enough not to buzz.
+constexpr int32_t kShortGrainsPerSecond = 250;
+constexpr int32_t kAssumedRate = 16000;      // for a header without a rate
+constexpr uint32_t kHighestRate = 1u << 24;  // keeps the spacings in range for any header
+constexpr int32_t kShortestStep = 1;
+// Periods are whole samples, so a pitch between two of them comes as a mix
+// of both; averaging the wanted periods over this many neighbours on each
+// side gives the fractional period back (placed by sub-sample delays).
+constexpr size_t kSmoothingReach = 2;
+constexpr int32_t kRoundingSpread = 1;
+// A place mapped back this close to a run's mark takes its grain.
+constexpr double kNearMark = 0.5;
+// A mark is moved by at most the rounding to whole samples; a larger
+// disagreement with its neighbours is the voice's own jitter.
+constexpr double kLargestShift = 0.5;
+
+struct SourceMark {
+  int32_t at;      // from the range start
+  int32_t before;  // samples the grain may take before the mark
+  int32_t after;   // ... and from the mark on
+  double step;     // output distance to the next mark when this grain is used
+  int32_t wanted;  // the modified period after the mark (periodAfter only)
+  double offset;   // where the pulse more likely stands, from the mark (sub-sample)
+  bool exact;      // timing and periods around it are the source's own
+  bool inRun;      // part of a run of marks joined by periods
+  bool periodAfter;
+};
+
+struct Grain {
+  int64_t centre;
+  int32_t before;
+  int32_t after;
+  double step;
+  double offset;
+  bool voiced;
+};
+
+struct Spacing {
+  int32_t longestPeriod;
+  int32_t shortGrain;
+};
+
+Spacing SpacingFor(const WaveBuffer& wave) {
+  const uint32_t stored = wave.header.samplesPerSec;
+  const int32_t rate = stored > 0 ? static_cast<int32_t>(std::min<uint32_t>(stored, kHighestRate)) : kAssumedRate;
+  return {std::max(2, rate / kLowestVoiceHz), std::max(2, rate / kShortGrainsPerSecond)};
+}
+
+// The peaks in start..end, in table order; a peak equal to its predecessor
+// is passed over and one below it ends the selection, so the marks ascend.
+// tableIndex receives each mark's index in the peak table.
+std::vector<int32_t> SelectMarks(const DocumentState& doc, int32_t start, int32_t end,
+                                 std::vector<int32_t>& tableIndex) {
+  std::vector<int32_t> marks;
+  const int32_t* peaks = doc.record.peaks;
+  const int32_t available = peaks ? std::min(doc.record.peakCount, doc.peakRoom) : 0;
+  int32_t i = 0;
+  while (i < available && peaks[i] < start) ++i;
+  for (; i < available && peaks[i] <= end; ++i) {
+    if (!marks.empty() && peaks[i] <= marks.back() + start) {
+      if (peaks[i] < marks.back() + start) break;
+      continue;
+    }
+    marks.push_back(peaks[i] - start);
+    tableIndex.push_back(i);
+  }
+  return marks;
+}
+
+// The modified period ending at table peak `later`, else the source distance.
+int32_t WantedPeriod(const DocumentState& doc, int32_t later, int32_t sourceDistance,
+                     const Spacing& spacing) {
+  const int32_t* periods = doc.record.modifiedPitch;
+  const int32_t defined = std::min(doc.pitchRoom, doc.record.peakCount - 1);
+  const int32_t k = later - 1;
+  const int32_t wanted = periods != nullptr && k >= 0 && k < defined ? periods[k] : sourceDistance;
+  return std::clamp(wanted, kShortestStep, 2 * spacing.longestPeriod);
+}
+
+// The step after each mark of a run: the mean of the wanted periods around
+// it within the run that differ from its own by at most a sample, or exactly the wanted period where the timing and the
+// periods nearby are the source's own (so that nothing moves there).
+void SmoothSteps(std::vector<SourceMark>& marks, bool sourceTiming) {
+  const size_t n = marks.size();
+  for (size_t k = 0; k < n; ++k) {
+    if (!marks[k].periodAfter) continue;
+    size_t from = k, to = k;
+    while (from > 0 && k - from < kSmoothingReach && marks[from - 1].periodAfter) --from;
+    while (to + 1 < n && to - k < kSmoothingReach && marks[to + 1].periodAfter) ++to;
+    double sum = 0;
+    int32_t count = 0;
+    bool unchanged = sourceTiming;
+    for (size_t i = from; i <= to; ++i) {
+      // Only the neighbours one sample off are the same period rounded
+      // the other way; a larger step is the pitch moving (or a stray mark).
+      if (std::abs(marks[i].wanted - marks[k].wanted) <= kRoundingSpread) {
+        sum += marks[i].wanted;
+        ++count;
+      }
+      unchanged = unchanged && marks[i].wanted == marks[i + 1].at - marks[i].at;
+    }
+    marks[k].step = unchanged ? marks[k].wanted : sum / count;
+    marks[k].exact = unchanged;
+  }
+}
+
+// Marks are whole samples; a pulse lies anywhere between two. Inside a run
+// the mean of a mark and its neighbours tells the place better, and grains
+// that are moved (repeated, skipped) are laid by it, so their pulses keep
+// an even spacing. Marks left in place keep their own.
+void RefinePlaces(std::vector<SourceMark>& marks) {
+  for (size_t k = 1; k + 1 < marks.size(); ++k) {
+    SourceMark& mark = marks[k];
+    if (mark.exact || !mark.periodAfter || !marks[k - 1].periodAfter) continue;
+    const double mean = (marks[k - 1].at + static_cast<double>(mark.at) + marks[k + 1].at) / 3.0;
+    mark.offset = std::clamp(mean - mark.at, -kLargestShift, kLargestShift);
+  }
+}
+
+std::vector<SourceMark> DescribeMarks(const DocumentState& doc, const std::vector<int32_t>& at,
+                                      const std::vector<int32_t>& tableIndex, int32_t length,
+                                      const Spacing& spacing, bool sourceTiming) {
+  const size_t n = at.size();
+  auto isPeriod = [&](int32_t d) { return d > 0 && d <= spacing.longestPeriod; };
+  std::vector<SourceMark> marks(n);
+  for (size_t k = 0; k < n; ++k) {
+    const int32_t before = k > 0 ? at[k] - at[k - 1] : at[k];
+    const int32_t after = k + 1 < n ? at[k + 1] - at[k] : length - at[k];
+    const bool periodBefore = k > 0 && isPeriod(before);
+    const bool periodAfter = k + 1 < n && isPeriod(after);
+    SourceMark& mark = marks[k];
+    mark.at = at[k];
+    // A run's edge grain may reach into the gap beside it as far as the
+    // output steps allow; those steps stay short there (see step).
+    mark.before = before;
+    mark.after = after;
+    mark.inRun = periodBefore || periodAfter;
+    mark.periodAfter = periodAfter;
+    mark.wanted = periodAfter ? WantedPeriod(doc, tableIndex[k + 1], after, spacing) : 0;
+    mark.step = spacing.shortGrain;
+    mark.offset = 0.0;
+    mark.exact = true;
+  }
+  SmoothSteps(marks, sourceTiming);
+  RefinePlaces(marks);
+  // A run's last mark steps on towards the gap by at most a short grain.
+  for (size_t k = 1; k < n; ++k)
+    if (marks[k].inRun && !marks[k].periodAfter)
+      marks[k].step = std::min(marks[k - 1].step, static_cast<double>(spacing.shortGrain));
+  return marks;
+}
+
+struct Anchor {
+  int64_t at;    // output position
+  int64_t mark;  // the run's first mark, or -1 for the output end
+};
+
+// Output positions where a run's first mark lands, and the output end:
+// steps never pass them, so each run starts on its mapped first mark.
+std::vector<Anchor> Anchors(const std::vector<SourceMark>& marks, const TimeMap& map) {
+  std::vector<Anchor> anchors;
+  for (size_t k = 0; k < marks.size(); ++k) {
+    const bool startsRun = marks[k].periodAfter && (k == 0 || !marks[k - 1].periodAfter);
+    if (startsRun) anchors.push_back({std::llround(map.Forward(marks[k].at)), static_cast<int64_t>(k)});
+  }
+  anchors.push_back({map.OutputLength(), -1});
+  return anchors;
+}
+
+class GrainChooser {
+ public:
+  GrainChooser(const std::vector<SourceMark>& marks, int32_t length, const Spacing& spacing)
+      : marks_(marks), length_(length), spacing_(spacing) {}
+
+  // The grain of mark k (a run's first, where its anchor is reached).
+  Grain Of(size_t k) {
+    const SourceMark& mark = marks_[k];
+    cursor_ = std::max(cursor_, k);
+    return {mark.at, mark.before, mark.after, mark.step, mark.offset, true};
+  }
+
+  // The grain for an output mark whose place maps back to source position
+  // s: the nearest mark's when s lies in a run, else a short grain at s.
+  // Positions come in ascending order.
+  Grain At(double s) {
+    const size_t n = marks_.size();
+    while (cursor_ + 1 < n && marks_[cursor_ + 1].at <= s) ++cursor_;
+    if (n > 0) {
+      size_t k = cursor_;
+      if (k + 1 < n && marks_[k + 1].at - s < s - marks_[k].at) k = k + 1;
+      const bool between = marks_[cursor_].periodAfter && s >= marks_[cursor_].at;
+      const bool close = marks_[k].inRun && std::fabs(s - marks_[k].at) < kNearMark;
+      if (between || close) {
+        return Of(k);
+      }
+    }
+    const int64_t centre = std::clamp<int64_t>(std::llround(s), 0, length_);
+    const int32_t reach = spacing_.shortGrain;
+    return {centre, static_cast<int32_t>(std::min<int64_t>(reach, centre)),
+            static_cast<int32_t>(std::min<int64_t>(reach, length_ - centre)), static_cast<double>(reach), 0.0, false};
+  }
+
+ private:
+  const std::vector<SourceMark>& marks_;
+  int32_t length_;
+  Spacing spacing_;
+  size_t cursor_ = 0;
+};
+
+}  // namespace
+
+bool SynthesisRangeAccepted(const DocumentState& doc, const WaveBuffer& wave, int32_t channel,
+                            int32_t start, int32_t end) {
+  if (start >= end || start < 0 || end >= wave.SafeLength()) return false;
+  if (ElementCount(doc.record) < 1) return false;
+  return wave.Channel(channel) != nullptr;
+}
+
+int32_t SynthesiseStretched(DocumentState& doc, const WaveBuffer& wave, int32_t channel,
+                            int32_t start, int32_t end, const TimeMap& map) {
+  const int16_t* source = wave.Channel(channel) + start;
+  const int32_t length = end - start;
+  const Spacing spacing = SpacingFor(wave);
+  std::vector<int32_t> tableIndex;
+  const std::vector<int32_t> at = SelectMarks(doc, start, end, tableIndex);
+  const std::vector<SourceMark> marks = DescribeMarks(doc, at, tableIndex, length, spacing, map.IsIdentity());
+  const std::vector<Anchor> anchors = Anchors(marks, map);
+
+  const int32_t outputLength = map.OutputLength();
+  doc.output = Reallocate(doc.output, static_cast<size_t>(outputLength));
+  GrainAccumulator sum(doc.output, outputLength);
+  GrainChooser chooser(marks, length, spacing);
+  // Output marks stand at exact (fractional) places; a grain is laid on the
+  // nearest whole sample with its content delayed by the remainder.
+  double exact = 0;
+  int64_t t = 0, stepIn = 0;
+  size_t next = 0;
+  for (;;) {
+    const double s = std::clamp(map.Inverse(exact), 0.0, static_cast<double>(length));
+    int64_t reached = -1;  // the run whose first mark lands here
+    while (next < anchors.size() && anchors[next].at <= t) {
+      if (anchors[next].at == t && anchors[next].mark >= 0) reached = anchors[next].mark;
+      ++next;
+    }
+    const Grain grain = reached >= 0 ? chooser.Of(static_cast<size_t>(reached)) : chooser.At(s);
+    double following = exact + grain.step;
+    int64_t placed = std::llround(following);
+    if (next < anchors.size() && placed > anchors[next].at) {
+      placed = anchors[next].at;
+      following = static_cast<double>(placed);
+    }
+    const int64_t stepOut = next < anchors.size() ? placed - t : 0;
+    // Each half stays within the step beside it, so a grain never reaches
+    // back before the previous output mark and the sums stay in order.
+    const int32_t left = static_cast<int32_t>(std::min<int64_t>(grain.before, stepIn));
+    const int32_t right = static_cast<int32_t>(std::min<int64_t>(grain.after, stepOut));
+    const double delay = grain.voiced ? exact - static_cast<double>(t) - grain.offset : 0.0;
+    sum.AddDelayed(t, source, length, grain.centre, left, right, delay);
+    if (stepOut <= 0) break;
+    stepIn = stepOut;
+    exact = following;
+    t = placed;
+  }
+  sum.Finish();
+  doc.outputLength = outputLength;
+  return 1;
+}
+
+}  // namespace talvox
