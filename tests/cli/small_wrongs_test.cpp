@@ -120,5 +120,21 @@ TEST(CliSmallWrongs, PlotNamesAndOneLineMessages) {
   }
 }
 
+// The editor reads other tools' elements through the same reader as
+// analyze: a damaged or missing file is one line before any analysis and
+// before the server starts.
+TEST(CliSmallWrongs, ViewRefusesUnreadableElementFilesAtOnce) {
+  test::TempDir dir;
+  std::string in = Speech(dir);
+  test::WriteBytes(dir.File("bad.TextGrid"), {'j', 'u', 'n', 'k', '\n'});
+  for (const std::string& name : {std::string("bad.TextGrid"), std::string("missing.TextGrid")}) {
+    RunResult run = RunTalvox({"view", in, "--elements", dir.File(name), "--no-open"});
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(Lines(run.err).size(), 1u) << run.err;
+    EXPECT_NE(run.err.find(name), std::string::npos) << run.err;
+    EXPECT_EQ(run.out.find("http://"), std::string::npos) << run.out;
+  }
+}
+
 }  // namespace
 }  // namespace talvox::cli_test

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "analysis.h"
+#include "annotation_files.h"
 #include "args.h"
 #include "cleanup.h"
 #include "cli_error.h"
@@ -36,17 +37,17 @@ constexpr const char* kHelp =
     "options:\n"
     "  --peaks P          the annotation to load (and where 'save' writes it);\n"
     "                     without it the file is analysed and saved to IN.peaks\n"
-    "  --elements FILE    elements from a TextGrid (needs TextGrid support)\n"
+    "  --elements FILE    the elements from a TextGrid (or label/CSV file) in place\n"
+    "                     of the analysis' (see below)\n"
     "  --port N           listen on this port (default: any free port)\n"
     "  --no-open          print the address without starting a browser\n"
     "  --marks voice|internal|external, --floor HZ, --ceiling HZ,\n"
-    "  --channel N        analysis as for analyze\n";
+    "  --channel N        analysis as for analyze\n\n";
 
-const std::vector<OptionSpec> kOptions = {
-    {"peaks", 0, true}, {"elements", 0, true}, {"port", 0, true},
-    {"no-open", 0, false}, {"marks", 0, true}, {"channel", 0, true},
-    {"floor", 0, true}, {"ceiling", 0, true},
-};
+const std::vector<OptionSpec> kOptions = WithAnnotationInputOptions({
+    {"peaks", 0, true}, {"port", 0, true}, {"no-open", 0, false}, {"marks", 0, true},
+    {"channel", 0, true}, {"floor", 0, true}, {"ceiling", 0, true},
+});
 
 std::string PeakFileBeside(const std::string& wavePath) {
   std::string base = wavePath;
@@ -54,12 +55,6 @@ std::string PeakFileBeside(const std::string& wavePath) {
   size_t dot = base.rfind('.');
   if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) base.resize(dot);
   return base + ".peaks";
-}
-
-// Element tables from other tools' files come through the interchange code;
-// this build reads only peak files.
-void LoadElementFile(const std::string& path) {
-  FailFile(path, "TextGrid reading is not available in this build; load a peak file with --peaks");
 }
 
 void OpenBrowser(const std::string& url) {
@@ -76,7 +71,7 @@ void OpenBrowser(const std::string& url) {
 
 int RunView(int argc, char** argv) {
   Args args("view", argc, argv, kOptions);
-  if (args.WantsHelp()) return PrintHelp(kHelp);
+  if (args.WantsHelp()) return PrintHelp((std::string(kHelp) + kAnnotationInputHelp).c_str());
   if (args.Positional().size() != 1) FailUsage("view", "give exactly one input file");
   if (args.Has("peaks") && args.Has("elements")) FailUsage("view", "give --peaks or --elements, not both");
   int port = args.Integer("port", 0, 0, 65535);
@@ -84,17 +79,17 @@ int RunView(int argc, char** argv) {
   MarkSource source = ParseMarkSource(args);
   VoiceRange range = ParseVoiceRange(args);
 
+  AnnotationInputs annotation = ReadAnnotationInputs(args);  // its errors before the analysis
+
   LibrarySession session;
   LoadedWave wave = LoadWave(args.Positional()[0]);
   if (channel >= wave.channels) FailFile(wave.path, "has no channel " + std::to_string(channel));
   std::string peakPath = args.Value("peaks").value_or(PeakFileBeside(wave.path));
   if (args.Has("peaks")) {
     LoadPeakFile(peakPath, wave);
-  } else if (args.Has("elements")) {
-    LoadElementFile(*args.Value("elements"));
   } else {
     std::fprintf(stderr, "talvox view: analysing %s ...\n", wave.path.c_str());
-    AnalyzeChannel(wave, channel, source, range);
+    Annotate(wave, channel, source, "", range, annotation);
   }
 
   std::string name = wave.path.substr(wave.path.rfind('/') == std::string::npos ? 0 : wave.path.rfind('/') + 1);
