@@ -5,7 +5,8 @@
 namespace tvx::view {
 
 std::vector<int16_t> ResynthesizeChannel(int channel, int32_t from, int32_t to) {
-  if (!SynthesisSpeech(channel, from, to)) return {};
+  // The timing kept: the stretch heard lasts as long as the one selected.
+  if (!SynthesisSpeechStretch(channel, from, to, 1.0f)) return {};
   const int16_t* output = GetSynthesisSpeech();
   int32_t length = GetSynthesisLength();
   if (!output || length <= 0) return {};
