@@ -10,12 +10,17 @@ set -eu
 
 # Compiling the library, the talvox command and pap.exe.
 build=(cmake ninja-build g++ pkg-config
-  libasound2-dev zlib1g-dev libfftw3-dev libsndfile1-dev libsoxr-dev nlohmann-json3-dev)
+  libasound2-dev zlib1g-dev libfftw3-dev libsndfile1-dev libsoxr-dev nlohmann-json3-dev
+  libcpp-httplib-dev libcairo2-dev)
 # Running them: the Python binding and the sound card tools.
 runtime=(python3 python3-numpy alsa-utils)
 # The tests, benchmarks and fuzz targets, and the tools they check against.
 tests=(libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-  python3-scipy python3-pytest librsvg2-bin sox time)
+  python3-scipy python3-pytest librsvg2-bin sox time chromium)
+# The editor page's browser test runs on Node.js; a Node.js from elsewhere
+# (with its own npm) is used as it is.
+command -v node >/dev/null 2>&1 || tests+=(nodejs)
+command -v npm >/dev/null 2>&1 || tests+=(npm)
 # Making the Debian package (scripts/package.sh).
 package=(dpkg-dev fakeroot file)
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Runs every test: a warnings-as-errors build (TALVOX_WERROR) with all tests, the same tests
-# again under AddressSanitizer and UndefinedBehaviorSanitizer, the Python
-# binding's tests and a short fuzzing run.
+# Runs every test: a warnings-as-errors build (TALVOX_WERROR) with all tests, the editor
+# page in headless Chromium (screenshots in build/browser-artifacts), the same
+# tests again under AddressSanitizer and UndefinedBehaviorSanitizer, the
+# Python binding's tests and a short fuzzing run.
 set -eu
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh tests
@@ -11,6 +12,9 @@ echo "== build and test (release)"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALVOX_BUILD_TESTS=ON -DTALVOX_WERROR=ON >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build -j "$jobs" --output-on-failure
+
+echo "== the editor page (talvox view) in headless Chromium"
+(cd tests/browser && npm ci --no-audit --no-fund --loglevel=error && TALVOX_BINARY_DIR="$PWD/../../build" npm test)
 
 echo "== build and test (AddressSanitizer + UndefinedBehaviorSanitizer)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTALVOX_SANITIZE=ON -DTALVOX_BUILD_TESTS=ON -DTALVOX_WERROR=ON >/dev/null

@@ -3,6 +3,8 @@
 // the one-line messages of play and plot.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -92,10 +94,19 @@ TEST(CliSmallWrongs, RangesPastTheEndAreRefusedAndEndIsAWord) {
 TEST(CliSmallWrongs, PlotNamesAndOneLineMessages) {
   test::TempDir dir;
   std::string in = Speech(dir);
+  // PNG is drawn as PNG (not SVG under a .png name); a format it cannot
+  // draw is refused before anything is written.
   RunResult png = RunTalvox({"plot", in, "-o", dir.File("x.png")});
-  EXPECT_EQ(png.status, 2);
-  EXPECT_NE(png.err.find(".svg"), std::string::npos) << png.err;
-  EXPECT_FALSE(test::FileExists(dir.File("x.png")));
+  ASSERT_EQ(png.status, 0) << png.err;
+  EXPECT_EQ(Lines(png.err).size(), 1u) << png.err;
+  std::vector<uint8_t> pngBytes = test::ReadBytes(dir.File("x.png"));
+  const uint8_t kPngSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  ASSERT_GE(pngBytes.size(), sizeof kPngSignature);
+  EXPECT_TRUE(std::equal(kPngSignature, kPngSignature + sizeof kPngSignature, pngBytes.begin()));
+  RunResult gif = RunTalvox({"plot", in, "-o", dir.File("x.gif")});
+  EXPECT_EQ(gif.status, 2);
+  EXPECT_NE(gif.err.find(".svg"), std::string::npos) << gif.err;
+  EXPECT_FALSE(test::FileExists(dir.File("x.gif")));
   RunResult svg = RunTalvox({"plot", in, "-o", dir.File("x.SVG")});
   ASSERT_EQ(svg.status, 0) << svg.err;
   EXPECT_EQ(Lines(svg.err).size(), 1u) << svg.err;
@@ -106,6 +117,22 @@ TEST(CliSmallWrongs, PlotNamesAndOneLineMessages) {
     RunResult run = RunTalvox(args);
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(Lines(run.err).size(), 1u) << run.err;
+  }
+}
+
+// The editor reads other tools' elements through the same reader as
+// analyze: a damaged or missing file is one line before any analysis and
+// before the server starts.
+TEST(CliSmallWrongs, ViewRefusesUnreadableElementFilesAtOnce) {
+  test::TempDir dir;
+  std::string in = Speech(dir);
+  test::WriteBytes(dir.File("bad.TextGrid"), {'j', 'u', 'n', 'k', '\n'});
+  for (const std::string& name : {std::string("bad.TextGrid"), std::string("missing.TextGrid")}) {
+    RunResult run = RunTalvox({"view", in, "--elements", dir.File(name), "--no-open"});
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_EQ(Lines(run.err).size(), 1u) << run.err;
+    EXPECT_NE(run.err.find(name), std::string::npos) << run.err;
+    EXPECT_EQ(run.out.find("http://"), std::string::npos) << run.out;
   }
 }
 

@@ -30,6 +30,7 @@ constexpr char kTempMarker[] = ".talvox-tmp-";
 constexpr char kFolderPrefix[] = "talvox-";
 
 std::atomic<int> g_signal{0};
+std::atomic<bool> g_interruptIsNormalEnd{false};
 
 struct Registration {
   enum Kind { kPrefix, kFolder, kWorker } kind;
@@ -119,6 +120,7 @@ void EndWorkers(const std::vector<pid_t>& workers) {
     for (const std::string& name : EntriesOf(entry.folder))
       if (StartsWith(name, entry.prefix) && IsRegular(entry.folder + "/" + name)) unlink((entry.folder + "/" + name).c_str());
   }
+  if (g_interruptIsNormalEnd) _exit(0);
   static const char kNote[] = "talvox: interrupted\n";
   ssize_t ignored = write(2, kNote, sizeof kNote - 1);
   (void)ignored;
@@ -164,6 +166,8 @@ void InstallInterruptCleanup() {
 }
 
 bool InterruptRequested() { return g_signal != 0; }
+
+void InterruptIsNormalEnd() { g_interruptIsNormalEnd = true; }
 
 void CheckInterrupted() {
   if (int signalNumber = g_signal) throw CliError(kSignalStatusBase + signalNumber, "interrupted");

@@ -18,6 +18,9 @@ void InstallInterruptCleanup();
 // Throws CliError(128 + signal) once a signal arrived.
 void CheckInterrupted();
 bool InterruptRequested();
+// For a server whose normal end is Ctrl-C: the forced end after the grace
+// then exits with status 0 and no note, the clean-up being the same.
+void InterruptIsNormalEnd();
 
 // Registrations for the forced end; each returns a ticket for its removal.
 // A temporary-file prefix: every entry of folder starting with prefix.

@@ -1,5 +1,4 @@
-// talvox plot: an SVG picture of the annotated speech.
-#include <cctype>
+// talvox plot: a picture of the annotated speech (SVG, PNG or PDF).
 #include <cstdio>
 #include <string>
 
@@ -16,32 +15,30 @@ namespace tvx {
 namespace {
 
 constexpr const char* kHelp =
-    "usage: talvox plot IN.wav -o OUT.svg [options]\n"
+    "usage: talvox plot IN.wav -o OUT.svg|OUT.png|OUT.pdf [options]\n"
     "\n"
-    "Draws the spectrogram, the waveform with the element boundaries and their\n"
-    "descriptions, the pitch marks (red ticks), and the F0 contour on its own\n"
-    "axis in Hz, over a time axis in seconds. Any web browser shows the file.\n"
+    "Draws the elements with their descriptions, the waveform of every channel\n"
+    "with sample and dBFS scales and the pitch marks (red ticks), the\n"
+    "spectrogram of channel 0 with its dB scale, and the voice tracker's F0 at\n"
+    "the mark intervals over the speaker's range, over a time axis. The output's\n"
+    "extension chooses the format. On long stretches boundaries are thinned and\n"
+    "marks left out; a note under the picture (and on standard error) says so.\n"
     "\n"
     "options:\n"
-    "  -o, --output OUT.svg  the picture (required; - for standard output)\n"
+    "  -o, --output OUT      the picture (required): .svg, .png or .pdf; - (standard\n"
+    "                        output) or a name without extension gets SVG\n"
     "  --range START:END     only this range (seconds, or samples with an s suffix)\n"
     "  --peaks IN.peaks      use this annotation instead of analysing\n"
+    "  --spectrum-ceiling HZ  highest frequency of the spectrogram (default 5000)\n"
+    "  --dynamic-range DB    spectrogram levels shown below the loudest (default 50)\n"
+    "  --width PX            width of the picture (default 1600)\n"
     "  --marks voice|internal|external, --floor HZ, --ceiling HZ   as for analyze\n\n";
 
 const std::vector<OptionSpec> kOptions = WithAudioOptions(WithAnnotationInputOptions({
-    {"output", 'o', true}, {"range", 0, true}, {"peaks", 0, true}, {"marks", 0, true}, {"floor", 0, true}, {"ceiling", 0, true}, {"channel", 0, true},
+    {"output", 'o', true}, {"range", 0, true},   {"peaks", 0, true},         {"marks", 0, true},
+    {"channel", 0, true},  {"floor", 0, true},   {"ceiling", 0, true},       {"spectrum-ceiling", 0, true},
+    {"dynamic-range", 0, true}, {"width", 0, true},
 }), false);
-
-// The part of a file name after its last dot, in lower case ("" without one).
-std::string Extension(const std::string& path) {
-  size_t slash = path.rfind('/');
-  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-  size_t dot = base.rfind('.');
-  if (dot == std::string::npos || dot == 0) return "";
-  std::string extension = base.substr(dot + 1);
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension;
-}
 
 }  // namespace
 
@@ -49,19 +46,20 @@ int RunPlot(int argc, char** argv) {
   Args args("plot", argc, argv, kOptions);
   if (args.WantsHelp()) return PrintHelp(std::string(kHelp) + kAnnotationInputHelp + kAudioInputHelp);
   std::string outputPath = args.Required("output");
-  // The picture is SVG whatever the name says, so a name promising another
-  // format is refused rather than filled with SVG.
-  std::string extension = Extension(outputPath);
-  if (!extension.empty() && extension != "svg")
-    FailUsage("plot", outputPath + ": plots are written as SVG only; give the output a .svg name");
   MarkSource source = ParseMarkSource(args);
   VoiceRange range = ParseVoiceRange(args);
+  PlotSettings settings;
+  settings.ceilingHz = args.Number("spectrum-ceiling", settings.ceilingHz, 100, 1e6);
+  settings.rangeDb = args.Number("dynamic-range", settings.rangeDb, 5, 64);
+  settings.width = args.Integer("width", settings.width, 400, 20000);
   AnnotationInputs annotation = ReadAnnotationInputs(args);
 
   LibrarySession session;
   auto [wave, span] = LoadSingleInput(args, "plot", outputPath);
+  CheckPlotName("plot", outputPath);  // after the input's own errors, before the analysis
   Annotate(wave, wave.channel, source, args.Value("peaks").value_or(""), range, annotation);
-  WritePlot(outputPath, wave, wave.channel, span, range);
+  for (const std::string& note : WritePlot(outputPath, wave, wave.channel, span, range, settings))
+    std::fprintf(stderr, "talvox plot: note: %s\n", note.c_str());
   std::fprintf(stderr, "talvox: %s: plot of %.3f to %.3f s, %d elements, %zu pitch marks\n", outputPath.c_str(),
                double(span.begin) / wave.rate, double(span.end) / wave.rate, GetElementNum(), CurrentPeaks().size());
   return 0;

@@ -13,6 +13,7 @@ int RunCollect(int argc, char** argv);
 int RunEdit(int argc, char** argv);
 int RunPlot(int argc, char** argv);
 int RunDemo(int argc, char** argv);
+int RunView(int argc, char** argv);
 
 // Prints a subcommand's help text to standard output.
 int PrintHelp(const char* text);

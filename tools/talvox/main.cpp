@@ -22,7 +22,8 @@ constexpr const char* kOverview =
     "  resynth IN.wav -o OUT   new pitch, timing kept: --pitch-scale X | --semitones S | --f0 HZ | --contour FILE | --tones 55,35,214,51\n"
     "  collect IN.wav -o OUT   the speech with its silences halved\n"
     "  edit IN.wav -o OUT OPS  cut/copy/paste/delete with the annotation kept in step\n"
-    "  plot IN.wav -o OUT.svg  waveform, elements, marks, F0 and spectrogram as SVG\n"
+    "  plot IN.wav -o OUT.png  waveform, elements, marks, F0 and spectrogram (.svg .png .pdf)\n"
+    "  view IN.wav             the speech editor in the web browser\n"
     "  play IN.wav             play a file on the sound card\n"
     "  record OUT.wav          record from the sound card\n"
     "  demo [--out DIR]        the whole road on the recording shipped with talvox\n"
@@ -46,7 +47,7 @@ constexpr Command kCommands[] = {
     {"analyse", tvx::RunAnalyze, false}, {"resynth", tvx::RunResynth, false},
     {"collect", tvx::RunCollect, false}, {"edit", tvx::RunEdit, false},
     {"plot", tvx::RunPlot, false},       {"demo", tvx::RunDemo, false},
-    {"play", RunPlay, true},             {"record", RunRecord, true},
+    {"view", tvx::RunView, false},       {"play", RunPlay, true},             {"record", RunRecord, true},
 };
 
 }  // namespace
