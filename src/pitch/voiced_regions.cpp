@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+
+#include "annotation/element_writer.h"
 #include <limits>
 #include <vector>
 
@@ -34,7 +36,6 @@ constexpr int64_t kMinVoicedMs = 30;
 // The second pass filters the input piece by piece: the state carries over,
 // so the result is the same as one pass over a full copy.
 constexpr int32_t kPiece = 4096;
-constexpr char kSilence[4] = {'S', 'I', 'L', '\0'};
 
 struct Region {
   int32_t start;
@@ -115,29 +116,6 @@ std::vector<Region> FindRegions(const int32_t* energy, int32_t frames,
 
 // Writes elements from index 0; when the table is full the last element
 // runs on to the end of the signal.
-class ElementWriter {
- public:
-  ElementWriter(TvxElement* elements, int32_t capacity, int32_t length)
-      : elements_(elements), capacity_(capacity), length_(length) {}
-  void Add(int32_t start, int32_t end, bool silence) {
-    if (count_ == capacity_) {
-      elements_[capacity_ - 1].end = length_;
-      return;
-    }
-    TvxElement& element = elements_[count_++];
-    if (silence) std::memcpy(element.desc, kSilence, sizeof kSilence);
-    element.start = start;
-    element.end = end;
-  }
-  int32_t count() const { return count_; }
-
- private:
-  TvxElement* elements_;
-  int32_t capacity_;
-  int32_t length_;
-  int32_t count_ = 0;
-};
-
 int32_t WriteElements(const std::vector<Region>& regions, int32_t length, TvxElement* elements,
                       int32_t capacity) {
   ElementWriter out(elements, capacity, length);

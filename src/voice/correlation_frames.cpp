@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "voice/dot_product.h"
+
 namespace talvox {
 
 namespace {
@@ -22,19 +24,6 @@ constexpr double kFloorBelowLoudestDb = 15.0;
 // Peaks of the correlation weaker than this are no candidates.
 constexpr float kWeakestCandidate = 0.25f;
 constexpr int32_t kCandidatesPerFrame = 6;
-
-// Eight running sums keep the adder busy; the order is fixed, so the result
-// is the same on every run.
-double Dot(const float* a, const float* b, int32_t n) {
-  float s[8] = {0, 0, 0, 0, 0, 0, 0, 0};
-  int32_t k = 0;
-  for (; k + 8 <= n; k += 8) {
-    for (int32_t j = 0; j < 8; ++j) s[j] += a[k + j] * b[k + j];
-  }
-  for (; k < n; ++k) s[0] += a[k] * b[k];
-  return static_cast<double>((s[0] + s[1]) + (s[2] + s[3])) +
-         static_cast<double>((s[4] + s[5]) + (s[6] + s[7]));
-}
 
 int32_t WindowStart(int32_t centre, int32_t lag, int32_t window, int32_t n) {
   return std::clamp(centre - (window + lag) / 2, 0, std::max(0, n - lag - window));

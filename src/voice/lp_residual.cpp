@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "voice/dot_product.h"
+
 namespace talvox {
 
 namespace {
@@ -14,17 +16,6 @@ constexpr double kHopSeconds = 0.010;
 // A faint noise floor added to the zero-lag value keeps the solution stable
 // on near-silent frames.
 constexpr double kNoiseFloor = 1e-3;
-
-double Dot(const float* a, const float* b, int32_t n) {
-  float s[8] = {0, 0, 0, 0, 0, 0, 0, 0};
-  int32_t k = 0;
-  for (; k + 8 <= n; k += 8) {
-    for (int32_t j = 0; j < 8; ++j) s[j] += a[k + j] * b[k + j];
-  }
-  for (; k < n; ++k) s[0] += a[k] * b[k];
-  return static_cast<double>((s[0] + s[1]) + (s[2] + s[3])) +
-         static_cast<double>((s[4] + s[5]) + (s[6] + s[7]));
-}
 
 // Levinson-Durbin: a[1..order] of A(z) = 1 + sum a_k z^-k from r[0..order].
 void Levinson(const double* r, int32_t order, double* a) {
