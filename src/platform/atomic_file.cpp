@@ -27,6 +27,27 @@ std::string HiddenSibling(const std::string& path) {
   return path.substr(0, slash + 1) + "." + path.substr(slash + 1);
 }
 
+// Links followed at most, as the system follows them.
+constexpr int kMostLinks = 40;
+
+// Where a symbolic link that names no file yet points (a link to a link is
+// followed on); the path itself when it is no link. A new file made through
+// a link is made at the link's target, so the link stays.
+std::string FollowDanglingLinks(std::string path) {
+  for (int hop = 0; hop < kMostLinks; ++hop) {
+    struct stat link;
+    if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
+    std::string target(static_cast<std::size_t>(link.st_size > 0 ? link.st_size : 4096) + 1, '\0');
+    ssize_t length = ::readlink(path.c_str(), &target[0], target.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= target.size()) return path;
+    target.resize(static_cast<std::size_t>(length));
+    std::size_t slash = path.rfind('/');
+    if (target[0] != '/' && slash != std::string::npos) target = path.substr(0, slash + 1) + target;
+    path = target;
+  }
+  return path;
+}
+
 bool WriteAll(int fd, const char* data, std::size_t bytes) {
   while (bytes > 0) {
     ssize_t done = ::write(fd, data, bytes < kBlockBytes ? bytes : kBlockBytes);
@@ -70,6 +91,8 @@ AtomicFile::AtomicFile(const char* path) {
     if (resolved == nullptr) return;
     path_ = resolved;
     std::free(resolved);
+  } else {
+    path_ = FollowDanglingLinks(path_);
   }
   OpenTemporary();
   // A replaced file keeps its permissions, and its owner and group where the

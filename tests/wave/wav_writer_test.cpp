@@ -97,6 +97,22 @@ TEST_F(WavWriter, DevicesAreWrittenInPlaceAndLinksFollowed) {
   EXPECT_EQ(info.st_mode & 0777, 0640u);
 }
 
+// A link that names no file yet, relative and through a second link: the
+// file is made where the links point, and both links stay.
+TEST_F(WavWriter, ADanglingLinkGetsItsFileMadeAtItsTarget) {
+  LoadRamp(100, 1);
+  ASSERT_EQ(mkdir(dir.File("sub").c_str(), 0755), 0);
+  ASSERT_EQ(symlink("new.wav", dir.File("sub/inner.wav").c_str()), 0);
+  ASSERT_EQ(symlink("sub/inner.wav", dir.File("outer.wav").c_str()), 0);
+  ASSERT_EQ(SaveWaveFile(1, dir.File("outer.wav").c_str(), 0, 0), 1);
+  struct stat info;
+  for (const char* link : {"outer.wav", "sub/inner.wav"}) {
+    ASSERT_EQ(lstat(dir.File(link).c_str(), &info), 0) << link;
+    EXPECT_TRUE(S_ISLNK(info.st_mode)) << link;
+  }
+  EXPECT_EQ(ReadBytes(dir.File("sub/new.wav")).size(), 244u);
+}
+
 TEST_F(WavWriter, OtherModesCreateAnEmptyFile) {
   LoadRamp(100, 1);
   const std::string path = dir.File("out");
