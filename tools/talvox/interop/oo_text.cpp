@@ -52,6 +52,14 @@ void OoTextReader::Fail(Kind found, const std::string& what) {
   throw FormatError(line_, "expected " + what + ", found " + name);
 }
 
+TimeDomain OoTextReader::Domain(const std::string& object) {
+  TimeDomain domain;
+  domain.xmin = Number("the start time of the " + object);
+  domain.xmax = Number("the end time of the " + object);
+  if (domain.xmax < domain.xmin) throw FormatError(line(), "the " + object + " ends before it starts");
+  return domain;
+}
+
 double OoTextReader::Number(const std::string& what) {
   Kind kind = NextValue();
   if (kind != Kind::kNumber) Fail(kind, what + " (a number)");

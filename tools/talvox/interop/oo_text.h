@@ -10,6 +10,14 @@
 
 namespace tvx::interop {
 
+// Counts above this are damage, not data (only keeps a damaged count from
+// looking plausible).
+constexpr int64_t kMostItems = 1000000000;
+
+struct TimeDomain {
+  double xmin = 0, xmax = 0;
+};
+
 class OoTextReader {
  public:
   explicit OoTextReader(const std::string& utf8);
@@ -22,6 +30,8 @@ class OoTextReader {
   // A whole number in 0..limit.
   int64_t Count(const std::string& what, int64_t limit);
   std::string Text(const std::string& what);
+  // An object's start and end times; throws when it ends before it starts.
+  TimeDomain Domain(const std::string& object);
   bool Flag(const std::string& what);  // <exists> is true, <absent> false
   // The line of the value read last (for later checks to point at).
   int line() const { return valueLine_; }

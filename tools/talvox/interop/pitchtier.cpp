@@ -4,20 +4,14 @@
 #include "oo_text.h"
 
 namespace tvx::interop {
-namespace {
-
-constexpr int64_t kMostPoints = 1000000000;  // only keeps a damaged count from looking plausible
-
-}  // namespace
-
 PitchTier ParsePitchTier(const std::string& utf8) {
   OoTextReader reader(utf8);
   reader.ExpectHeader("PitchTier");
   PitchTier tier;
-  tier.xmin = reader.Number("the start time of the PitchTier");
-  tier.xmax = reader.Number("the end time of the PitchTier");
-  if (tier.xmax < tier.xmin) throw FormatError(reader.line(), "the PitchTier ends before it starts");
-  int64_t count = reader.Count("the point count", kMostPoints);
+  TimeDomain domain = reader.Domain("PitchTier");
+  tier.xmin = domain.xmin;
+  tier.xmax = domain.xmax;
+  int64_t count = reader.Count("the point count", kMostItems);
   for (int64_t i = 0; i < count; i++) {
     std::string where = "point " + std::to_string(i + 1);
     PitchPoint point;

@@ -4,20 +4,14 @@
 #include "oo_text.h"
 
 namespace tvx::interop {
-namespace {
-
-constexpr int64_t kMostPoints = 1000000000;  // only keeps a damaged count from looking plausible
-
-}  // namespace
-
 PointProcess ParsePointProcess(const std::string& utf8) {
   OoTextReader reader(utf8);
   reader.ExpectHeader("PointProcess");
   PointProcess points;
-  points.xmin = reader.Number("the start time of the PointProcess");
-  points.xmax = reader.Number("the end time of the PointProcess");
-  if (points.xmax < points.xmin) throw FormatError(reader.line(), "the PointProcess ends before it starts");
-  int64_t count = reader.Count("the point count", kMostPoints);
+  TimeDomain domain = reader.Domain("PointProcess");
+  points.xmin = domain.xmin;
+  points.xmax = domain.xmax;
+  int64_t count = reader.Count("the point count", kMostItems);
   for (int64_t i = 0; i < count; i++) {
     std::string where = "point " + std::to_string(i + 1);
     double time = reader.Number("the time of " + where);

@@ -8,9 +8,6 @@
 namespace tvx::interop {
 namespace {
 
-// Far beyond any real file; only keeps a damaged count from looking plausible.
-constexpr int64_t kMostItems = 1000000000;
-
 std::string Nth(const char* what, size_t index) { return std::string(what) + " " + std::to_string(index + 1); }
 
 void ReadIntervals(OoTextReader& reader, Tier& tier) {
@@ -52,9 +49,9 @@ TextGrid ParseTextGrid(const std::string& utf8) {
   OoTextReader reader(utf8);
   reader.ExpectHeader("TextGrid");
   TextGrid grid;
-  grid.xmin = reader.Number("the start time of the TextGrid");
-  grid.xmax = reader.Number("the end time of the TextGrid");
-  if (grid.xmax < grid.xmin) throw FormatError(reader.line(), "the TextGrid ends before it starts");
+  TimeDomain domain = reader.Domain("TextGrid");
+  grid.xmin = domain.xmin;
+  grid.xmax = domain.xmax;
   int64_t tierCount = 0;
   if (reader.Flag("whether tiers exist")) tierCount = reader.Count("the tier count", kMostItems);
   for (int64_t t = 0; t < tierCount; t++) {
