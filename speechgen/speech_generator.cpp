@@ -59,6 +59,7 @@ struct Syllable {
   int64_t start = 0;  // samples
   int64_t length = 0;
   double f0Start = 0, f0End = 0, gain = 1, formantScale = 1;
+  double rampSeconds = kRampSeconds;
   const Vowel* vowel = nullptr;
   uint32_t seed = 0;  // of the cycle-to-cycle perturbations
 };
@@ -82,7 +83,7 @@ void Voice(const Syllable& s, int rate, int run, const Perturbation& perturbatio
       {k * s.vowel->formant[1], kBandwidthScale * s.vowel->bandwidth[1], rate},
       {k * s.vowel->formant[2], kBandwidthScale * s.vowel->bandwidth[2], rate},
       {k * s.vowel->formant[3], kBandwidthScale * s.vowel->bandwidth[3], rate}};
-  const int64_t ramp = static_cast<int64_t>(kRampSeconds * rate);
+  const int64_t ramp = static_cast<int64_t>(s.rampSeconds * rate);
   double phase = 0.0;  // in periods
   double previousFlow = 0.0;
   // Let the resonators ring out after the last pulse.
@@ -129,29 +130,33 @@ GeneratedSpeech GenerateSpeech(const SpeechSettings& settings) {
   GeneratedSpeech speech;
   speech.sampleRate = settings.sampleRate;
   const int rate = settings.sampleRate;
-  const int64_t total = static_cast<int64_t>(settings.seconds * rate);
+  const int64_t total = static_cast<int64_t>(settings.seconds * rate * settings.timeScale);
   std::mt19937 rng(settings.seed);
   std::uniform_real_distribution<double> unit(0.0, 1.0);
   auto between = [&](double lo, double hi) { return lo + (hi - lo) * unit(rng); };
 
   std::vector<Syllable> syllables;
-  int64_t at = static_cast<int64_t>(between(0.05, 0.2) * rate);
+  const double time = settings.timeScale;
+  int64_t at = static_cast<int64_t>(between(0.05, 0.2) * rate * time);
   while (true) {
     Syllable s;
     s.start = at;
-    s.length = static_cast<int64_t>(between(0.12, 0.35) * rate);
-    if (s.start + s.length + rate / 10 > total) break;
+    s.length = static_cast<int64_t>(between(0.12, 0.35) * rate * time);
+    if (s.start + s.length + static_cast<int64_t>(rate / 10 * time) > total) break;
     s.f0Start = between(settings.voice.lowF0, settings.voice.highF0);
     // Glides of up to a few semitones, kept inside the range.
     s.f0End = std::clamp(s.f0Start * std::pow(2.0, between(-0.3, 0.3)), settings.voice.lowF0,
                          settings.voice.highF0);
+    s.f0Start *= settings.f0Scale;
+    s.f0End *= settings.f0Scale;
+    s.rampSeconds = kRampSeconds * time;
     s.gain = std::pow(10.0, between(-6.0, 0.0) / 20.0);
     s.vowel = &kVowels[rng() % (sizeof kVowels / sizeof kVowels[0])];
     s.seed = static_cast<uint32_t>(rng());
     // Shorter vocal tracts of higher voices: formants up to 17% higher.
     s.formantScale = 1.0 + 0.17 * std::clamp((settings.voice.lowF0 - 100.0) / 80.0, 0.0, 1.0);
     syllables.push_back(s);
-    at = s.start + s.length + static_cast<int64_t>(between(0.08, 0.25) * rate);
+    at = s.start + s.length + static_cast<int64_t>(between(0.08, 0.25) * rate * time);
   }
 
   std::vector<double> signal(static_cast<std::size_t>(total), 0.0);

@@ -31,6 +31,11 @@ struct SpeechSettings {
   double jitter = 0.0;   // standard deviation of each period, relative (0.01: 1%)
   double shimmer = 0.0;  // standard deviation of each pulse's amplitude, relative
   bool invert = false;   // polarity: the whole signal negated
+  // The same utterance at other pitch and pace (what an ideal resynthesis
+  // would give): every syllable's F0 times f0Scale, every length, pause and
+  // ramp times timeScale; the random draws stay the same.
+  double f0Scale = 1.0;
+  double timeScale = 1.0;
 };
 
 struct Closure {

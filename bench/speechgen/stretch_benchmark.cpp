@@ -1,10 +1,14 @@
 // stretch_benchmark: SynthesisSpeechStretch on generated speech whose glottal
 // closures are known (they serve as the pitch marks, so the figures are
 // those of the resynthesis alone).
-//   stretch_benchmark quality   frames within 3% of the target F0 (measured
+//   stretch_benchmark quality [rate]   frames within 3% of the target F0 (measured
 //                               by autocorrelation, not by marks), frames left
 //                               at the old pitch, duration out / asked, sample
 //                               jumps and clipped samples against the input's
+//   stretch_benchmark recording FILE.wav   the same on a 16-bit mono
+//                               recording at its rate and at half of it
+//                               (marks of the voice route, targets from
+//                               the input's own F0)
 //   stretch_benchmark speed [seconds [scale]]   CPU time and memory of one
 //                               call at 16 kHz, +4 semitones (default an
 //                               hour, duration scale 1)
@@ -131,21 +135,262 @@ double FrameHnr(const std::vector<int16_t>& x, size_t from, size_t length, doubl
   return 10 * std::log10(r / (1 - r));
 }
 
+// Periodicity as a phonetics tracker measures it, knowing nothing of marks
+// or closures: frames of 4.5 periods of the lowest F0, mean removed, Hann
+// window; the autocorrelation of the windowed frame divided by the window's
+// own (so that lags are not penalised for the shrinking overlap) and by its
+// value at lag 0; the highest local peak between the shortest and longest
+// period, topped by a parabola. A frame is voiced when that peak passes
+// 0.45 and its level passes a tenth of the signal's largest sample.
+struct Periodicity {
+  double r = 0;    // normalised autocorrelation peak, 0 when unvoiced
+  double lag = 0;  // its lag in samples (fractional)
+};
+
+constexpr double kTrackerLowestF0 = 75, kTrackerHighestF0 = 600;
+constexpr double kPeriodsPerWindow = 4.5;
+constexpr double kVoicedPeak = 0.45, kSilence = 0.1, kOctaveCost = 0.01;
+
+class PeriodicityTrack {
+ public:
+  PeriodicityTrack(const std::vector<int16_t>& x, int rate) : rate_(rate) {
+    window_ = static_cast<size_t>(kPeriodsPerWindow * rate / kTrackerLowestF0);
+    hop_ = static_cast<size_t>(kHopSeconds * rate);
+    shortest_ = static_cast<size_t>(rate / kTrackerHighestF0);
+    longest_ = static_cast<size_t>(std::ceil(rate / kTrackerLowestF0));
+    std::vector<double> w(window_);
+    for (size_t i = 0; i < window_; i++) w[i] = 0.5 - 0.5 * std::cos(2 * 3.141592653589793 * (i + 0.5) / window_);
+    std::vector<double> rw(longest_ + 2, 0);
+    for (size_t lag = 0; lag < rw.size(); lag++)
+      for (size_t i = 0; i + lag < window_; i++) rw[lag] += w[i] * w[i + lag];
+    int peak = 1;
+    for (int16_t v : x) peak = std::max(peak, std::abs(static_cast<int>(v)));
+    std::vector<double> a(window_), r(longest_ + 2);
+    for (size_t from = 0; from + window_ <= x.size(); from += hop_) {
+      double mean = 0;
+      int local = 0;
+      for (size_t i = 0; i < window_; i++) {
+        mean += x[from + i];
+        local = std::max(local, std::abs(static_cast<int>(x[from + i])));
+      }
+      mean /= window_;
+      for (size_t i = 0; i < window_; i++) a[i] = (x[from + i] - mean) * w[i];
+      Periodicity p;
+      if (local >= kSilence * peak) {
+        for (size_t lag = 0; lag < r.size(); lag++) {
+          double sum = 0;
+          for (size_t i = 0; i + lag < window_; i++) sum += a[i] * a[i + lag];
+          r[lag] = sum / rw[lag];
+        }
+        const double zero = r[0];
+        double best = -1e9;
+        for (size_t lag = shortest_; lag <= longest_ && zero > 0; lag++) {
+          if (r[lag] < r[lag - 1] || r[lag] < r[lag + 1]) continue;
+          const double y0 = r[lag - 1] / zero, y1 = r[lag] / zero, y2 = r[lag + 1] / zero;
+          const double curve = y0 - 2 * y1 + y2;
+          const double shift = curve < 0 ? std::clamp(0.5 * (y0 - y2) / curve, -0.5, 0.5) : 0.0;
+          const double top = y1 - 0.25 * (y0 - y2) * shift;
+          // A perfectly periodic frame peaks as high at twice the period;
+          // the slight preference for short lags (as trackers give) keeps the period.
+          const double score = top - kOctaveCost * std::log2((lag + shift) * kTrackerLowestF0 / rate);
+          if (top >= kVoicedPeak && score > best) {
+            best = score;
+            p = {top, lag + shift};
+          }
+        }
+        if (p.r < kVoicedPeak) p = {};
+      }
+      frames_.push_back(p);
+    }
+  }
+
+  size_t Hop() const { return hop_; }
+  size_t Window() const { return window_; }
+  const std::vector<Periodicity>& Frames() const { return frames_; }
+  // The frame whose window is centred nearest to sample `at`, or null.
+  const Periodicity* Near(double at) const {
+    const double index = std::round((at - 0.5 * window_) / hop_);
+    if (index < 0 || index >= static_cast<double>(frames_.size())) return nullptr;
+    return &frames_[static_cast<size_t>(index)];
+  }
+
+  // Harmonics-to-noise ratio, 10 log10(r / (1 - r)) averaged over the voiced frames.
+  double Hnr() const {
+    double sum = 0;
+    int count = 0;
+    for (const Periodicity& p : frames_) {
+      if (p.r <= 0) continue;
+      const double r = std::min(p.r, 0.99999);
+      sum += 10 * std::log10(r / (1 - r));
+      count++;
+    }
+    return count > 0 ? sum / count : 0;
+  }
+
+ private:
+  int rate_;
+  size_t window_ = 0, hop_ = 0, shortest_ = 0, longest_ = 0;
+  std::vector<Periodicity> frames_;
+};
+
+// Four times the samples, by a Hann-windowed sinc of 16 taps per side: the
+// cycle matching below then finds periods to a fraction of a sample
+// without the bias a parabola through coarse lags has.
+constexpr int kFine = 4;
+// A cycle counts only when the next matches it this well: the ramps at
+// voicing on- and offsets (in input and output alike) would otherwise rule.
+constexpr double kCycleMatch = 0.9;
+std::vector<float> Upsampled(const std::vector<int16_t>& x) {
+  constexpr int kTaps = 16;
+  constexpr double kPi = 3.141592653589793;
+  std::vector<float> y(x.size() * kFine, 0.0f);
+  double weights[kFine][2 * kTaps];
+  for (int phase = 0; phase < kFine; phase++)
+    for (int j = 0; j < 2 * kTaps; j++) {
+      const double d = (j - kTaps + 1) - double(phase) / kFine;  // source offset from the point
+      const double sinc = std::fabs(d) < 1e-12 ? 1.0 : std::sin(kPi * d) / (kPi * d);
+      weights[phase][j] = sinc * (0.5 + 0.5 * std::cos(kPi * d / kTaps));
+    }
+  for (size_t i = 0; i < x.size(); i++)
+    for (int phase = 0; phase < kFine; phase++) {
+      double sum = 0;
+      for (int j = 0; j < 2 * kTaps; j++) {
+        const int64_t at = static_cast<int64_t>(i) + j - kTaps + 1;
+        if (at >= 0 && at < static_cast<int64_t>(x.size())) sum += weights[phase][j] * x[static_cast<size_t>(at)];
+      }
+      y[i * kFine + phase] = static_cast<float>(sum);
+    }
+  return y;
+}
+
+// Local jitter in %: the mean absolute difference of consecutive periods
+// over the mean period. Periods are found cycle by cycle within the voiced
+// frames of the track: from a cycle's start the next lies where a period of
+// waveform matches best (normalised cross-correlation between 0.8 and 1.25
+// of the frame's period on the four times finer signal, topped by a
+// parabola); neighbours differing by more than a factor 1.3 are not
+// compared, as trackers do, nor cycles matching their successor poorly.
+double LocalJitter(const std::vector<int16_t>& signal, const PeriodicityTrack& track) {
+  const std::vector<float> x = Upsampled(signal);
+  double differences = 0, periods = 0;
+  int64_t pairs = 0, count = 0;
+  const auto& frames = track.Frames();
+  auto lagAt = [&](double at) {
+    const Periodicity* p = track.Near(at);
+    return p != nullptr ? p->lag : 0.0;
+  };
+  auto match = [&](int64_t from, int64_t length, int64_t lag) {
+    double xy = 0, xx = 0, yy = 0;
+    for (int64_t i = 0; i < length; i++) {
+      const double a = x[static_cast<size_t>(from + i)], b = x[static_cast<size_t>(from + lag + i)];
+      xy += a * b;
+      xx += a * a;
+      yy += b * b;
+    }
+    return xy / std::sqrt(xx * yy + 1e-9);
+  };
+  size_t f = 0;
+  while (f < frames.size()) {
+    if (frames[f].r <= 0) {
+      f++;
+      continue;
+    }
+    size_t last = f;
+    while (last + 1 < frames.size() && frames[last + 1].r > 0) last++;
+    // One voiced run: cycles from its first frame's centre on (in fine samples).
+    double at = (f * track.Hop() + 0.5 * track.Window()) * kFine;
+    const double end = (last * track.Hop() + 0.5 * track.Window()) * kFine;
+    double previous = 0;
+    while (at < end) {
+      const double period = lagAt(at / kFine) * kFine;
+      if (period <= 0) break;
+      const int64_t t = std::llround(at), half = std::llround(0.5 * period);
+      const int64_t low = static_cast<int64_t>(0.8 * period), high = static_cast<int64_t>(std::ceil(1.25 * period));
+      if (t - half < 0 || t + high + half + 1 >= static_cast<int64_t>(x.size())) break;
+      // Coarse search every fine sample would be slow: every kFine, then around the best.
+      int64_t coarse = low;
+      double coarseBest = -2;
+      for (int64_t lag = low; lag <= high; lag += kFine) {
+        const double c = match(t - half, 2 * half, lag);
+        if (c > coarseBest) {
+          coarseBest = c;
+          coarse = lag;
+        }
+      }
+      int64_t bestLag = coarse;
+      double y1 = -2;
+      for (int64_t lag = std::max(low, coarse - kFine); lag <= std::min(high, coarse + kFine); lag++) {
+        const double c = match(t - half, 2 * half, lag);
+        if (c > y1) {
+          y1 = c;
+          bestLag = lag;
+        }
+      }
+      const double y0 = match(t - half, 2 * half, bestLag - 1), y2 = match(t - half, 2 * half, bestLag + 1);
+      const double curve = y0 - 2 * y1 + y2;
+      const double shift = curve < 0 ? std::clamp(0.5 * (y0 - y2) / curve, -0.5, 0.5) : 0.0;
+      const double found = (static_cast<double>(bestLag) + shift) / kFine;  // in samples
+      if (y1 < kCycleMatch) {
+        previous = 0;
+      } else {
+        if (previous > 0 && std::max(found, previous) <= 1.3 * std::min(found, previous)) {
+          differences += std::fabs(found - previous);
+          pairs++;
+        }
+        periods += found;
+        count++;
+        previous = found;
+      }
+      at = static_cast<double>(t) + found * kFine;
+    }
+    f = last + 1;
+  }
+  if (pairs == 0 || count == 0) return 0;
+  return 100.0 * (differences / pairs) / (periods / count);
+}
+
+// Jitter of known period boundaries (the closures of generated speech).
+double ClosureJitter(const speechgen::GeneratedSpeech& speech, int longest) {
+  double differences = 0, periods = 0;
+  int64_t pairs = 0, count = 0;
+  const auto& c = speech.closures;
+  for (size_t k = 0; k + 1 < c.size(); k++) {
+    if (c[k].run != c[k + 1].run) continue;
+    const double p = c[k + 1].sample - c[k].sample;
+    if (p > longest) continue;
+    periods += p;
+    count++;
+    if (k > 0 && c[k - 1].run == c[k].run) {
+      differences += std::fabs(p - (c[k].sample - c[k - 1].sample));
+      pairs++;
+    }
+  }
+  return pairs > 0 ? 100.0 * (differences / pairs) / (periods / count) : 0;
+}
+
+std::string Figure(double value, int decimals) {
+  if (value == 0) return "-";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  return text;
+}
+
 int32_t LargestJump(const int16_t* x, size_t n) {
   int32_t jump = 0;
   for (size_t i = 1; i < n; i++) jump = std::max(jump, std::abs(x[i] - x[i - 1]));
   return jump;
 }
 
-void Quality() {
-  std::printf("| voice | rate | change | frames | on target | old pitch | HNR in / out dB | duration out/asked | largest jump in/out | clipped |\n");
-  std::printf("|---|---|---|---|---|---|---|---|---|---|\n");
+void Quality(int onlyRate) {
+  std::printf("| voice | rate | change | frames | on target | old pitch | HNR in / ideal / out dB | HNR on target in / out dB | jitter in / ideal / out %% | duration out/asked | largest jump in/out | clipped |\n");
+  std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|\n");
   struct Voice {
     const char* name;
     speechgen::VoiceRange range;
-  } voices[] = {{"male", speechgen::kMaleVoice}, {"female", speechgen::kFemaleVoice}};
+  } voices[] = {{"male", speechgen::kMaleVoice}, {"female", speechgen::kFemaleVoice}, {"steady 137 Hz", {137.0, 137.0}}};
   for (const Voice& voice : voices) {
     for (int rate : {8000, 16000}) {
+      if (onlyRate > 0 && rate != onlyRate) continue;
       speechgen::SpeechSettings settings;
       settings.sampleRate = rate;
       settings.seconds = 20;
@@ -153,7 +398,23 @@ void Quality() {
       speechgen::GeneratedSpeech speech = speechgen::GenerateSpeech(settings);
       const int32_t length = static_cast<int32_t>(speech.samples.size());
       const int longest = rate / 40;
+      const PeriodicityTrack inputTrack(speech.samples, rate);
+      const double inputHnr = inputTrack.Hnr(), inputJitter = LocalJitter(speech.samples, inputTrack);
+      std::fprintf(stderr, "%s %d: jitter of the closures %.3f%%, measured %.3f%%\n", voice.name, rate,
+                   ClosureJitter(speech, longest), inputJitter);
       for (const Change& change : kChanges) {
+        // The same utterance generated at the target pitch and pace: what the
+        // measures give for a flawless resynthesis (not for a flat target).
+        double idealHnr = 0, idealJitter = 0;
+        if (change.flatHz <= 0) {
+          speechgen::SpeechSettings at = settings;
+          at.f0Scale = std::pow(2.0, change.semitones / 12);
+          at.timeScale = change.durationScale;
+          const speechgen::GeneratedSpeech ideal = speechgen::GenerateSpeech(at);
+          const PeriodicityTrack idealTrack(ideal.samples, rate);
+          idealHnr = idealTrack.Hnr();
+          idealJitter = LocalJitter(ideal.samples, idealTrack);
+        }
         InitTalvox();
         SetChannels(1);
         SetDataBuffer(0, speech.samples.data(), length);
@@ -210,12 +471,145 @@ void Quality() {
         int clipped = 0;
         for (int16_t v : y) clipped += (v >= 32767 || v <= -32768) ? 1 : 0;
         double asked = end * change.durationScale;
-        std::printf("| %s | %d | %s | %d | %.1f%% | %.1f%% | %.1f / %.1f | %.5f | %d / %d | %d |\n", voice.name, rate,
-                    change.name, frames, 100.0 * onTarget / std::max(frames, 1), 100.0 * old / std::max(frames, 1),
-                    hnrIn / std::max(hnrFrames, 1), hnrOut / std::max(hnrFrames, 1),
+        const PeriodicityTrack outputTrack(y, rate);
+        std::printf("| %s | %d | %s | %d | %.1f%% | %.1f%% | %.1f / %s / %.1f | %.1f / %.1f | %.2f / %s / %.2f | %.5f | %d / %d | %d |\n",
+                    voice.name, rate, change.name, frames, 100.0 * onTarget / std::max(frames, 1),
+                    100.0 * old / std::max(frames, 1), inputHnr, Figure(idealHnr, 1).c_str(), outputTrack.Hnr(),
+                    hnrIn / std::max(hnrFrames, 1), hnrOut / std::max(hnrFrames, 1), inputJitter,
+                    Figure(idealJitter, 2).c_str(), LocalJitter(y, outputTrack),
                     double(y.size()) / asked, LargestJump(speech.samples.data(), speech.samples.size()),
                     LargestJump(y.data(), y.size()), clipped);
       }
+    }
+  }
+}
+
+// 16-bit mono PCM samples of a WAV file (the data chunk), and its rate.
+std::vector<int16_t> ReadWav(const char* path, int& rate) {
+  std::vector<int16_t> samples;
+  FILE* file = std::fopen(path, "rb");
+  if (!file) return samples;
+  unsigned char header[12];
+  if (std::fread(header, 1, 12, file) != 12 || std::memcmp(header, "RIFF", 4) != 0) {
+    std::fclose(file);
+    return samples;
+  }
+  unsigned char chunk[8];
+  while (std::fread(chunk, 1, 8, file) == 8) {
+    const uint32_t size = chunk[4] | chunk[5] << 8 | chunk[6] << 16 | static_cast<uint32_t>(chunk[7]) << 24;
+    if (std::memcmp(chunk, "fmt ", 4) == 0) {
+      std::vector<unsigned char> format(size);
+      if (std::fread(format.data(), 1, size, file) != size || size < 16) break;
+      rate = format[4] | format[5] << 8 | format[6] << 16 | format[7] << 24;
+      if ((format[2] | format[3] << 8) != 1 || (format[14] | format[15] << 8) != 16) break;  // mono, 16-bit
+    } else if (std::memcmp(chunk, "data", 4) == 0) {
+      samples.resize(size / 2);
+      const size_t got = std::fread(samples.data(), 2, samples.size(), file);
+      samples.resize(got);
+      break;
+    } else {
+      std::fseek(file, size + (size & 1), SEEK_CUR);
+    }
+  }
+  std::fclose(file);
+  return samples;
+}
+
+// Every second sample after a Hann-windowed sinc low-pass at 0.45 of the new rate.
+std::vector<int16_t> Halved(const std::vector<int16_t>& x) {
+  constexpr int kTaps = 32;
+  constexpr double kPi = 3.141592653589793, kCut = 0.45 * 0.5;  // of the old rate
+  double w[2 * kTaps + 1];
+  for (int j = -kTaps; j <= kTaps; j++) {
+    const double sinc = j == 0 ? 2 * kCut : std::sin(2 * kPi * kCut * j) / (kPi * j);
+    w[j + kTaps] = sinc * (0.5 + 0.5 * std::cos(kPi * j / (kTaps + 1)));
+  }
+  std::vector<int16_t> y;
+  for (size_t i = 0; i < x.size(); i += 2) {
+    double sum = 0;
+    for (int j = -kTaps; j <= kTaps; j++) {
+      const int64_t at = static_cast<int64_t>(i) + j;
+      if (at >= 0 && at < static_cast<int64_t>(x.size())) sum += w[j + kTaps] * x[static_cast<size_t>(at)];
+    }
+    y.push_back(static_cast<int16_t>(std::lround(std::clamp(sum, -32768.0, 32767.0))));
+  }
+  return y;
+}
+
+// A real recording at its own rate and halved: marks of the voice route (as
+// the command uses by default), periods planned as the command plans them,
+// F0 targets from the input's own F0 at the place (measured as above).
+void Recording(const char* path) {
+  int fileRate = 0;
+  const std::vector<int16_t> file = ReadWav(path, fileRate);
+  if (file.empty() || fileRate <= 0) {
+    std::fprintf(stderr, "%s: not a 16-bit mono WAV file\n", path);
+    return;
+  }
+  std::printf("| rate | change | frames | on target | old pitch | HNR in / out dB | jitter in / out %% | duration out/asked | largest jump in/out | clipped |\n");
+  std::printf("|---|---|---|---|---|---|---|---|---|---|\n");
+  for (int halve = 0; halve < 2; halve++) {
+    const std::vector<int16_t> x = halve ? Halved(file) : file;
+    const int rate = halve ? fileRate / 2 : fileRate;
+    const int32_t length = static_cast<int32_t>(x.size());
+    const int longest = rate / 40;
+    const PeriodicityTrack inputTrack(x, rate);
+    const double inputHnr = inputTrack.Hnr(), inputJitter = LocalJitter(x, inputTrack);
+    const std::vector<int16_t> smoothIn = LowPassed(x, rate);
+    for (const Change& change : kChanges) {
+      InitTalvox();
+      SetChannels(1);
+      std::vector<int16_t> buffer = x;
+      SetDataBuffer(0, buffer.data(), length);
+      const int32_t count = CalculateVoiceMarks(buffer.data(), length, rate, 0.0f, 0.0f);
+      int32_t* peaks = nullptr;
+      GetFullPeaks(&peaks);
+      std::vector<int32_t> marks(peaks, peaks + std::max(count, 0)), periods;
+      double exact = 0;
+      int64_t placed = 0;
+      for (size_t k = 0; k + 1 < marks.size(); k++) {
+        const int32_t d = marks[k + 1] - marks[k];
+        if (d > longest || d <= 0) {
+          periods.push_back(d);
+          exact = 0;
+          placed = 0;
+          continue;
+        }
+        const double f0 = change.flatHz > 0 ? change.flatHz : double(rate) / d * std::pow(2.0, change.semitones / 12);
+        exact += rate / f0;
+        const int64_t next = std::llround(exact);
+        periods.push_back(static_cast<int32_t>(std::max<int64_t>(next - placed, 1)));
+        placed = next;
+      }
+      periods.push_back(0);
+      SetModifiedPitch(periods.data());
+      const int32_t end = length - 1;
+      if (!SynthesisSpeechStretch(0, 0, end, static_cast<float>(change.durationScale))) {
+        std::printf("refused\n");
+        continue;
+      }
+      std::vector<int16_t> y(GetSynthesisSpeech(), GetSynthesisSpeech() + GetSynthesisLength());
+      const std::vector<int16_t> smooth = LowPassed(y, rate);
+      const size_t frame = static_cast<size_t>(kFrameSeconds * rate), hop = static_cast<size_t>(kHopSeconds * rate);
+      int frames = 0, onTarget = 0, old = 0;
+      for (size_t from = 0; from + frame < y.size(); from += hop) {
+        const size_t source = static_cast<size_t>(from / change.durationScale);
+        const double f0 = FrameF0(smoothIn, source, frame, rate);
+        if (f0 <= 0) continue;
+        const double target = change.flatHz > 0 ? change.flatHz : f0 * std::pow(2.0, change.semitones / 12);
+        const double measured = FrameF0(smooth, from, frame, rate);
+        frames++;
+        if (measured > 0 && std::fabs(measured / target - 1) <= kOnTarget) onTarget++;
+        if (measured > 0 && std::fabs(measured / f0 - 1) <= kOnTarget && std::fabs(target / f0 - 1) > 2 * kOnTarget) old++;
+      }
+      int clipped = 0;
+      for (int16_t v : y) clipped += (v >= 32767 || v <= -32768) ? 1 : 0;
+      const PeriodicityTrack outputTrack(y, rate);
+      std::printf("| %d | %s | %d | %.1f%% | %.1f%% | %.1f / %.1f | %.2f / %.2f | %.5f | %d / %d | %d |\n", rate,
+                  change.name, frames, 100.0 * onTarget / std::max(frames, 1), 100.0 * old / std::max(frames, 1),
+                  inputHnr, outputTrack.Hnr(), inputJitter, LocalJitter(y, outputTrack),
+                  double(y.size()) / (end * change.durationScale), LargestJump(x.data(), x.size()),
+                  LargestJump(y.data(), y.size()), clipped);
     }
   }
 }
@@ -289,10 +683,12 @@ int main(int argc, char** argv) {
   std::string mode = argc > 1 ? argv[1] : "quality";
   if (mode == "speed") {
     Speed(argc > 2 ? std::atof(argv[2]) : 3600.0, argc > 3 ? static_cast<float>(std::atof(argv[3])) : 1.0f);
+  } else if (mode == "recording" && argc > 2) {
+    Recording(argv[2]);
   } else if (mode == "quality") {
-    Quality();
+    Quality(argc > 2 ? std::atoi(argv[2]) : 0);
   } else {
-    std::fprintf(stderr, "usage: stretch_benchmark quality | speed [seconds [scale]]\n");
+    std::fprintf(stderr, "usage: stretch_benchmark quality [rate] | recording FILE.wav | speed [seconds [scale]]\n");
     return 2;
   }
   return 0;

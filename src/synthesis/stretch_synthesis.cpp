@@ -25,13 +25,21 @@ constexpr int32_t kShortestStep = 1;
 // Periods are whole samples, so a pitch between two of them comes as a mix
 // of both; averaging the wanted periods over this many neighbours on each
 // side gives the fractional period back (placed by sub-sample delays).
-constexpr size_t kSmoothingReach = 2;
+constexpr size_t kSmoothingReach = 6;
 constexpr int32_t kRoundingSpread = 1;
 // A place mapped back this close to a run's mark takes its grain.
 constexpr double kNearMark = 0.5;
-// A mark is moved by at most the rounding to whole samples; a larger
-// disagreement with its neighbours is the voice's own jitter.
-constexpr double kLargestShift = 0.5;
+// A grain's pulse is placed at most this far from its mark (rounding to
+// whole samples and a mark route's small misplacements); a larger
+// disagreement with the waveform is not trusted.
+constexpr double kLargestShift = 1.5;
+// The matching of neighbouring cycles: lags within this many samples (plus
+// a part of the distance) of the mark distance, a match at least this good,
+// and the local mean of the offsets over this many marks either side.
+constexpr int32_t kMatchReach = 2;
+constexpr int32_t kMatchReachPart = 20;
+constexpr double kMatchAccepted = 0.5;
+constexpr size_t kPlaceReach = 4;
 
 struct SourceMark {
   int32_t at;      // from the range start
@@ -97,7 +105,8 @@ int32_t WantedPeriod(const DocumentState& doc, int32_t later, int32_t sourceDist
 }
 
 // The step after each mark of a run: the mean of the wanted periods around
-// it within the run that differ from its own by at most a sample, or exactly the wanted period where the timing and the
+// it within the run that differ from its own by no more than rounding of
+// marks and periods explains, or exactly the wanted period where the timing and the
 // periods nearby are the source's own (so that nothing moves there).
 void SmoothSteps(std::vector<SourceMark>& marks, bool sourceTiming) {
   const size_t n = marks.size();
@@ -109,10 +118,14 @@ void SmoothSteps(std::vector<SourceMark>& marks, bool sourceTiming) {
     double sum = 0;
     int32_t count = 0;
     bool unchanged = sourceTiming;
+    // Marks are whole samples, so a distance is up to a sample off, and a
+    // period asked for as a multiple of it is off by that multiple.
+    const double distance = marks[k + 1].at - marks[k].at;
+    const double spread = kRoundingSpread + std::max(1.0, marks[k].wanted / distance);
     for (size_t i = from; i <= to; ++i) {
-      // Only the neighbours one sample off are the same period rounded
-      // the other way; a larger step is the pitch moving (or a stray mark).
-      if (std::abs(marks[i].wanted - marks[k].wanted) <= kRoundingSpread) {
+      // Only neighbours within the rounding are the same period; a larger
+      // step is the pitch moving (or a stray mark).
+      if (std::abs(marks[i].wanted - marks[k].wanted) <= spread) {
         sum += marks[i].wanted;
         ++count;
       }
@@ -123,20 +136,69 @@ void SmoothSteps(std::vector<SourceMark>& marks, bool sourceTiming) {
   }
 }
 
-// Marks are whole samples; a pulse lies anywhere between two. Inside a run
-// the mean of a mark and its neighbours tells the place better, and grains
-// that are moved (repeated, skipped) are laid by it, so their pulses keep
-// an even spacing. Marks left in place keep their own.
-void RefinePlaces(std::vector<SourceMark>& marks) {
-  for (size_t k = 1; k + 1 < marks.size(); ++k) {
-    SourceMark& mark = marks[k];
-    if (mark.exact || !mark.periodAfter || !marks[k - 1].periodAfter) continue;
-    const double mean = (marks[k - 1].at + static_cast<double>(mark.at) + marks[k + 1].at) / 3.0;
-    mark.offset = std::clamp(mean - mark.at, -kLargestShift, kLargestShift);
+// Marks are whole samples and may stand a little off the pulse; where a
+// grain is moved (repeated, skipped) that error becomes jitter of the
+// output. The source's own spacing of two neighbouring cycles is where one
+// period of waveform best matches the next (normalised cross-correlation
+// near the mark distance, topped by a parabola); summed along a run, less
+// its local mean, it tells how far each pulse stands from its mark.
+double MatchedPeriod(const int16_t* source, int32_t length, int32_t at, int32_t distance,
+                     std::vector<double>& match) {
+  const int32_t half = distance / 2;
+  const int32_t reach = kMatchReach + distance / kMatchReachPart;
+  const int32_t shortest = distance - reach - 1, longest = distance + reach + 1;
+  if (at - half < 0 || at + longest + half > length || shortest < 1) return distance;
+  match.assign(static_cast<size_t>(longest - shortest + 1), 0.0);
+  for (int32_t lag = shortest; lag <= longest; ++lag) {
+    double xy = 0, xx = 0, yy = 0;
+    for (int32_t i = -half; i < half; ++i) {
+      const double a = source[at + i], b = source[at + lag + i];
+      xy += a * b;
+      xx += a * a;
+      yy += b * b;
+    }
+    match[static_cast<size_t>(lag - shortest)] = xy / std::sqrt(xx * yy + 1.0);
+  }
+  size_t best = 1;
+  for (size_t i = 2; i + 1 < match.size(); ++i)
+    if (match[i] > match[best]) best = i;
+  const double left = match[best - 1], top = match[best], right = match[best + 1];
+  if (top < kMatchAccepted) return distance;
+  const double curve = left - 2 * top + right;
+  const double shift = curve < 0 ? std::clamp(0.5 * (left - right) / curve, -0.5, 0.5) : 0.0;
+  return shortest + static_cast<double>(best) + shift;
+}
+
+void RefinePlaces(std::vector<SourceMark>& marks, const int16_t* source, int32_t length) {
+  const size_t n = marks.size();
+  size_t k = 0;
+  std::vector<double> drift, match;
+  while (k < n) {
+    if (!marks[k].periodAfter) {
+      ++k;
+      continue;
+    }
+    size_t last = k;
+    while (last < n && marks[last].periodAfter) ++last;  // marks k..last form the run
+    drift.assign(last - k + 1, 0.0);
+    for (size_t i = k; i < last; ++i) {
+      const int32_t distance = marks[i + 1].at - marks[i].at;
+      drift[i + 1 - k] = drift[i - k] + MatchedPeriod(source, length, marks[i].at, distance, match) - distance;
+    }
+    for (size_t i = k; i <= last; ++i) {
+      if (marks[i].exact && (i == k || marks[i - 1].exact)) continue;
+      const size_t from = i - k >= kPlaceReach ? i - kPlaceReach : k;
+      const size_t to = std::min(last, i + kPlaceReach);
+      double mean = 0;
+      for (size_t j = from; j <= to; ++j) mean += drift[j - k];
+      mean /= static_cast<double>(to - from + 1);
+      marks[i].offset = std::clamp(drift[i - k] - mean, -kLargestShift, kLargestShift);
+    }
+    k = last + 1;
   }
 }
 
-std::vector<SourceMark> DescribeMarks(const DocumentState& doc, const std::vector<int32_t>& at,
+std::vector<SourceMark> DescribeMarks(const DocumentState& doc, const int16_t* source, const std::vector<int32_t>& at,
                                       const std::vector<int32_t>& tableIndex, int32_t length,
                                       const Spacing& spacing, bool sourceTiming) {
   const size_t n = at.size();
@@ -161,7 +223,7 @@ std::vector<SourceMark> DescribeMarks(const DocumentState& doc, const std::vecto
     mark.exact = true;
   }
   SmoothSteps(marks, sourceTiming);
-  RefinePlaces(marks);
+  RefinePlaces(marks, source, length);
   // A run's last mark steps on towards the gap by at most a short grain.
   for (size_t k = 1; k < n; ++k)
     if (marks[k].inRun && !marks[k].periodAfter)
@@ -242,7 +304,7 @@ int32_t SynthesiseStretched(DocumentState& doc, const WaveBuffer& wave, int32_t 
   const Spacing spacing = SpacingFor(wave);
   std::vector<int32_t> tableIndex;
   const std::vector<int32_t> at = SelectMarks(doc, start, end, tableIndex);
-  const std::vector<SourceMark> marks = DescribeMarks(doc, at, tableIndex, length, spacing, map.IsIdentity());
+  const std::vector<SourceMark> marks = DescribeMarks(doc, source, at, tableIndex, length, spacing, map.IsIdentity());
   const std::vector<Anchor> anchors = Anchors(marks, map);
 
   const int32_t outputLength = map.OutputLength();
