@@ -387,7 +387,11 @@ void Quality(int onlyRate) {
   struct Voice {
     const char* name;
     speechgen::VoiceRange range;
-  } voices[] = {{"male", speechgen::kMaleVoice}, {"female", speechgen::kFemaleVoice}, {"steady 137 Hz", {137.0, 137.0}}};
+    double jitter, shimmer;
+  } voices[] = {{"male", speechgen::kMaleVoice, 0, 0},
+                {"female", speechgen::kFemaleVoice, 0, 0},
+                {"male, 1% jitter, 5% shimmer", speechgen::kMaleVoice, 0.01, 0.05},
+                {"steady 137 Hz", {137.0, 137.0}, 0, 0}};
   for (const Voice& voice : voices) {
     for (int rate : {8000, 16000}) {
       if (onlyRate > 0 && rate != onlyRate) continue;
@@ -395,6 +399,8 @@ void Quality(int onlyRate) {
       settings.sampleRate = rate;
       settings.seconds = 20;
       settings.voice = voice.range;
+      settings.jitter = voice.jitter;
+      settings.shimmer = voice.shimmer;
       speechgen::GeneratedSpeech speech = speechgen::GenerateSpeech(settings);
       const int32_t length = static_cast<int32_t>(speech.samples.size());
       const int longest = rate / 40;
