@@ -362,6 +362,8 @@ test('the page draws the document and the user edits it through the server', asy
     try {
       const elementsOfGrid = (await api(fromGrid, 'elements')).elements;
       assert.deepEqual(elementsOfGrid.map((e) => [e.start, e.end, e.desc]), savedElements.map((e) => [e.start, e.end, e.desc]));
+      // Saving again would not overwrite the file the elements came from.
+      assert.equal((await api(fromGrid, 'info')).textGridFile, wave.replace(/\.wav$/, '.edited.TextGrid'));
     } finally {
       await stopServer(fromGrid);
     }

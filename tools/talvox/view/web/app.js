@@ -114,8 +114,8 @@ async function refreshMarks() {
   const marks = await api.getMarks(from, to, columns);
   if (id === state.marksId) state.marks = marks;
 }
-async function refreshAnnotation() {
-  const [info] = await Promise.all([api.getJson('info'), refreshElements(), refreshMarks()]);
+async function refreshAnnotation(knownInfo = null) {
+  const [info] = await Promise.all([knownInfo || api.getJson('info'), refreshElements(), refreshMarks()]);
   state.info = info;
   if (state.vp && state.vp.length !== info.length) {
     state.vp.length = info.length;
@@ -437,7 +437,7 @@ async function start() {
     $('name').textContent = state.info.name;
     document.title = `${state.info.name} · talvox`;
     resize();
-    await Promise.all([refreshAnnotation().then(() => { timeline.annotation = performance.now(); }),
+    await Promise.all([refreshAnnotation(state.info).then(() => { timeline.annotation = performance.now(); }),
       fetchView().then(() => { timeline.view = performance.now(); })]);
     redraw();
     await new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done)));
