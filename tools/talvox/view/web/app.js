@@ -93,6 +93,8 @@ async function refreshF0() {
   const f0 = await api.getF0(from, to, columns);
   if (id !== state.f0Id) return;
   state.f0 = f0;
+  const timeline = window.talvox.timeline;
+  if (f0.current && timeline && !timeline.f0) timeline.f0 = performance.now();
   clearTimeout(f0Timer);
   if (!f0.current) f0Timer = setTimeout(() => refreshF0().then(redraw, (e) => message(e.message, true)), 250);
   redraw();
