@@ -524,12 +524,22 @@ TEST_F(ViewApiTest, F0IsTheVoiceTrackOfThePresentSignal) {
   EXPECT_EQ(uint64_t(cut.version), signalVersion + 1);
   EXPECT_EQ(cut.values, DirectTrack());
   EXPECT_EQ(cut.values.size(), size_t((GetWaveLength() - 1) / 80 + 1));
-  // Undo brings the first signal back, and its track.
+  // Undo brings the first signal back, and with it its track at once;
+  // redo the cut one's.
   ASSERT_EQ(Post("/api/undo", json::object())->status, 200);
-  ASSERT_TRUE(document_->WaitForF0(std::chrono::seconds(30)));
   ServedF0 undone = GetF0(whole());
+  EXPECT_TRUE(undone.current);
   EXPECT_EQ(uint64_t(undone.version), signalVersion + 2);
   EXPECT_EQ(undone.values, direct);
+  ASSERT_EQ(Post("/api/redo", json::object())->status, 200);
+  ServedF0 redone = GetF0(whole());
+  EXPECT_TRUE(redone.current);
+  EXPECT_EQ(uint64_t(redone.version), signalVersion + 3);
+  EXPECT_EQ(redone.values, cut.values);
+  // A paste makes a signal never tracked before.
+  ASSERT_EQ(Post("/api/edit/paste", {{"from", 100}, {"to", 100}})->status, 200);
+  ASSERT_TRUE(document_->WaitForF0(std::chrono::seconds(30)));
+  EXPECT_EQ(GetF0(whole()).values, DirectTrack());
 }
 
 // The tracker takes the newest request and gives the track of the samples

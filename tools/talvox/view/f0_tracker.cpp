@@ -37,9 +37,22 @@ F0Tracker::~F0Tracker() {
   worker_.join();
 }
 
+namespace {
+constexpr size_t kTracksKept = 8;  // an hour's track is 2.9 MB
+}  // namespace
+
 void F0Tracker::Request(std::shared_ptr<const Signal> signal, int rate, uint64_t signalVersion) {
   {
     std::lock_guard<std::mutex> hold(lock_);
+    pending_.reset();
+    for (const Done& done : done_) {
+      if (done.signal.lock() != signal) continue;
+      auto again = std::make_shared<TrackedF0>(*done.track);
+      again->signalVersion = signalVersion;
+      latest_ = std::move(again);
+      changed_.notify_all();
+      return;
+    }
     pending_ = std::make_unique<Job>(Job{std::move(signal), rate, signalVersion});
   }
   changed_.notify_all();
@@ -69,8 +82,15 @@ void F0Tracker::Run() {
       done = std::make_shared<const TrackedF0>(TrackOf(*job->signal, job->rate, options_, job->signalVersion));
     } catch (const std::bad_alloc&) {
     }
+    std::weak_ptr<const Signal> tracked = job->signal;
     job.reset();  // the signal copy goes as soon as it is read
     hold.lock();
+    if (done) {
+      done_.erase(std::remove_if(done_.begin(), done_.end(), [](const Done& d) { return d.signal.expired(); }),
+                  done_.end());
+      if (done_.size() >= kTracksKept) done_.erase(done_.begin());
+      done_.push_back({tracked, done});
+    }
     if (done && (!latest_ || done->signalVersion > latest_->signalVersion)) latest_ = std::move(done);
     changed_.notify_all();
   }

@@ -39,7 +39,8 @@ class F0Tracker {
   F0Tracker& operator=(const F0Tracker&) = delete;
 
   // Asks for the track of this signal; one asked for before and not yet
-  // begun is dropped.
+  // begun is dropped. A signal tracked before (an undo brings the signal
+  // object of an earlier state back) has its track at once.
   void Request(std::shared_ptr<const Signal> signal, int rate, uint64_t signalVersion);
   // The newest finished track; null before the first is done.
   std::shared_ptr<const TrackedF0> Latest() const;
@@ -60,6 +61,13 @@ class F0Tracker {
   mutable std::condition_variable changed_;
   std::unique_ptr<Job> pending_;
   std::shared_ptr<const TrackedF0> latest_;
+  // The last few tracks with the signals they belong to (not kept alive
+  // here: a signal the undo history has dropped cannot come back).
+  struct Done {
+    std::weak_ptr<const Signal> signal;
+    std::shared_ptr<const TrackedF0> track;
+  };
+  std::vector<Done> done_;
   bool stopping_ = false;
   std::thread worker_;  // last: it starts once everything above exists
 };
