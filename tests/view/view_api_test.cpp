@@ -42,7 +42,8 @@ class ViewApiTest : public talvox::test::DocumentTest {
     talvox::test::LoadSignal(signal, 1, kRate);
     ASSERT_GT(CalculatePitch(GetDataBuffer(0), GetWaveLength(), kRate), 10);
     ASSERT_GE(GetElementNum(), 3);
-    document_ = std::make_unique<EditorDocument>(DocumentPaths{dir_.File("in.wav"), dir_.File("in.peaks"), "in.wav", dir_.File("in.TextGrid")});
+    document_ = std::make_unique<EditorDocument>(
+        DocumentPaths{dir_.File("in.wav"), dir_.File("in.peaks"), "in.wav", dir_.File("in.TextGrid")});
     server_ = std::make_unique<ViewServer>(*document_, std::string(32, 'c'));
     port_ = server_->Bind(0);
     thread_ = std::thread([this] { server_->Run(); });
@@ -504,8 +505,8 @@ TEST_F(ViewApiTest, F0IsTheVoiceTrackOfThePresentSignal) {
   json info = GetJson("/api/info");
   uint64_t signalVersion = info["signalVersion"];
   std::vector<int32_t> peaks = document_->Peaks();
-  ASSERT_EQ(Post("/api/mark/move", {{"from", peaks[10]}, {"to", peaks[10] + 5}, {"scale", 1.0}, {"snap", "none"}})->status,
-            200);
+  json move = {{"from", peaks[10]}, {"to", peaks[10] + 5}, {"scale", 1.0}, {"snap", "none"}};
+  ASSERT_EQ(Post("/api/mark/move", move)->status, 200);
   info = GetJson("/api/info");
   EXPECT_EQ(info["signalVersion"], signalVersion);
   EXPECT_TRUE(info["f0Current"]);
@@ -609,7 +610,8 @@ TEST_F(ViewApiTest, MovingAPitchTargetSetsItsIntervalsPeriod) {
   std::vector<int32_t> peaks = document_->Peaks();
   std::vector<int32_t> before = document_->ModifiedPitch();
   size_t j = size_t(std::upper_bound(peaks.begin(), peaks.end(), (start + end) / 2) - peaks.begin()) - 1;
-  auto heard = [&] { return Get("/api/resynthesis?from=" + std::to_string(start) + "&to=" + std::to_string(end))->body; };
+  std::string stretch = "?from=" + std::to_string(start) + "&to=" + std::to_string(end);
+  auto heard = [&] { return Get("/api/resynthesis" + stretch)->body; };
   std::string original = heard();
   int32_t middle = (peaks[j] + peaks[j + 1]) / 2;
   json info = json::parse(Post("/api/pitch/move", {{"position", middle}, {"hertz", 90.0}})->body);
@@ -636,7 +638,7 @@ TEST_F(ViewApiTest, SavedTextGridsReadBackToTheSample) {
   ASSERT_EQ(Post("/api/description", {{"element", 1}, {"text", "ma3"}})->status, 200);
   ASSERT_EQ(Post("/api/edit/cut", {{"from", 5000}, {"to", 7000}})->status, 200);
   EXPECT_TRUE(GetJson("/api/info")["textGrid"]);
-  { std::ofstream(dir_.File("in.TextGrid")) << "an older file, longer than the new one will be" << std::string(200000, 'x'); }
+  std::ofstream(dir_.File("in.TextGrid")) << "an older file, longer than the new one" << std::string(200000, 'x');
   auto saved = Post("/api/save/textgrid", json::object());
   ASSERT_EQ(saved->status, 200) << saved->body;
   EXPECT_EQ(json::parse(saved->body)["saved"], dir_.File("in.TextGrid"));

@@ -33,7 +33,8 @@ F0Track TrackSamples(const int16_t* samples, int32_t length, int rate, VoiceRang
   // tracker fills the track.
   const int32_t frames = (length - 1) / track.hop + 1;
   track.f0.assign(static_cast<size_t>(frames), 0.0f);
-  const int32_t made = _CalculateF0Track(samples, length, rate, range.floor, range.ceiling, track.hop, track.f0.data(), frames);
+  const int32_t made =
+      _CalculateF0Track(samples, length, rate, range.floor, range.ceiling, track.hop, track.f0.data(), frames);
   track.f0.resize(static_cast<size_t>(std::clamp(made, 0, frames)));
   return track;
 }
