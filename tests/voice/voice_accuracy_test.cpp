@@ -46,6 +46,16 @@ speechgen::GeneratedSpeech Speech(speechgen::VoiceRange voice, int rate = 16000,
   return speechgen::GenerateSpeech(settings);
 }
 
+speechgen::GeneratedSpeech NoisySpeech(speechgen::VoiceRange voice, double snrDb) {
+  speechgen::SpeechSettings settings;
+  settings.seconds = kSeconds;
+  settings.voice = voice;
+  settings.seed = 3;
+  settings.addNoise = true;
+  settings.snrDb = snrDb;
+  return speechgen::GenerateSpeech(settings);
+}
+
 struct NamedVoice {
   const char* name;
   speechgen::VoiceRange range;
@@ -69,13 +79,7 @@ TEST(VoiceAccuracy, EveryVoiceCleanAndNoisyWithoutARange) {
     // The main excitation: within a fraction of a millisecond of closure.
     EXPECT_LE(std::fabs(e.medianOffsetMs), 0.35);
 
-    speechgen::SpeechSettings noisy;
-    noisy.seconds = kSeconds;
-    noisy.voice = voice.range;
-    noisy.seed = 3;
-    noisy.addNoise = true;
-    noisy.snrDb = 10;
-    const speechgen::GeneratedSpeech n10 = speechgen::GenerateSpeech(noisy);
+    const speechgen::GeneratedSpeech n10 = NoisySpeech(voice.range, 10);
     EXPECT_GE(Evaluate(n10, Marks(n10)).identificationRate, 96.0);
   }
 }
@@ -202,13 +206,7 @@ TEST_F(VoiceSegmentation, NoiseInThePausesDoesNotWidenTheVoicedElements) {
   // a tenth of the pauses' frames.
   for (const NamedVoice& voice : kVoices) {
     SCOPED_TRACE(voice.name);
-    speechgen::SpeechSettings noisy;
-    noisy.seconds = kSeconds;
-    noisy.voice = voice.range;
-    noisy.seed = 3;
-    noisy.addNoise = true;
-    noisy.snrDb = 20;
-    const speechgen::VoicingEvaluation v = Segmented(speechgen::GenerateSpeech(noisy));
+    const speechgen::VoicingEvaluation v = Segmented(NoisySpeech(voice.range, 20));
     EXPECT_LE(v.voicedAsSilent, 1.0);
     EXPECT_LE(v.silentAsVoiced, 7.0);
   }
