@@ -1,5 +1,8 @@
 #include "f0_tracker.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 
 namespace tvx::view {
@@ -39,6 +42,7 @@ F0Tracker::~F0Tracker() {
 
 namespace {
 constexpr size_t kTracksKept = 8;  // an hour's track is 2.9 MB
+constexpr int kTrackerNiceness = 10;
 }  // namespace
 
 void F0Tracker::Request(std::shared_ptr<const Signal> signal, int rate, uint64_t signalVersion) {
@@ -69,6 +73,9 @@ bool F0Tracker::WaitFor(uint64_t signalVersion, std::chrono::milliseconds timeou
 }
 
 void F0Tracker::Run() {
+  // Below the requests: on two cores a drag should not wait for the
+  // track's computation (on Linux the niceness is the thread's own).
+  setpriority(PRIO_PROCESS, id_t(gettid()), kTrackerNiceness);
   std::unique_lock<std::mutex> hold(lock_);
   while (true) {
     changed_.wait(hold, [&] { return stopping_ || pending_; });
