@@ -3,8 +3,11 @@
 // those of the resynthesis alone).
 //   stretch_benchmark quality [rate]   frames within 3% of the target F0 (measured
 //                               by autocorrelation, not by marks), frames left
-//                               at the old pitch, duration out / asked, sample
-//                               jumps and clipped samples against the input's
+//                               at the old pitch, HNR and local jitter as a
+//                               phonetics tracker measures them (input, the
+//                               same speech generated at the target, output),
+//                               duration out / asked, sample jumps and
+//                               clipped samples against the input's
 //   stretch_benchmark recording FILE.wav   the same on a 16-bit mono
 //                               recording at its rate and at half of it
 //                               (marks of the voice route, targets from

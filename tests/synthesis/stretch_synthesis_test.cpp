@@ -356,7 +356,7 @@ double MeanStep(const std::vector<double>& v) {
 // not the rounded mark, says) and the whole-sample periods asked for give
 // the fractional period back even when lowering spreads their rounding
 // over more than a sample. Without both, consecutive periods differed by
-// 0.14 to 0.36 samples, and the autocorrelation peak fell by 5 to 8 dB.
+// 0.14 to 0.36 samples, and the autocorrelation peak fell by 4 to 9 dB.
 TEST_F(StretchSynthesis, SteadyVowelStaysPeriodicWhenLoweredRaisedOrShortened) {
   const SteadyVowel vowel = MakeSteadyVowel();
   LoadSignal(vowel.speech.samples, 1, kRate);
