@@ -107,6 +107,23 @@ TEST_F(CliPieces, JoinedElementsCoverTheFileAsOneTableWould) {
   ExpectJoinedLikeOneTable(JsonElements(internal.out), JsonElements(whole.out), length, 0);
 }
 
+// The voice route tracks the whole file once and segments every window from
+// those marks: the joined elements are the one table's exactly, the cuts
+// leaving no trace.
+TEST_F(CliPieces, VoiceRouteJoinsExactlyTheOneTable) {
+  RunResult run = RunTalvox({"analyze", dir.File("in.wav"), "--json", "--marks", "voice"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("pieces cut in silences"), std::string::npos) << run.err;
+  const std::vector<Element> joined = JsonElements(run.out);
+  ASSERT_EQ(joined.size(), oneTable.size());
+  for (size_t i = 0; i < joined.size(); i++) {
+    EXPECT_EQ(joined[i].desc, oneTable[i].desc) << i;
+    EXPECT_EQ(joined[i].start, oneTable[i].start) << i;
+    EXPECT_EQ(joined[i].end, oneTable[i].end) << i;
+    EXPECT_EQ(joined[i].marks, oneTable[i].marks) << i;
+  }
+}
+
 TEST_F(CliPieces, PeakFilesAreWrittenPerPieceOnlyWhenAskedFor) {
   RunResult refused = RunTalvox({"analyze", dir.File("in.wav"), "-o", dir.File("in.peaks")});
   EXPECT_EQ(refused.status, 1);
