@@ -51,6 +51,7 @@ TEST(VoiceLanes, DotProductsMatchTheEightScalarSums) {
       const double direct = DirectDot(a, b, n);
       EXPECT_EQ(Bits(talvox::Dot(a, b, n)), Bits(direct));
       EXPECT_EQ(Bits(talvox::dot_lanes::Sum(a, b, n)), Bits(direct));
+      EXPECT_EQ(Bits(talvox::dot_lanes::NarrowSum(a, b, n)), Bits(direct));
       if (talvox::dot_lanes::HasAvx()) {
         EXPECT_EQ(Bits(talvox::dot_lanes::WideSum(a, b, n)), Bits(direct));
       }
