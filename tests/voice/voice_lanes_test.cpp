@@ -3,10 +3,13 @@
 // alignment and order, with and without the wide registers.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <vector>
 
+#include "voice/closure_path.h"
 #include "voice/dot_product.h"
 #include "voice/lp_residual.h"
 
@@ -85,6 +88,64 @@ TEST(VoiceLanes, InverseFilterMatchesTheScalarRecurrence) {
           double e = x[t];
           for (int32_t k = 1; k <= order && k <= t; ++k) e += a[k] * x[t - k];
           ASSERT_EQ(Bits(got[t]), Bits(static_cast<float>(e))) << t;
+        }
+      }
+    }
+  }
+}
+
+// The candidate pulses against the scan over every sample of each peak's
+// reach in double: smooth pulses, noise, plateaus of equal values (ties go
+// to the earlier sample), both polarities, short and long periods, a
+// non-number (which never wins nor blocks), and the shortest residuals.
+std::vector<int32_t> DirectPeaks(const talvox::ClosureSearch& s) {
+  std::vector<int32_t> peaks;
+  const float* e = s.residual;
+  const double sign = s.polarity >= 0 ? 1.0 : -1.0;
+  const int32_t shortest = std::max(1, static_cast<int32_t>(0.0004 * s.rate));
+  for (int32_t t = 1; t + 1 < s.length; ++t) {
+    const double v = sign * e[t];
+    if (!(v > 0 && v > sign * e[t - 1] && v >= sign * e[t + 1])) continue;
+    const int32_t reach = std::max(shortest, static_cast<int32_t>(s.PeriodAt(t) / 6));
+    bool largest = true;
+    for (int32_t k = std::max(0, t - reach); k <= std::min(s.length - 1, t + reach); ++k) {
+      if (k != t && (sign * e[k] > v || (sign * e[k] == v && k < t))) largest = false;
+    }
+    if (largest) peaks.push_back(t);
+  }
+  return peaks;
+}
+
+TEST(VoiceLanes, CandidatePulsesMatchTheScanOfEveryReach) {
+  std::mt19937 random(5);
+  std::normal_distribution<float> noise(0.0f, 1.0f);
+  for (float period : {8.0f, 60.0f, 200.0f}) {
+    for (int32_t length : {1, 2, 3, 4, 17, 5000}) {
+      for (bool plateaus : {false, true}) {
+        std::vector<float> e(static_cast<size_t>(length));
+        for (int32_t t = 0; t < length; ++t) {
+          const float pulse = std::fmod(static_cast<float>(t), period) < 1.0f ? 8.0f : 0.0f;
+          e[t] = pulse + noise(random);
+          if (plateaus) e[t] = std::round(e[t]);  // many equal neighbours
+        }
+        if (length > 100) e[50] = std::numeric_limits<float>::quiet_NaN();
+        std::vector<float> periods(static_cast<size_t>(length / 16 + 1));
+        for (size_t i = 0; i < periods.size(); ++i) periods[i] = period * (1.0f + 0.3f * std::sin(0.01f * i));
+        for (int32_t polarity : {1, -1}) {
+          SCOPED_TRACE(testing::Message() << period << " " << length << " " << plateaus << " " << polarity);
+          talvox::ClosureSearch search;
+          search.residual = e.data();
+          search.length = length;
+          search.rate = 16000;
+          search.polarity = polarity;
+          search.periods = periods.data();
+          search.periodCount = static_cast<int32_t>(periods.size());
+          search.periodStep = 16;
+          const std::vector<int32_t> direct = DirectPeaks(search);
+          EXPECT_EQ(talvox::DominantPeaks(search), direct);
+          if (length == 5000) {
+            EXPECT_GT(direct.size(), 10u);
+          }
         }
       }
     }
