@@ -20,6 +20,7 @@ from ._lib import TvxDocument, TvxElement, i32, raw
 HIGHEST_MARK_RATE = 16000  # the internal route's marks hold steady up to here
 _INT16_INTERLEAVED = 3
 _HIGH_QUALITY = 4
+_NO_DITHER = 8  # 16-bit output is otherwise dithered from a seed that changes each run
 
 
 class _IoSpec(ctypes.Structure):
@@ -70,6 +71,7 @@ def decimate(samples, factor):
     out = np.zeros(samples.shape[0] // factor + 2, dtype=np.int16)
     made = ctypes.c_size_t(0)
     io = _lib().soxr_io_spec(_INT16_INTERLEAVED, _INT16_INTERLEAVED)
+    io.flags |= _NO_DITHER
     quality = _lib().soxr_quality_spec(_HIGH_QUALITY, 0)
     error = _lib().soxr_oneshot(float(factor), 1.0, 1, samples.ctypes.data, samples.shape[0], None,
                                 out.ctypes.data, out.shape[0], ctypes.byref(made),

@@ -145,11 +145,6 @@ def test_formats_it_cannot_write_are_refused_before_writing(tmp_path):
     assert audio.format_for("a.mp3") == audio.CONTAINERS["mp3"]
 
 
-# Seen to differ by one mark in about half of the runs on one machine while
-# a file analysed by hand gives equal marks every time: not yet explained,
-# so reported rather than hidden, and not allowed to fail the whole run.
-@pytest.mark.xfail(reason="CLI and Python 96 kHz internal marks differ by one in some runs (under study)",
-                   strict=False)
 def test_high_rates_give_the_marks_of_the_command(tmp_path, no_document):
     """Python and the talvox command place the same internal marks at 96 kHz,
     each a multiple of the decimation factor."""

@@ -14,6 +14,11 @@ constexpr float kFrequencyWeight = 1.0f;
 constexpr float kVoicingTransition = 0.25f;
 // Added to the unvoiced cost; positive favours voicing.
 constexpr float kVoicingBias = 0.0f;
+// Cost per octave of period above the shortest searched: in noise, the
+// correlation at twice the period of a high voice often equals the one at
+// the period itself, and the lag weight alone is too slight over a range
+// of short periods.
+constexpr float kOctaveCost = 0.03f;
 constexpr int32_t kMaxStates = 7;  // six candidates and "unvoiced"
 constexpr float kInfinite = std::numeric_limits<float>::max() / 4;
 
@@ -29,7 +34,8 @@ int32_t FrameStates(const CorrelationFrames& frames, int32_t f, float minLag, fl
   for (int32_t c = frames.first[f]; c < frames.first[f + 1] && count < kMaxStates; ++c) {
     const LagCandidate& k = frames.candidates[c];
     if (k.lag < minLag || k.lag > maxLag) continue;
-    states[count++] = {k.lag, 1.0f - k.strength * (1.0f - kLagWeight * k.lag / longestLag)};
+    const float weighted = k.strength * (1.0f - kLagWeight * k.lag / longestLag);
+    states[count++] = {k.lag, 1.0f - weighted + kOctaveCost * std::log2(k.lag / minLag)};
   }
   return count;
 }

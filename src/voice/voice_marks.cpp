@@ -6,19 +6,21 @@
 #include "voice/closure_path.h"
 #include "voice/decimation.h"
 #include "voice/lp_residual.h"
+#include "voice/run_ends.h"
 
 namespace talvox {
 
 namespace {
-// The residual is computed at no more than this rate: its pulses are then
-// still placed to a few hundredths of a millisecond.
-constexpr double kHighestMarkRate = 24000.0;
+// The residual is computed at no more than this rate: the closure pulses
+// stand out of noise best in the band where voiced speech has most of its
+// power, and interpolation still places them to a few hundredths of a
+// millisecond.
+constexpr double kHighestMarkRate = 6000.0;
 // Prediction order: two per kHz of bandwidth plus a few for the glottal
 // and radiation tilt.
 constexpr double kOrderPerKilohertz = 1.0;
 constexpr int32_t kExtraOrder = 4;
 constexpr int32_t kLowestOrder = 8;
-constexpr int32_t kHighestOrder = 30;
 // Voiced runs closer than this many frames are one; shorter runs are noise.
 constexpr int32_t kBridgedGapFrames = 2;
 constexpr int32_t kShortestRunFrames = 3;
@@ -33,44 +35,7 @@ struct RunMarks {
 int32_t OrderFor(double rate) {
   const int32_t order =
       static_cast<int32_t>(std::lround(kOrderPerKilohertz * rate / 1000.0)) + kExtraOrder;
-  return std::clamp(order, kLowestOrder, kHighestOrder);
-}
-
-// The residual smoothed over about this time: the closure pulse lasts about
-// as long, the noise around it does not add up.
-constexpr double kSmoothingSeconds = 0.00025;
-
-std::vector<float> SmoothedResidual(std::vector<float> e, double rate) {
-  const int32_t half = static_cast<int32_t>(kSmoothingSeconds * rate / 2);
-  if (half < 1 || e.size() < 3) return e;
-  std::vector<float> out(e.size());
-  const int32_t n = static_cast<int32_t>(e.size());
-  for (int32_t t = 0; t < n; ++t) {
-    const int32_t lo = std::max(0, t - half);
-    const int32_t hi = std::min(n - 1, t + half);
-    float sum = 0;
-    for (int32_t k = lo; k <= hi; ++k) sum += e[k];
-    out[t] = sum;
-  }
-  return out;
-}
-
-// Pulses at a run's ends fainter than this share of the run's typical pulse
-// are the voice fading in or out, not cycles a laryngograph would show.
-constexpr double kFaintestEdgePulse = 0.05;
-
-void TrimFaintEnds(std::vector<ChosenClosure>& closures) {
-  if (closures.size() < 3) return;
-  std::vector<double> pulses;
-  for (const ChosenClosure& c : closures) pulses.push_back(c.pulse);
-  std::nth_element(pulses.begin(), pulses.begin() + static_cast<std::ptrdiff_t>(pulses.size() / 2),
-                   pulses.end());
-  const double faint = kFaintestEdgePulse * pulses[pulses.size() / 2];
-  size_t first = 0, last = closures.size();
-  while (first < last && closures[first].pulse < faint) ++first;
-  while (last > first && closures[last - 1].pulse < faint) --last;
-  closures = std::vector<ChosenClosure>(closures.begin() + static_cast<std::ptrdiff_t>(first),
-                                        closures.begin() + static_cast<std::ptrdiff_t>(last));
+  return std::max(order, kLowestOrder);
 }
 
 double PeriodNear(const VoiceTrack& track, double sample, const FrameRun& run) {
@@ -111,6 +76,7 @@ std::vector<int32_t> VoiceMarks(const int16_t* samples, int32_t length, int32_t 
   const double markRate = static_cast<double>(sampleRate) / factor;
   const int32_t order = OrderFor(markRate);
   std::vector<RunMarks> found(runs.size());
+  const double floorPower = NoiseFloorPower(samples, length, sampleRate);
   double skew = 0;
   for (size_t r = 0; r < runs.size(); ++r) {
     const FrameRun& run = runs[r];
@@ -126,8 +92,7 @@ std::vector<int32_t> VoiceMarks(const int16_t* samples, int32_t length, int32_t 
     const int64_t first = start - leadIn * factor;
     const int32_t count = static_cast<int32_t>((end - first) / factor);
     const std::vector<float> x = DecimateLinearPhase(samples, length, first, count, factor);
-    const std::vector<float> e =
-        SmoothedResidual(PredictionResidual(x.data(), count, markRate, order), markRate);
+    const std::vector<float> e = PredictionResidual(x.data(), count, markRate, order);
     double power = 0;
     for (int32_t t = static_cast<int32_t>(leadIn); t < count; ++t)
       power += static_cast<double>(e[t]) * e[t];
@@ -150,11 +115,12 @@ std::vector<int32_t> VoiceMarks(const int16_t* samples, int32_t length, int32_t 
     search.periodCount = static_cast<int32_t>(periods.size());
     search.periodStep = PeriodStep(markRate);
     auto toSamples = [&](std::vector<ChosenClosure> closures, std::vector<int32_t>& out) {
-      TrimFaintEnds(closures);
+      TrimFaintPulses(closures);
       for (const ChosenClosure& c : closures) {
         const int64_t at = start + std::llround(c.position * factor);
         if (at >= 0 && at < length) out.push_back(static_cast<int32_t>(at));
       }
+      TrimQuietCycles(samples, length, floorPower, out);
     };
     search.polarity = 1;
     toSamples(ChooseClosures(search), found[r].positive);

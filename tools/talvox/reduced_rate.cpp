@@ -20,6 +20,9 @@ std::vector<int16_t> Decimate(const int16_t* samples, int32_t length, int factor
   std::vector<int16_t> out(size_t(length) / size_t(factor) + 2);
   size_t made = 0;
   soxr_io_spec_t io = soxr_io_spec(SOXR_INT16_I, SOXR_INT16_I);
+  // Without this, 16-bit output is dithered from a seed that changes with
+  // every run, and the same file would get different marks each time.
+  io.flags |= SOXR_NO_DITHER;
   soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
   soxr_error_t error = soxr_oneshot(double(factor), 1.0, 1, samples, size_t(length), nullptr, out.data(), out.size(),
                                     &made, &io, &quality, nullptr);

@@ -1,0 +1,85 @@
+// The trimming of a voiced run's ends, on signals built by hand: strong
+// cycles, then cycles of noise only or of a fading voice.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "voice/run_ends.h"
+
+namespace {
+
+constexpr int32_t kRate = 16000;
+constexpr int32_t kPeriod = 100;
+
+// Cycles of a decaying pulse at `amplitudes`, one per period from sample
+// kPeriod on, over white noise of `noiseRms`; the marks at each cycle start.
+struct Built {
+  std::vector<int16_t> samples;
+  std::vector<int32_t> marks;
+};
+
+Built Cycles(const std::vector<double>& amplitudes, double noiseRms, int32_t pause) {
+  Built b;
+  const int32_t length = 2 * pause + kPeriod * static_cast<int32_t>(amplitudes.size());
+  std::vector<double> x(static_cast<size_t>(length), 0.0);
+  std::mt19937 rng(7);
+  std::normal_distribution<double> noise(0.0, noiseRms);
+  for (double& v : x) v = noiseRms > 0 ? noise(rng) : 0.0;
+  for (size_t k = 0; k < amplitudes.size(); ++k) {
+    const int32_t at = pause + kPeriod * static_cast<int32_t>(k);
+    b.marks.push_back(at);
+    for (int32_t t = 0; t < kPeriod; ++t) x[at + t] += amplitudes[k] * std::exp(-t / 15.0);
+  }
+  for (double v : x) b.samples.push_back(static_cast<int16_t>(std::lround(v)));
+  return b;
+}
+
+TEST(RunEnds, CyclesOfNoiseAtEitherEndGoAndTheVoiceStays) {
+  // Two marks the search put into the pause before the voice and three
+  // after it: cycles that hold nothing but the noise.
+  std::vector<double> amplitudes = {0, 0};
+  for (int k = 0; k < 20; ++k) amplitudes.push_back(16000);
+  for (int k = 0; k < 3; ++k) amplitudes.push_back(0);
+  Built b = Cycles(amplitudes, 300, 4000);
+  const double floor = talvox::NoiseFloorPower(b.samples.data(),
+                                               static_cast<int32_t>(b.samples.size()), kRate);
+  EXPECT_NEAR(floor, 300.0 * 300.0, 0.05 * 300.0 * 300.0);
+  const std::vector<int32_t> voiced(b.marks.begin() + 2, b.marks.begin() + 22);
+  talvox::TrimQuietCycles(b.samples.data(), static_cast<int32_t>(b.samples.size()), floor,
+                          b.marks);
+  EXPECT_EQ(b.marks, voiced);
+}
+
+TEST(RunEnds, AFadingVoiceInSilenceKeepsItsAudibleCycles) {
+  // No noise: the fading cycles keep their marks down to a small share of
+  // the run's power, and only the last, nearly silent one goes.
+  std::vector<double> amplitudes(20, 8000);
+  for (double a : {4000.0, 2000.0, 1000.0, 200.0}) amplitudes.push_back(a);
+  Built b = Cycles(amplitudes, 0, 4000);
+  const std::vector<int32_t> kept(b.marks.begin(), b.marks.end() - 1);
+  talvox::TrimQuietCycles(b.samples.data(), static_cast<int32_t>(b.samples.size()), 0.0,
+                          b.marks);
+  EXPECT_EQ(b.marks, kept);
+}
+
+TEST(RunEnds, MarksNearTheSignalsEndsStayInsideIt) {
+  // The last cycle reaches one period beyond the last mark: clipped at the
+  // signal's end, never read past it.
+  std::vector<int16_t> samples(250, 1000);
+  std::vector<int32_t> marks = {0, 100, 200};
+  talvox::TrimQuietCycles(samples.data(), static_cast<int32_t>(samples.size()), 0.0, marks);
+  EXPECT_EQ(marks, (std::vector<int32_t>{0, 100, 200}));
+}
+
+TEST(RunEnds, FaintPulsesAtTheEndsGo) {
+  std::vector<talvox::ChosenClosure> closures;
+  for (double p : {0.01, 0.5, 1.0, 1.0, 0.02, 1.0, 0.9, 0.02, 0.01}) closures.push_back({0, p});
+  talvox::TrimFaintPulses(closures);
+  ASSERT_EQ(closures.size(), 6u);  // the faint one inside the run stays
+  EXPECT_EQ(closures.front().pulse, 0.5);
+  EXPECT_EQ(closures.back().pulse, 0.9);
+}
+
+}  // namespace
