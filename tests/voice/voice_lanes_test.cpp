@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "voice/closure_path.h"
+#include "voice/decimation.h"
 #include "voice/dot_product.h"
 #include "voice/lp_residual.h"
 
@@ -146,6 +147,31 @@ TEST(VoiceLanes, CandidatePulsesMatchTheScanOfEveryReach) {
           if (length == 5000) {
             EXPECT_GT(direct.size(), 10u);
           }
+        }
+      }
+    }
+  }
+}
+
+// The linear-phase reduction four outputs at a time against each output
+// computed alone (one output takes the one-output loop), near both ends
+// (where the signal's outside counts as 0) and inside.
+TEST(VoiceLanes, ReductionFourAtATimeMatchesEachOutputAlone) {
+  std::mt19937 random(3);
+  std::uniform_int_distribution<int> sample(-32768, 32767);
+  std::vector<int16_t> x(3001);
+  for (int16_t& v : x) v = static_cast<int16_t>(sample(random));
+  const int32_t n = static_cast<int32_t>(x.size());
+  for (int32_t factor : {1, 2, 3, 4, 8}) {
+    for (int64_t first : {-40, 0, 7, 200}) {
+      for (int32_t count : {1, 3, 4, 5, 37, (n - 7) / factor}) {
+        SCOPED_TRACE(testing::Message() << factor << " " << first << " " << count);
+        const std::vector<float> all = talvox::DecimateLinearPhase(x.data(), n, first, count, factor);
+        ASSERT_EQ(all.size(), static_cast<size_t>(count));
+        for (int32_t k = 0; k < count; ++k) {
+          const std::vector<float> one =
+              talvox::DecimateLinearPhase(x.data(), n, first + int64_t{k} * factor, 1, factor);
+          ASSERT_EQ(Bits(all[k]), Bits(one[0])) << k;
         }
       }
     }
