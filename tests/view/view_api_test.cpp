@@ -4,11 +4,16 @@
 #include <httplib.h>
 
 #include <cstring>
+#include <fstream>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <thread>
 
+#include "annotation_tiers.h"
 #include "editor_document.h"
+#include "interval_f0.h"
 #include "test_support.h"
+#include "textgrid.h"
 #include "view_server.h"
 
 namespace tvx::view {
@@ -37,7 +42,8 @@ class ViewApiTest : public talvox::test::DocumentTest {
     talvox::test::LoadSignal(signal, 1, kRate);
     ASSERT_GT(CalculatePitch(GetDataBuffer(0), GetWaveLength(), kRate), 10);
     ASSERT_GE(GetElementNum(), 3);
-    document_ = std::make_unique<EditorDocument>(DocumentPaths{dir_.File("in.wav"), dir_.File("in.peaks"), "in.wav"});
+    document_ = std::make_unique<EditorDocument>(
+        DocumentPaths{dir_.File("in.wav"), dir_.File("in.peaks"), "in.wav", dir_.File("in.TextGrid")});
     server_ = std::make_unique<ViewServer>(*document_, std::string(32, 'c'));
     port_ = server_->Bind(0);
     thread_ = std::thread([this] { server_->Run(); });
@@ -93,6 +99,67 @@ class ViewApiTest : public talvox::test::DocumentTest {
     EXPECT_EQ(result->status, 400) << route << " " << body.dump() << ": " << result->body;
     EXPECT_EQ(document_->Version(), version);
   }
+  // The served marks of a stretch, unpacked.
+  struct ServedMarks {
+    int32_t inside = 0, step = 0;
+    std::vector<int32_t> peaks, starts, ends, periods;
+    std::vector<float> modified;
+    size_t bytes = 0;
+  };
+  ServedMarks GetMarks(const std::string& query) {
+    ServedMarks m;
+    auto result = Get("/api/marks" + query);
+    EXPECT_TRUE(result && result->status == 200) << query << (result ? result->body : "");
+    if (!result || result->status != 200 || result->body.size() < 16) return m;
+    const std::string& body = result->body;
+    m.bytes = body.size();
+    int32_t header[4];
+    std::memcpy(header, body.data(), 16);
+    m.inside = header[0];
+    m.step = header[1];
+    size_t at = 16;
+    auto take = [&](auto& into, size_t n) {
+      into.resize(n);
+      EXPECT_LE(at + 4 * n, body.size());
+      if (n == 0 || at + 4 * n > body.size()) return;
+      std::memcpy(into.data(), body.data() + at, 4 * n);
+      at += 4 * n;
+    };
+    take(m.peaks, size_t(header[2]));
+    for (auto* list : {&m.starts, &m.ends, &m.periods}) take(*list, size_t(header[3]));
+    take(m.modified, size_t(header[3]));
+    EXPECT_EQ(at, body.size());
+    return m;
+  }
+  struct ServedF0 {
+    int32_t ready = 0, current = 0, version = 0, hop = 0, first = 0, step = 0;
+    float low = 0, high = 0;
+    std::vector<float> values;
+  };
+  ServedF0 GetF0(const std::string& query) {
+    ServedF0 f;
+    auto result = Get("/api/f0" + query);
+    EXPECT_TRUE(result && result->status == 200) << query << (result ? result->body : "");
+    if (!result || result->status != 200 || result->body.size() < 36) return f;
+    int32_t header[7];
+    std::memcpy(header, result->body.data(), 28);
+    f.ready = header[0], f.current = header[1], f.version = header[2], f.hop = header[3], f.first = header[4],
+    f.step = header[5];
+    std::memcpy(&f.low, result->body.data() + 28, 4);
+    std::memcpy(&f.high, result->body.data() + 32, 4);
+    EXPECT_EQ(result->body.size(), 36u + 4u * size_t(header[6]));
+    f.values.resize(size_t(header[6]));
+    if (!f.values.empty()) std::memcpy(f.values.data(), result->body.data() + 36, 4 * f.values.size());
+    return f;
+  }
+  // The voice tracker's frames of the wave buffer, every 5 ms.
+  static std::vector<float> DirectTrack() {
+    int32_t frames = _CalculateF0Track(GetDataBuffer(0), GetWaveLength(), kRate, 0, 0, 80, nullptr, 0);
+    std::vector<float> f0(size_t(std::max(frames, 0)));
+    _CalculateF0Track(GetDataBuffer(0), GetWaveLength(), kRate, 0, 0, 80, f0.data(), frames);
+    return f0;
+  }
+
   int32_t VoicedElement() {
     auto elements = document_->Elements();
     for (size_t i = 0; i < elements.size(); i++)
@@ -155,14 +222,15 @@ TEST_F(ViewApiTest, ReadsDescribeTheDocument) {
   int32_t count = GetFullPeaks(&peaks);
   json marks = GetJson("/api/marks?format=json");
   EXPECT_EQ(marks["peaks"].get<std::vector<int32_t>>(), std::vector<int32_t>(peaks, peaks + count));
-  auto binary = Get("/api/marks");
-  ASSERT_EQ(binary->body.size(), 4u + 4u * count + 3u * 4u * (count - 1));
-  int32_t stored;
-  std::memcpy(&stored, binary->body.data(), 4);
-  EXPECT_EQ(stored, count);
-  float f0;  // the first voiced interval's F0, a 128-sample period
-  std::memcpy(&f0, binary->body.data() + 4 + 8 * count - 4 + 4 * 5, 4);
-  EXPECT_NEAR(f0, kRate / 128.0, 3.0);
+  // The binary marks of the whole signal: every mark and interval.
+  ServedMarks all = GetMarks("");
+  EXPECT_EQ(all.inside, count);
+  EXPECT_EQ(all.step, 1);
+  EXPECT_EQ(all.peaks, std::vector<int32_t>(peaks, peaks + count));
+  ASSERT_EQ(all.starts.size(), size_t(count - 1));
+  EXPECT_EQ(all.ends.back(), peaks[count - 1]);
+  // The first voiced interval's modified F0: a 128-sample period.
+  EXPECT_NEAR(all.modified[5], kRate / 128.0, 3.0);
 
   // Waveform columns: min and max of each column's samples.
   auto wave = Get("/api/wave?from=100&to=1100&columns=10");
@@ -397,7 +465,6 @@ TEST_F(ViewApiTest, SavingWritesWhatTheLibraryReadsBack) {
   Table saved = Now();
   EXPECT_EQ(json::parse(Post("/api/save/peaks", json::object())->body)["saved"], dir_.File("in.peaks"));
   EXPECT_EQ(json::parse(Post("/api/save/wave", json::object())->body)["saved"], dir_.File("in.wav"));
-  EXPECT_EQ(Post("/api/save/textgrid", json::object())->status, 501);
   InitTalvox();
   ASSERT_EQ(ReadWaveFile(1, dir_.File("in.wav").c_str(), 0, 0), 1);
   ASSERT_EQ(ReadPeaks(dir_.File("in.peaks").c_str()), 1);
@@ -405,6 +472,205 @@ TEST_F(ViewApiTest, SavingWritesWhatTheLibraryReadsBack) {
   EXPECT_TRUE(loaded.elements == saved.elements);
   EXPECT_EQ(loaded.peaks, saved.peaks);
   EXPECT_EQ(loaded.samples, saved.samples);
+}
+
+// The F0 the page draws is the library's voice tracker over the signal as
+// it is now; it is recomputed after changes of the samples only, and each
+// answer says whether the track is of the present signal.
+TEST_F(ViewApiTest, F0IsTheVoiceTrackOfThePresentSignal) {
+  ASSERT_TRUE(document_->WaitForF0(std::chrono::seconds(30)));
+  auto whole = [] { return "?from=0&to=" + std::to_string(GetWaveLength()) + "&columns=16384"; };
+  ServedF0 f0 = GetF0(whole());
+  EXPECT_TRUE(f0.ready);
+  EXPECT_TRUE(f0.current);
+  EXPECT_EQ(f0.hop, 80);
+  EXPECT_EQ(f0.first, 0);
+  EXPECT_EQ(f0.step, 1);
+  std::vector<float> direct = DirectTrack();
+  EXPECT_EQ(f0.values, direct);
+  // The two voiced stretches: periods of 128 and 100 samples.
+  EXPECT_NEAR(f0.values[(3200 + 4000) / 80], kRate / 128.0, 2.0);
+  EXPECT_NEAR(f0.values[(14400 + 4000) / 80], kRate / 100.0, 2.0);
+  EXPECT_EQ(f0.values[1000 / 80], 0.0f);  // the leading silence
+  EXPECT_GT(f0.low, 100.0f);
+  EXPECT_LT(f0.high, 200.0f);
+  EXPECT_GE(f0.high, f0.low);
+  // A stretch, thinned to two frames a column.
+  ServedF0 part = GetF0("?from=8000&to=16000&columns=10");
+  EXPECT_EQ(part.first, 100);
+  EXPECT_EQ(part.step, 5);
+  for (size_t k = 0; k < part.values.size(); k++) EXPECT_EQ(part.values[k], direct[100 + 5 * k]) << k;
+
+  // Marks and pitch leave the signal, and so the track, as they were.
+  json info = GetJson("/api/info");
+  uint64_t signalVersion = info["signalVersion"];
+  std::vector<int32_t> peaks = document_->Peaks();
+  json move = {{"from", peaks[10]}, {"to", peaks[10] + 5}, {"scale", 1.0}, {"snap", "none"}};
+  ASSERT_EQ(Post("/api/mark/move", move)->status, 200);
+  info = GetJson("/api/info");
+  EXPECT_EQ(info["signalVersion"], signalVersion);
+  EXPECT_TRUE(info["f0Current"]);
+  EXPECT_TRUE(GetF0(whole()).current);
+
+  // A cut changes the samples: the answer says whether its track is done
+  // yet, and once it is, it is the track of the cut signal.
+  ASSERT_EQ(Post("/api/edit/cut", {{"from", 4000}, {"to", 6000}})->status, 200);
+  info = GetJson("/api/info");
+  EXPECT_EQ(info["signalVersion"], signalVersion + 1);
+  ServedF0 soon = GetF0(whole());
+  EXPECT_EQ(bool(soon.current), uint64_t(soon.version) == signalVersion + 1);
+  ASSERT_TRUE(document_->WaitForF0(std::chrono::seconds(30)));
+  ServedF0 cut = GetF0(whole());
+  EXPECT_TRUE(cut.current);
+  EXPECT_EQ(uint64_t(cut.version), signalVersion + 1);
+  EXPECT_EQ(cut.values, DirectTrack());
+  EXPECT_EQ(cut.values.size(), size_t((GetWaveLength() - 1) / 80 + 1));
+  // Undo brings the first signal back, and with it its track at once;
+  // redo the cut one's.
+  ASSERT_EQ(Post("/api/undo", json::object())->status, 200);
+  ServedF0 undone = GetF0(whole());
+  EXPECT_TRUE(undone.current);
+  EXPECT_EQ(uint64_t(undone.version), signalVersion + 2);
+  EXPECT_EQ(undone.values, direct);
+  ASSERT_EQ(Post("/api/redo", json::object())->status, 200);
+  ServedF0 redone = GetF0(whole());
+  EXPECT_TRUE(redone.current);
+  EXPECT_EQ(uint64_t(redone.version), signalVersion + 3);
+  EXPECT_EQ(redone.values, cut.values);
+  // A paste makes a signal never tracked before.
+  ASSERT_EQ(Post("/api/edit/paste", {{"from", 100}, {"to", 100}})->status, 200);
+  ASSERT_TRUE(document_->WaitForF0(std::chrono::seconds(30)));
+  EXPECT_EQ(GetF0(whole()).values, DirectTrack());
+}
+
+// The tracker takes the newest request and gives the track of the samples
+// it was handed, whatever happens to the library's buffer meanwhile.
+TEST_F(ViewApiTest, TheTrackerWorksOnItsOwnCopy) {
+  auto signal = std::make_shared<const Signal>(Signal{{GetDataBuffer(0), GetDataBuffer(0) + GetWaveLength()}});
+  std::vector<float> direct = DirectTrack();
+  F0Tracker tracker(F0Options{});
+  EXPECT_EQ(tracker.Latest(), nullptr);
+  tracker.Request(std::make_shared<const Signal>(Signal{std::vector<int16_t>(4000, 0)}), kRate, 3);
+  tracker.Request(signal, kRate, 4);
+  ASSERT_EQ(DelSpeech(0, 9999), 1);  // the wave buffer changes under it
+  ASSERT_TRUE(tracker.WaitFor(4, std::chrono::seconds(30)));
+  std::shared_ptr<const TrackedF0> latest = tracker.Latest();
+  EXPECT_EQ(latest->signalVersion, 4u);
+  EXPECT_EQ(latest->track.f0, direct);
+  EXPECT_FALSE(tracker.WaitFor(5, std::chrono::milliseconds(10)));
+}
+
+// A drag asks for the marks of the visible stretch only: the marks inside
+// with a neighbour each side, and the intervals between them with the F0
+// of their modified pitch as the whole table gives it.
+TEST_F(ViewApiTest, MarksOfAStretchAreASliceOfTheTable) {
+  std::vector<int32_t> peaks = document_->Peaks();
+  std::vector<int32_t> periods = document_->ModifiedPitch();
+  for (size_t j = 0; j < periods.size(); j += 3) periods[j] += 11;
+  ASSERT_EQ(SetModifiedPitch(periods.data()), 1);
+  periods.resize(peaks.size() - 1);
+  std::vector<double> modified = IntervalF0(peaks, periods, kRate);
+  int32_t from = peaks[20] - 3, to = peaks[40] + 1;
+  ServedMarks m = GetMarks("?from=" + std::to_string(from) + "&to=" + std::to_string(to) + "&columns=1000");
+  EXPECT_EQ(m.inside, 21);
+  EXPECT_EQ(m.step, 1);
+  EXPECT_EQ(m.peaks, std::vector<int32_t>(peaks.begin() + 19, peaks.begin() + 42));
+  ASSERT_EQ(m.starts.size(), 22u);
+  for (size_t k = 0; k < m.starts.size(); k++) {
+    EXPECT_EQ(m.starts[k], peaks[19 + k]);
+    EXPECT_EQ(m.ends[k], peaks[20 + k]);
+    EXPECT_EQ(m.periods[k], periods[19 + k]);
+    EXPECT_EQ(m.modified[k], float(modified[19 + k])) << k;
+  }
+  EXPECT_LT(m.bytes, 16u + 4 * 23 + 16 * 22 + 1);
+  // The whole signal in 10 columns: every step-th interval, no marks.
+  ServedMarks thin = GetMarks("?from=0&to=" + std::to_string(GetWaveLength()) + "&columns=10");
+  EXPECT_EQ(thin.inside, int32_t(peaks.size()));
+  EXPECT_EQ(thin.step, int32_t((peaks.size() - 1) / 20));
+  EXPECT_TRUE(thin.peaks.empty());
+  for (size_t k = 0; k < thin.starts.size(); k++) {
+    EXPECT_EQ(thin.starts[k], peaks[k * size_t(thin.step)]);
+    EXPECT_EQ(thin.modified[k], float(modified[k * size_t(thin.step)]));
+  }
+  // Before the first mark and past the last: the neighbours only.
+  ServedMarks before = GetMarks("?from=0&to=" + std::to_string(peaks[0]) + "&columns=100");
+  EXPECT_EQ(before.inside, 0);
+  EXPECT_EQ(before.peaks, std::vector<int32_t>{peaks[0]});
+  EXPECT_TRUE(before.starts.empty());
+  auto bad = Get("/api/marks?from=10&to=5&columns=3");
+  EXPECT_EQ(bad->status, 400);
+}
+
+// A pitch target dragged up or down: the interval holding it gets the new
+// period, the others keep theirs, and the resynthesis follows.
+TEST_F(ViewApiTest, MovingAPitchTargetSetsItsIntervalsPeriod) {
+  int32_t v = VoicedElement();
+  int32_t start, end;
+  GetElementSegment(v, &start, &end);
+  std::vector<int32_t> peaks = document_->Peaks();
+  std::vector<int32_t> before = document_->ModifiedPitch();
+  size_t j = size_t(std::upper_bound(peaks.begin(), peaks.end(), (start + end) / 2) - peaks.begin()) - 1;
+  std::string stretch = "?from=" + std::to_string(start) + "&to=" + std::to_string(end);
+  auto heard = [&] { return Get("/api/resynthesis" + stretch)->body; };
+  std::string original = heard();
+  int32_t middle = (peaks[j] + peaks[j + 1]) / 2;
+  json info = json::parse(Post("/api/pitch/move", {{"position", middle}, {"hertz", 90.0}})->body);
+  EXPECT_EQ(info["undoLabel"], "move pitch target");
+  std::vector<int32_t> after = document_->ModifiedPitch();
+  for (size_t k = 0; k < after.size(); k++) EXPECT_EQ(after[k], k == j ? int32_t(kRate / 90.0) : before[k]) << k;
+  EXPECT_NE(heard(), original);
+  ServedMarks m = GetMarks("?from=" + std::to_string(middle) + "&to=" + std::to_string(middle + 1) + "&columns=10");
+  ASSERT_EQ(m.starts.size(), 1u);  // the interval holding it
+  EXPECT_EQ(m.starts[0], peaks[j]);
+  EXPECT_FLOAT_EQ(m.modified[0], float(double(kRate) / int32_t(kRate / 90.0)));  // a whole period
+  ASSERT_EQ(Post("/api/undo", json::object())->status, 200);
+  EXPECT_EQ(document_->ModifiedPitch(), before);
+  EXPECT_EQ(heard(), original);
+  ExpectRefused("/api/pitch/move", {{"position", middle}, {"hertz", 10.0}});
+  ExpectRefused("/api/pitch/move", {{"position", peaks[0] - 1}, {"hertz", 100.0}});
+  ExpectRefused("/api/pitch/move", {{"position", peaks.back()}, {"hertz", 100.0}});
+  ExpectBad("/api/pitch/move", {{"position", middle}});
+}
+
+// The TextGrid holds the elements and marks to the sample, as the exchange
+// reader gives them back; it replaces the file whole.
+TEST_F(ViewApiTest, SavedTextGridsReadBackToTheSample) {
+  ASSERT_EQ(Post("/api/description", {{"element", 1}, {"text", "ma3"}})->status, 200);
+  ASSERT_EQ(Post("/api/edit/cut", {{"from", 5000}, {"to", 7000}})->status, 200);
+  EXPECT_TRUE(GetJson("/api/info")["textGrid"]);
+  std::ofstream(dir_.File("in.TextGrid")) << "an older file, longer than the new one" << std::string(200000, 'x');
+  auto saved = Post("/api/save/textgrid", json::object());
+  ASSERT_EQ(saved->status, 200) << saved->body;
+  EXPECT_EQ(json::parse(saved->body)["saved"], dir_.File("in.TextGrid"));
+  std::stringstream text;
+  text << std::ifstream(dir_.File("in.TextGrid")).rdbuf();
+  interop::TextGrid grid = interop::ParseTextGrid(text.str());
+  const interop::Tier* elements = interop::FindTier(grid, interop::Tier::Kind::kInterval, "elements");
+  const interop::Tier* marks = interop::FindTier(grid, interop::Tier::Kind::kPoint, "marks");
+  ASSERT_TRUE(elements && marks);
+  EXPECT_EQ(interop::SecondsToSample(grid.xmax, kRate), GetWaveLength());
+  std::vector<ElementView> now = document_->Elements();
+  ASSERT_EQ(elements->intervals.size(), now.size());
+  for (size_t i = 0; i < now.size(); i++) {
+    EXPECT_EQ(interop::SecondsToSample(elements->intervals[i].xmin, kRate), now[i].start) << i;
+    EXPECT_EQ(interop::SecondsToSample(elements->intervals[i].xmax, kRate), now[i].end) << i;
+    EXPECT_EQ(elements->intervals[i].text, now[i].desc) << i;
+  }
+  EXPECT_EQ(elements->intervals[1].text, "ma3");
+  std::vector<int32_t> peaks = document_->Peaks();
+  ASSERT_EQ(marks->points.size(), peaks.size());
+  for (size_t k = 0; k < peaks.size(); k++) EXPECT_EQ(interop::SecondsToSample(marks->points[k].time, kRate), peaks[k]);
+}
+
+TEST_F(ViewApiTest, AFailedTextGridSaveSaysWhy) {
+  EditorDocument document({"", "", "x", dir_.File("missing-folder/x.TextGrid")});
+  try {
+    document.SaveTextGrid();
+    ADD_FAILURE() << "saved into a missing folder";
+  } catch (const EditRefused& error) {
+    EXPECT_NE(std::string(error.what()).find("missing-folder/x.TextGrid cannot be written"), std::string::npos)
+        << error.what();
+  }
 }
 
 }  // namespace

@@ -144,7 +144,7 @@ TEST_F(StereoDocumentTest, UndoRestoresBothChannels) {
   for (size_t i = 0; i < left.size(); i++) frames.insert(frames.end(), {left[i], int16_t(i % 300 - 150)});
   talvox::test::LoadSignal(frames, 2, 16000);
   ASSERT_GT(CalculatePitch(GetDataBuffer(0), GetWaveLength(), 16000), 5);
-  EditorDocument document({"", "", "stereo"});
+  EditorDocument document({"", "", "stereo", ""});
   auto channels = [] {
     return std::vector<std::vector<int16_t>>{{GetDataBuffer(0), GetDataBuffer(0) + GetWaveLength()},
                                              {GetDataBuffer(1), GetDataBuffer(1) + GetWaveLength()}};
@@ -166,6 +166,7 @@ TEST_F(StereoDocumentTest, UndoRestoresBothChannels) {
   // Saving needs a name.
   EXPECT_THROW(document.SaveAnnotation(), EditRefused);
   EXPECT_THROW(document.SaveWave(), EditRefused);
+  EXPECT_THROW(document.SaveTextGrid(), EditRefused);
 }
 
 }  // namespace

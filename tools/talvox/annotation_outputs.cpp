@@ -5,6 +5,7 @@
 #include <deque>
 
 #include "annotation_files.h"
+#include "annotation_tiers.h"
 #include "cli_error.h"
 #include "csv.h"
 #include "exported_f0.h"
@@ -52,22 +53,9 @@ void CheckWritable(const AnnotationOutputs& outputs) {
 namespace {
 
 interop::Tier ElementsTier(int rate, int64_t length) {
-  interop::Tier elements;
-  elements.name = "elements";
-  elements.xmax = interop::SampleToSeconds(length, rate);
-  int64_t covered = 0;
-  auto add = [&](int64_t start, int64_t end, const std::string& text) {
-    elements.intervals.push_back({interop::SampleToSeconds(start, rate), interop::SampleToSeconds(end, rate), text, 0});
-    covered = end;
-  };
-  for (const ElementRecord& element : CurrentElements()) {
-    int64_t start = std::max<int64_t>(element.start, covered), end = std::min<int64_t>(element.end, length);
-    if (end <= start) continue;  // an empty element has no interval
-    if (start > covered) add(covered, start, "");
-    add(start, end, element.desc);
-  }
-  if (covered < length) add(covered, length, "");
-  return elements;
+  std::vector<interop::SampleElement> elements;
+  for (const ElementRecord& element : CurrentElements()) elements.push_back({element.desc, element.start, element.end});
+  return interop::ElementsTier(elements, rate, length);
 }
 
 // The files hold points in ascending time, each once; marks from the
@@ -79,14 +67,7 @@ std::vector<int32_t> AscendingMarks() {
   return marks;
 }
 
-interop::Tier MarksTier(int rate, int64_t length) {
-  interop::Tier marks;
-  marks.kind = interop::Tier::Kind::kPoint;
-  marks.name = "marks";
-  marks.xmax = interop::SampleToSeconds(length, rate);
-  for (int32_t peak : AscendingMarks()) marks.points.push_back({interop::SampleToSeconds(peak, rate), "", 0});
-  return marks;
-}
+interop::Tier MarksTier(int rate, int64_t length) { return interop::MarksTier(CurrentPeaks(), rate, length); }
 
 std::string TextGridText(int rate, int64_t length, interop::TextFormat format, const interop::TierEditor* edited,
                          const UserTextGrid* user) {

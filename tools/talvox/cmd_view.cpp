@@ -1,5 +1,6 @@
 // talvox view: the speech editor in the browser, served on 127.0.0.1.
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,6 +38,8 @@ constexpr const char* kHelp =
     "options:\n"
     "  --peaks P          the annotation to load (and where 'save' writes it);\n"
     "                     without it the file is analysed and saved to IN.peaks\n"
+    "                     ('save TextGrid' writes IN.TextGrid, or IN.edited.TextGrid\n"
+    "                     when the elements came from IN.TextGrid)\n"
     "  --elements FILE    the elements from a TextGrid (or label/CSV file) in place\n"
     "                     of the analysis' (see below)\n"
     "  --port N           listen on this port (default: any free port)\n"
@@ -49,12 +52,25 @@ const std::vector<OptionSpec> kOptions = WithAnnotationInputOptions({
     {"channel", 0, true}, {"floor", 0, true}, {"ceiling", 0, true},
 });
 
-std::string PeakFileBeside(const std::string& wavePath) {
+std::string Beside(const std::string& wavePath, const char* extension) {
   std::string base = wavePath;
   size_t slash = base.rfind('/');
   size_t dot = base.rfind('.');
   if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) base.resize(dot);
-  return base + ".peaks";
+  return base + extension;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat x {}, y {};
+  return stat(a.c_str(), &x) == 0 && stat(b.c_str(), &y) == 0 && x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
+
+// IN.TextGrid, unless the elements came from that very file: its other
+// tiers are not part of the document, and saving would lose them.
+std::string TextGridBeside(const std::string& wavePath, const AnnotationInputs& annotation) {
+  std::string path = Beside(wavePath, ".TextGrid");
+  if (annotation.HasElements() && SameFile(path, annotation.elementsPath)) path = Beside(wavePath, ".edited.TextGrid");
+  return path;
 }
 
 void OpenBrowser(const std::string& url) {
@@ -84,7 +100,7 @@ int RunView(int argc, char** argv) {
   LibrarySession session;
   LoadedWave wave = LoadWave(args.Positional()[0]);
   if (channel >= wave.channels) FailFile(wave.path, "has no channel " + std::to_string(channel));
-  std::string peakPath = args.Value("peaks").value_or(PeakFileBeside(wave.path));
+  std::string peakPath = args.Value("peaks").value_or(Beside(wave.path, ".peaks"));
   if (args.Has("peaks")) {
     LoadPeakFile(peakPath, wave);
   } else {
@@ -93,7 +109,10 @@ int RunView(int argc, char** argv) {
   }
 
   std::string name = wave.path.substr(wave.path.rfind('/') == std::string::npos ? 0 : wave.path.rfind('/') + 1);
-  view::EditorDocument document({wave.path, peakPath, name});
+  view::F0Options f0;
+  f0.channel = channel;
+  f0.range = range;
+  view::EditorDocument document({wave.path, peakPath, name, TextGridBeside(wave.path, annotation)}, f0);
   view::ViewServer server(document, view::NewToken());
   try {
     server.Bind(port);

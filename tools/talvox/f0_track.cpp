@@ -25,16 +25,22 @@ std::vector<double> F0Track::VoicedBetween(int32_t start, int32_t end) const {
   return values;
 }
 
-F0Track TrackChannel(const LoadedWave& wave, int channel, VoiceRange range) {
+F0Track TrackSamples(const int16_t* samples, int32_t length, int rate, VoiceRange range) {
   F0Track track;
-  const int16_t* samples = GetDataBuffer(channel);
-  if (!samples || wave.length <= 0) return track;
-  track.hop = std::max(1, static_cast<int32_t>(std::lround(kHopSeconds * wave.rate)));
-  const int32_t frames = _CalculateF0Track(samples, wave.length, wave.rate, range.floor, range.ceiling, track.hop, nullptr, 0);
-  track.f0.assign(static_cast<size_t>(std::max(frames, 0)), 0.0f);
-  if (frames > 0)
-    _CalculateF0Track(samples, wave.length, wave.rate, range.floor, range.ceiling, track.hop, track.f0.data(), frames);
+  if (!samples || length <= 0 || rate <= 0) return track;
+  track.hop = std::max(1, static_cast<int32_t>(std::lround(kHopSeconds * rate)));
+  // The frame count is fixed by the length and the hop, so one pass of the
+  // tracker fills the track.
+  const int32_t frames = (length - 1) / track.hop + 1;
+  track.f0.assign(static_cast<size_t>(frames), 0.0f);
+  const int32_t made =
+      _CalculateF0Track(samples, length, rate, range.floor, range.ceiling, track.hop, track.f0.data(), frames);
+  track.f0.resize(static_cast<size_t>(std::clamp(made, 0, frames)));
   return track;
+}
+
+F0Track TrackChannel(const LoadedWave& wave, int channel, VoiceRange range) {
+  return TrackSamples(GetDataBuffer(channel), wave.length, wave.rate, range);
 }
 
 std::vector<double> TrackAtIntervals(const F0Track& track, const std::vector<int32_t>& peaks) {

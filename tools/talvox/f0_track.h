@@ -20,7 +20,11 @@ struct F0Track {
   std::vector<double> VoicedBetween(int32_t start, int32_t end) const;
 };
 
-// The track of a channel, frames every 5 ms.
+// The track of samples[0, length), frames every 5 ms (empty when the
+// tracker refuses the arguments).
+F0Track TrackSamples(const int16_t* samples, int32_t length, int rate, VoiceRange range);
+
+// The track of a channel of the wave buffer.
 F0Track TrackChannel(const LoadedWave& wave, int channel, VoiceRange range);
 
 // F0 at the middle of each interval between neighbouring peaks (0 where

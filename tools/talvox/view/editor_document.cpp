@@ -2,9 +2,14 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
+#include "annotation_tiers.h"
+#include "interval_f0.h"
 #include "resynthesis_route.h"
+#include "safe_write.h"
 #include "spectrogram_columns.h"
 #include "talvox.h"
 
@@ -36,7 +41,11 @@ std::vector<int16_t> Interleave(const std::vector<std::vector<int16_t>>& channel
 
 }  // namespace
 
-EditorDocument::EditorDocument(DocumentPaths paths) : paths_(std::move(paths)) { RefreshSignal(); }
+EditorDocument::EditorDocument(DocumentPaths paths, F0Options f0)
+    : paths_(std::move(paths)), tracker_(std::make_unique<F0Tracker>(f0)) {
+  RefreshSignal();
+  tracker_->Request(signal_, Rate(), signalVersion_);
+}
 
 int EditorDocument::Rate() const { return GetSamplesPerSec(); }
 int EditorDocument::Channels() const { return GetChannels(); }
@@ -45,6 +54,64 @@ int32_t EditorDocument::Length() const { return GetWaveLength(); }
 void EditorDocument::RefreshSignal() {
   signal_ = std::make_shared<const Signal>(CopyOfWaveBuffer());
   levels_.Build(*signal_);
+}
+
+// The track follows the samples; the signal copy is immutable, so the
+// tracker may read it while the library's buffer changes.
+void EditorDocument::SignalChanged() {
+  signalVersion_++;
+  tracker_->Request(signal_, Rate(), signalVersion_);
+}
+
+bool EditorDocument::F0Current() const {
+  std::shared_ptr<const TrackedF0> latest = tracker_->Latest();
+  return latest && latest->signalVersion == signalVersion_;
+}
+
+F0View EditorDocument::F0(int64_t from, int64_t to, int columns) const {
+  F0View view;
+  std::shared_ptr<const TrackedF0> latest = tracker_->Latest();
+  if (!latest) return view;
+  view.ready = true;
+  view.current = latest->signalVersion == signalVersion_;
+  view.signalVersion = latest->signalVersion;
+  view.low = latest->low;
+  view.high = latest->high;
+  const F0Track& track = latest->track;
+  view.hop = track.hop;
+  if (track.hop <= 0 || track.f0.empty() || columns <= 0 || to <= from) return view;
+  // The frames from the one before from to the one after to.
+  int64_t frames = int64_t(track.f0.size());
+  view.first = std::clamp<int64_t>(from / track.hop, 0, frames - 1);
+  int64_t last = std::clamp<int64_t>(to / track.hop + 2, view.first + 1, frames);
+  view.step = std::max<int64_t>(1, (last - view.first) / (2 * int64_t(columns)));
+  for (int64_t i = view.first; i < last; i += view.step) view.values.push_back(track.f0[size_t(i)]);
+  return view;
+}
+
+MarksView EditorDocument::MarksBetween(int64_t from, int64_t to, int columns) const {
+  MarksView view;
+  std::vector<int32_t> peaks = Peaks();
+  if (peaks.empty() || columns <= 0) return view;
+  std::vector<int32_t> periods = ModifiedPitch();
+  periods.resize(peaks.size() - 1, 0);
+  size_t begin = size_t(std::lower_bound(peaks.begin(), peaks.end(), from) - peaks.begin());
+  size_t end = size_t(std::lower_bound(peaks.begin(), peaks.end(), std::max(from, to)) - peaks.begin());
+  view.inside = int32_t(end - begin);
+  size_t first = begin > 0 ? begin - 1 : 0, last = std::min(end, peaks.size() - 1);  // marks first..last
+  size_t intervals = last - first;
+  view.step = int32_t(std::max<size_t>(1, intervals / (2 * size_t(columns))));
+  if (view.step == 1) view.peaks.assign(peaks.begin() + ptrdiff_t(first), peaks.begin() + ptrdiff_t(last) + 1);
+  std::vector<int32_t> stretch(peaks.begin() + ptrdiff_t(first), peaks.begin() + ptrdiff_t(last) + 1);
+  std::vector<int32_t> stretchPeriods(periods.begin() + ptrdiff_t(first), periods.begin() + ptrdiff_t(last));
+  std::vector<double> modified = IntervalF0(stretch, stretchPeriods, Rate());
+  for (size_t k = 0; k < intervals; k += size_t(view.step)) {
+    view.starts.push_back(stretch[k]);
+    view.ends.push_back(stretch[k + 1]);
+    view.periods.push_back(stretchPeriods[k]);
+    view.modifiedF0.push_back(float(modified[k]));
+  }
+  return view;
 }
 
 std::vector<ElementView> EditorDocument::Elements() const {
@@ -154,6 +221,7 @@ void EditorDocument::Change(const std::string& label, bool changesSignal, Work w
   if (changesSignal) RefreshSignal();
   history_.Push(std::move(before));
   version_++;
+  if (changesSignal) SignalChanged();
 }
 
 void EditorDocument::MoveBoundary(int32_t element, int32_t side, int32_t position, Snap snap) {
@@ -205,11 +273,17 @@ void EditorDocument::KeepPeriodsAcross(const std::vector<int32_t>& oldPeaks, con
   std::vector<int32_t> peaks = Peaks();
   std::vector<int32_t> periods;
   periods.reserve(peaks.size());
+  // Both tables ascend, so one walk along the old one finds each mark (an
+  // hour holds 200 000 of them; a search for each took most of a drag).
+  bool ascending = std::is_sorted(oldPeaks.begin(), oldPeaks.end());
+  size_t i = 0;
   for (size_t j = 0; j + 1 < peaks.size(); j++) {
-    auto at = std::lower_bound(oldPeaks.begin(), oldPeaks.end(), peaks[j]);
-    size_t i = size_t(at - oldPeaks.begin());
-    bool kept = at != oldPeaks.end() && *at == peaks[j] && i + 1 < oldPeaks.size() && oldPeaks[i + 1] == peaks[j + 1] &&
-                i < oldPeriods.size();
+    if (ascending && (j == 0 || peaks[j] >= peaks[j - 1]))
+      while (i < oldPeaks.size() && oldPeaks[i] < peaks[j]) i++;
+    else
+      i = size_t(std::lower_bound(oldPeaks.begin(), oldPeaks.end(), peaks[j]) - oldPeaks.begin());
+    bool kept = i < oldPeaks.size() && oldPeaks[i] == peaks[j] && i + 1 < oldPeaks.size() &&
+                oldPeaks[i + 1] == peaks[j + 1] && i < oldPeriods.size();
     periods.push_back(kept ? oldPeriods[i] : peaks[j + 1] - peaks[j]);
   }
   SetPeriods(periods);
@@ -291,6 +365,19 @@ void EditorDocument::DrawPitch(std::vector<PitchPoint> stroke) {
   Change("draw pitch", false, [&] { SetPeriods(periods); });
 }
 
+void EditorDocument::MovePitchTarget(int32_t position, double hertz) {
+  if (!(hertz >= kLowestHz && hertz <= kHighestHz)) throw EditRefused("a pitch target must lie between 20 and 2000 Hz");
+  std::vector<int32_t> peaks = Peaks();
+  std::vector<int32_t> periods = ModifiedPitch();
+  if (periods.size() + 1 != peaks.size()) throw EditRefused("there are no mark intervals to give a pitch");
+  auto after = std::upper_bound(peaks.begin(), peaks.end(), position);
+  if (after == peaks.begin() || after == peaks.end())
+    throw EditRefused("no mark interval holds sample " + std::to_string(position));
+  size_t j = size_t(after - peaks.begin()) - 1;
+  periods[j] = std::max<int32_t>(1, int32_t(Rate() / hertz));
+  Change("move pitch target", false, [&] { SetPeriods(periods); });
+}
+
 void EditorDocument::ScalePitch(int32_t from, int32_t to, double factor) {
   CheckSelection(std::min(from, to), std::max(from, to));
   if (!(factor >= 0.125 && factor <= 8.0)) throw EditRefused("the pitch factor must lie between 0.125 and 8");
@@ -353,6 +440,7 @@ void EditorDocument::Undo() {
   if (restored && restored != signal_) {
     signal_ = std::move(restored);
     levels_.Build(*signal_);
+    SignalChanged();
   }
   version_++;
 }
@@ -363,6 +451,7 @@ void EditorDocument::Redo() {
   if (restored && restored != signal_) {
     signal_ = std::move(restored);
     levels_.Build(*signal_);
+    SignalChanged();
   }
   version_++;
 }
@@ -377,6 +466,18 @@ std::string EditorDocument::SaveWave() {
   if (paths_.wave.empty()) throw EditRefused("no WAV file name is known");
   if (!SaveWaveFile(1, paths_.wave.c_str(), 0, 0)) throw EditRefused(paths_.wave + " cannot be written");
   return paths_.wave;
+}
+
+std::string EditorDocument::SaveTextGrid() {
+  if (paths_.textGrid.empty()) throw EditRefused("no TextGrid file name is known");
+  std::vector<interop::SampleElement> elements;
+  for (const ElementView& e : Elements()) elements.push_back({e.desc, e.start, e.end});
+  interop::TextGrid grid;
+  grid.xmax = interop::SampleToSeconds(Length(), Rate());
+  grid.tiers = {interop::ElementsTier(elements, Rate(), Length()), interop::MarksTier(Peaks(), Rate(), Length())};
+  if (!WriteReplacing(paths_.textGrid, interop::WriteTextGrid(grid, interop::TextFormat::kLong)))
+    throw EditRefused(paths_.textGrid + " cannot be written: " + std::strerror(errno));
+  return paths_.textGrid;
 }
 
 }  // namespace tvx::view

@@ -5,6 +5,7 @@
 // history.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "detail_levels.h"
+#include "f0_tracker.h"
 #include "undo_history.h"
 
 namespace tvx::view {
@@ -28,6 +30,7 @@ struct DocumentPaths {
   std::string wave;    // where "save WAV" writes (the input file)
   std::string peaks;   // where "save peaks" writes
   std::string name;    // shown on the page
+  std::string textGrid;  // where "save TextGrid" writes
 };
 
 struct Hit {
@@ -45,6 +48,30 @@ struct ElementView {
   bool operator==(const ElementView& o) const { return desc == o.desc && start == o.start && end == o.end; }
 };
 
+// The F0 track over a stretch, as the page draws it: every step-th frame
+// from frame first on.
+struct F0View {
+  bool ready = false;          // a track has been finished
+  bool current = false;        // ... and it is of the signal as it is now
+  uint64_t signalVersion = 0;  // of the signal the track belongs to
+  int32_t hop = 0;             // samples between frames
+  int64_t first = 0;
+  int64_t step = 1;
+  std::vector<float> values;   // Hz, 0 where unvoiced
+  double low = 0, high = 0;    // the speaker's range over the whole track
+};
+
+// The marks over a stretch: with step 1 the marks themselves (those inside
+// and one neighbour each side) and every interval between them; on a long
+// stretch only every step-th interval, enough for the modified pitch.
+struct MarksView {
+  int32_t inside = 0;  // marks in [from, to)
+  int32_t step = 1;
+  std::vector<int32_t> peaks;                  // step 1 only
+  std::vector<int32_t> starts, ends, periods;  // the intervals sent
+  std::vector<float> modifiedF0;               // F0 of their modified pitch, as IntervalF0 gives it
+};
+
 // A stroke point of drawn pitch: a sample position and the F0 wanted there.
 struct PitchPoint {
   int32_t position;
@@ -54,13 +81,16 @@ struct PitchPoint {
 class EditorDocument {
  public:
   // The wave buffer holds the signal and the document its annotation.
-  explicit EditorDocument(DocumentPaths paths);
+  // The F0 track is computed in the background (see F0Tracker) for the
+  // signal at the start and after every change of it.
+  explicit EditorDocument(DocumentPaths paths, F0Options f0 = {});
 
   const DocumentPaths& paths() const { return paths_; }
   int Rate() const;
   int Channels() const;
   int32_t Length() const;
   uint64_t Version() const { return version_; }
+  uint64_t SignalVersion() const { return signalVersion_; }  // changes with the samples only
   bool CanUndo() const { return history_.CanUndo(); }
   bool CanRedo() const { return history_.CanRedo(); }
   const std::string& UndoLabel() const { return history_.NextUndoLabel(); }
@@ -70,6 +100,11 @@ class EditorDocument {
   std::vector<ElementView> Elements() const;
   std::vector<int32_t> Peaks() const;
   std::vector<int32_t> ModifiedPitch() const;  // peak count - 1 values
+  MarksView MarksBetween(int64_t from, int64_t to, int columns) const;
+  F0View F0(int64_t from, int64_t to, int columns) const;
+  bool F0Current() const;
+  // For tests: waits until the track of the present signal is done.
+  bool WaitForF0(std::chrono::milliseconds timeout) const { return tracker_->WaitFor(signalVersion_, timeout); }
   // Per channel, min/max columns of [from, to).
   std::vector<std::vector<Extremes>> Waveform(int64_t from, int64_t to, int columns) const;
   std::vector<uint8_t> Spectrogram(int channel, int64_t from, int64_t to, int columns) const;
@@ -87,6 +122,8 @@ class EditorDocument {
   void AddMark(int32_t position, Snap snap);
   void DeleteMark(int32_t position, float scale);
   void DrawPitch(std::vector<PitchPoint> stroke);
+  // The modified pitch of the mark interval holding position becomes hertz.
+  void MovePitchTarget(int32_t position, double hertz);
   void ScalePitch(int32_t from, int32_t to, double factor);  // factor of F0; 1 restores the source
   void Copy(int32_t a, int32_t b);
   void Cut(int32_t a, int32_t b);
@@ -98,11 +135,14 @@ class EditorDocument {
   // Write where paths() says and return the path.
   std::string SaveAnnotation();
   std::string SaveWave();
+  // Elements and marks as the tiers "elements" and "marks".
+  std::string SaveTextGrid();
 
  private:
   template <typename Work>
   void Change(const std::string& label, bool changesSignal, Work work);
   void RefreshSignal();
+  void SignalChanged();
   int32_t Snapped(int32_t position, Snap snap) const;
   void CheckPosition(int32_t position, const char* what) const;
   void CheckSelection(int32_t a, int32_t b) const;
@@ -114,7 +154,9 @@ class EditorDocument {
   DetailLevels levels_;
   UndoHistory history_;
   uint64_t version_ = 1;
+  uint64_t signalVersion_ = 1;
   bool clipboardFull_ = false;
+  std::unique_ptr<F0Tracker> tracker_;  // last: its thread ends first
 };
 
 }  // namespace tvx::view

@@ -16,7 +16,10 @@ add_custom_command(OUTPUT ${TALVOX_VIEW_ASSETS}
   COMMENT "Building the editor page into the program" VERBATIM)
 
 add_library(talvox_view OBJECT ${TALVOX_VIEW_SOURCES} ${TALVOX_VIEW_ASSETS})
-target_include_directories(talvox_view PUBLIC ${TALVOX_VIEW_DIR} ${PROJECT_SOURCE_DIR}/include)
+# Beside its own headers it uses the tool's F0 track and file writes
+# (f0_track.h, safe_write.h), which the program links.
+target_include_directories(talvox_view PUBLIC ${TALVOX_VIEW_DIR} ${PROJECT_SOURCE_DIR}/include
+                           ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(talvox_view PUBLIC PkgConfig::HTTPLIB nlohmann_json::nlohmann_json Threads::Threads)
 
 # Linked directly, the object library puts its objects into the program.

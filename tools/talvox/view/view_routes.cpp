@@ -8,7 +8,6 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 
-#include "interval_f0.h"
 #include "view_assets.h"
 #include "wav_bytes.h"
 
@@ -103,7 +102,10 @@ json Info(const EditorDocument& document) {
           {"clipboard", document.ClipboardFull()},
           {"peakFile", document.paths().peaks},
           {"waveFile", document.paths().wave},
-          {"textGrid", false}};  // true once TextGrid writing is part of the tool
+          {"textGridFile", document.paths().textGrid},
+          {"textGrid", !document.paths().textGrid.empty()},
+          {"signalVersion", document.SignalVersion()},
+          {"f0Current", document.F0Current()}};
 }
 
 // Written by hand: the table of an hour holds 10000 elements, and the
@@ -125,23 +127,29 @@ void Append(std::string& out, const std::vector<T>& values) {
   out.append(reinterpret_cast<const char*>(values.data()), values.size() * sizeof(T));
 }
 
-// Little-endian machine: count, peaks, periods, F0 of the source intervals
-// and F0 of the modified pitch, as int32 x3 and float32 x2.
-std::string MarksBinary(const EditorDocument& document) {
-  std::vector<int32_t> peaks = document.Peaks();
-  std::vector<int32_t> periods = document.ModifiedPitch();
-  periods.resize(peaks.empty() ? 0 : peaks.size() - 1, 0);
-  std::vector<int32_t> source;
-  for (size_t j = 0; j + 1 < peaks.size(); j++) source.push_back(peaks[j + 1] - peaks[j]);
-  std::vector<double> f0 = IntervalF0(peaks, source, document.Rate());
-  std::vector<double> modified = IntervalF0(peaks, periods, document.Rate());
-  std::vector<float> f0f(f0.begin(), f0.end()), modifiedf(modified.begin(), modified.end());
+// Little-endian machine, int32 unless said: marks inside, step, marks
+// sent, intervals sent; the marks; the intervals' starts, ends, periods and
+// the F0 of their modified pitch (float32).
+std::string MarksBinary(const MarksView& view) {
   std::string out;
-  Append(out, std::vector<int32_t>{int32_t(peaks.size())});
-  Append(out, peaks);
-  Append(out, periods);
-  Append(out, f0f);
-  Append(out, modifiedf);
+  Append(out, std::vector<int32_t>{view.inside, view.step, int32_t(view.peaks.size()), int32_t(view.starts.size())});
+  Append(out, view.peaks);
+  Append(out, view.starts);
+  Append(out, view.ends);
+  Append(out, view.periods);
+  Append(out, view.modifiedF0);
+  return out;
+}
+
+// Little-endian machine: int32 ready, current, signal version (its low 32
+// bits), hop, first frame, step, count; float32 low and high of the
+// speaker's range; float32 F0 of the frames.
+std::string F0Binary(const F0View& view) {
+  std::string out;
+  Append(out, std::vector<int32_t>{view.ready, view.current, int32_t(uint32_t(view.signalVersion)), view.hop,
+                                   int32_t(view.first), int32_t(view.step), int32_t(view.values.size())});
+  Append(out, std::vector<float>{float(view.low), float(view.high)});
+  Append(out, view.values);
   return out;
 }
 
@@ -185,9 +193,21 @@ void AddReads(httplib::Server& server, const std::string& p, EditorDocument& doc
   server.Get(p + "/api/elements", Guarded(lock, [&doc](auto&, auto& res) {
     res.set_content(ElementsJson(doc), kJson);
   }));
+  // The whole table as JSON, or the marks of a stretch for drawing it.
   server.Get(p + "/api/marks", Guarded(lock, [&doc](auto& req, auto& res) {
     if (req.get_param_value("format") == "json") return SendJson(res, MarksJson(doc));
-    res.set_content(MarksBinary(doc), "application/octet-stream");
+    // A stretch past the end (a page that has not yet seen a cut) holds
+    // nothing there, rather than being refused.
+    int64_t from = req.has_param("from") ? QueryInteger(req, "from", 0, INT32_MAX) : 0;
+    int64_t to = req.has_param("to") ? QueryInteger(req, "to", from, INT32_MAX) : doc.Length();
+    int columns = req.has_param("columns") ? int(QueryInteger(req, "columns", 1, kMostColumns)) : INT32_MAX / 4;
+    res.set_content(MarksBinary(doc.MarksBetween(from, to, columns)), "application/octet-stream");
+  }));
+  server.Get(p + "/api/f0", Guarded(lock, [&doc](auto& req, auto& res) {
+    int64_t from = QueryInteger(req, "from", 0, INT32_MAX);
+    int64_t to = QueryInteger(req, "to", from, INT32_MAX);
+    int columns = int(QueryInteger(req, "columns", 1, kMostColumns));
+    res.set_content(F0Binary(doc.F0(from, to, columns)), "application/octet-stream");
   }));
   server.Get(p + "/api/wave", Guarded(lock, [&doc](auto& req, auto& res) {
     int64_t from = QueryInteger(req, "from", 0, doc.Length());
@@ -261,6 +281,7 @@ void AddChanges(httplib::Server& server, const std::string& p, EditorDocument& d
     }
     doc.DrawPitch(std::move(stroke));
   });
+  change("pitch/move", [&doc](const json& b) { doc.MovePitchTarget(Int(b, "position"), Number(b, "hertz")); });
   change("pitch/scale", [&doc](const json& b) { doc.ScalePitch(Int(b, "from"), Int(b, "to"), Number(b, "factor")); });
   change("edit/copy", [&doc](const json& b) { doc.Copy(Int(b, "from"), Int(b, "to")); });
   change("edit/cut", [&doc](const json& b) { doc.Cut(Int(b, "from"), Int(b, "to")); });
@@ -276,11 +297,9 @@ void AddChanges(httplib::Server& server, const std::string& p, EditorDocument& d
     Body(req);
     SendJson(res, {{"saved", doc.SaveWave()}});
   }));
-  // TextGrid writing belongs to the interchange code; until it is part of
-  // the tool the page offers it greyed out.
-  server.Post(p + "/api/save/textgrid", Guarded(lock, [](auto& req, auto& res) {
+  server.Post(p + "/api/save/textgrid", Guarded(lock, [&doc](auto& req, auto& res) {
     Body(req);
-    SendJson(res, {{"error", "TextGrid writing is not available in this build"}}, 501);
+    SendJson(res, {{"saved", doc.SaveTextGrid()}});
   }));
 }
 

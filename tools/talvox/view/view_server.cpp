@@ -14,7 +14,12 @@ constexpr size_t kLargestBody = 16u << 20;  // a pitch stroke over an hour still
 }  // namespace
 
 ViewServer::ViewServer(EditorDocument& document, std::string token)
-    : document_(document), token_(std::move(token)), server_(std::make_unique<httplib::Server>()) {}
+    : document_(document), token_(std::move(token)), server_(std::make_unique<httplib::Server>()) {
+  // The page reuses its connections: with Nagle's algorithm each small
+  // answer after the first waited for the browser's delayed ACK, 40 ms.
+  // (Set before binding: accepted sockets take it from the listening one.)
+  server_->set_tcp_nodelay(true);
+}
 
 ViewServer::~ViewServer() = default;
 

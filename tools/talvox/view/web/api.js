@@ -35,19 +35,29 @@ export async function post(path, body = {}) {
   return response.json();
 }
 
-// count, peaks, periods (int32) and the F0 of the source and of the modified
-// pitch (float32), as the server packs them.
-export async function getMarks() {
-  const buffer = await getBytes('marks');
-  const count = new Int32Array(buffer, 0, 1)[0];
-  const intervals = Math.max(0, count - 1);
-  let offset = 4;
+// The marks of a stretch, as the server packs them: marks inside, step,
+// marks sent, intervals sent (int32); the marks; the intervals' starts,
+// ends, periods (int32) and the F0 of their modified pitch (float32).
+export async function getMarks(from, to, columns) {
+  const buffer = await getBytes('marks', { from, to, columns });
+  const [inside, step, count, intervals] = new Int32Array(buffer, 0, 4);
+  let offset = 16;
   const take = (Type, n) => { const a = new Type(buffer, offset, n); offset += n * 4; return a; };
   const peaks = take(Int32Array, count);
-  const periods = take(Int32Array, intervals);
-  const f0 = take(Float32Array, intervals);
-  const modifiedF0 = take(Float32Array, intervals);
-  return { peaks, periods, f0, modifiedF0 };
+  const starts = take(Int32Array, intervals), ends = take(Int32Array, intervals);
+  const periods = take(Int32Array, intervals), modifiedF0 = take(Float32Array, intervals);
+  return { inside, step, peaks, starts, ends, periods, modifiedF0, bytes: buffer.byteLength };
+}
+
+// The F0 track of a stretch: ready, current, signal version, hop, first
+// frame, step, count (int32); the speaker's range (float32 x2); the frames'
+// F0 (float32).
+export async function getF0(from, to, columns) {
+  const buffer = await getBytes('f0', { from, to, columns });
+  const [ready, current, version, hop, first, step, count] = new Int32Array(buffer, 0, 7);
+  const [low, high] = new Float32Array(buffer, 28, 2);
+  const values = new Float32Array(buffer, 36, count);
+  return { ready: !!ready, current: !!current, version, hop, first, step, values, low, high };
 }
 
 // Per channel, columns x [min, max].

@@ -1,18 +1,19 @@
 // The editor page: fetches what it draws from the server, turns the user's
 // mouse and keys into the server's changes, plays through Web Audio.
 import * as api from './api.js';
-import { draw, layout, laneAt, yToHz, LEFT } from './draw.js';
+import { draw, layout, laneAt, yToHz, hzToY, pitchTargets, pitchRangeOf, LEFT } from './draw.js';
 import { Viewport } from './viewport.js';
 
 const $ = (id) => document.getElementById(id);
 const canvas = $('canvas');
 const ctx = canvas.getContext('2d');
 const state = {
-  info: null, elements: [], marks: null, waves: null, spectrum: null, vp: null, lanes: null,
+  info: null, elements: [], marks: null, f0: null, waves: null, spectrum: null, vp: null, lanes: null,
   settings: { ceiling: 5000, range: 40, snap: true },
   selection: null, drag: null, playhead: null, pitchStroke: null, pitchRange: [50, 400],
-  mouseSample: 0, fetchId: 0,
+  mouseSample: 0, fetchId: 0, marksId: 0, f0Id: 0,
 };
+const TARGET_PICK = 6;  // pixels within which a drag takes a pitch target
 // For the browser tests: when the page first showed everything, and how it
 // stands.
 window.talvox = { state, openedAt: null, draws: 0, lastError: null };
@@ -37,7 +38,7 @@ function updateStatus(notes = []) {
   $('redo').title = state.info.canRedo ? `Redo ${state.info.redoLabel} (Ctrl+Y)` : 'Nothing to redo';
   $('paste').disabled = !state.info.clipboard;
   $('save-textgrid').disabled = !state.info.textGrid;
-  $('save-textgrid').title = state.info.textGrid ? 'Save a TextGrid' : 'TextGrid writing is not part of this build';
+  $('save-textgrid').title = state.info.textGrid ? `Save ${state.info.textGridFile} (Ctrl+Alt+S)` : 'No TextGrid file name is known';
 }
 
 let frameQueued = false;
@@ -63,14 +64,19 @@ function resize() {
   else state.vp.resize(state.lanes.plotWidth);
 }
 
+function visibleStretch() {
+  const vp = state.vp;
+  return { from: Math.max(0, Math.floor(vp.start)), to: Math.min(state.info.length, Math.ceil(vp.end()) + 1),
+    columns: Math.max(1, Math.round(vp.width)) };
+}
+
 // The signal views of the visible stretch; a newer request wins.
 async function fetchView() {
-  const vp = state.vp, id = ++state.fetchId;
-  const from = Math.max(0, Math.floor(vp.start)), to = Math.min(state.info.length, Math.ceil(vp.end()) + 1);
-  const columns = Math.max(1, Math.round(vp.width));
+  const id = ++state.fetchId, { from, to, columns } = visibleStretch();
   const [waves, spectrum] = await Promise.all([
     api.getWave(from, to, columns, state.info.channels),
     api.getSpectrogram(from, to, columns),
+    refreshF0(),
   ]);
   if (id !== state.fetchId) return;
   state.waves = waves;
@@ -78,21 +84,40 @@ async function fetchView() {
   redraw();
 }
 
+// The F0 track is computed by the server after each change of the signal;
+// until it is done the server gives the one before (not current), and the
+// page asks again.
+let f0Timer = null;
+async function refreshF0() {
+  const id = ++state.f0Id, { from, to, columns } = visibleStretch();
+  const f0 = await api.getF0(from, to, columns);
+  if (id !== state.f0Id) return;
+  state.f0 = f0;
+  const timeline = window.talvox.timeline;
+  if (f0.current && timeline && !timeline.f0) timeline.f0 = performance.now();
+  clearTimeout(f0Timer);
+  if (!f0.current) f0Timer = setTimeout(() => refreshF0().then(redraw, (e) => message(e.message, true)), 250);
+  redraw();
+}
+
 let viewTimer = null;
 function viewChanged() {
   redraw();
   clearTimeout(viewTimer);
-  viewTimer = setTimeout(() => fetchView().catch((e) => message(e.message, true)), 30);
+  viewTimer = setTimeout(() => Promise.all([fetchView(), refreshMarks()]).catch((e) => message(e.message, true)), 30);
 }
 
 async function refreshElements() {
   state.elements = (await api.getJson('elements')).elements;
 }
+// Only the marks of the visible stretch: an hour holds 200 000.
 async function refreshMarks() {
-  state.marks = await api.getMarks();
+  const id = ++state.marksId, { from, to, columns } = visibleStretch();
+  const marks = await api.getMarks(from, to, columns);
+  if (id === state.marksId) state.marks = marks;
 }
-async function refreshAnnotation() {
-  const [info] = await Promise.all([api.getJson('info'), refreshElements(), refreshMarks()]);
+async function refreshAnnotation(knownInfo = null) {
+  const [info] = await Promise.all([knownInfo || api.getJson('info'), refreshElements(), refreshMarks()]);
   state.info = info;
   if (state.vp && state.vp.length !== info.length) {
     state.vp.length = info.length;
@@ -119,6 +144,8 @@ async function change(path, body, done) {
     } else if (marksOnly && info.length === state.info.length) {
       state.info = info;
       await refreshMarks();
+      window.talvox.lastChange = { path, postMs: posted - t0, marksMs: performance.now() - posted,
+        marksBytes: state.marks.bytes };
     } else {
       await refreshAnnotation();
     }
@@ -182,13 +209,27 @@ function canvasPoint(event) {
 function sampleAt(x) {
   return Math.max(0, Math.min(state.info.length, Math.round(state.vp.sample(x - LEFT))));
 }
+// The drawn pitch target nearest the point, within a few pixels.
+function nearestTarget(p) {
+  let best = null, bestDistance = TARGET_PICK;
+  for (const t of pitchTargets(state.marks)) {
+    const x = LEFT + state.vp.x(t.middle), y = hzToY(state.lanes.pitch, state.pitchRange, t.hz);
+    const distance = Math.hypot(x - p.x, y - p.y);
+    if (distance <= bestDistance) { best = { ...t, x }; bestDistance = distance; }
+  }
+  return best;
+}
 
 canvas.addEventListener('mousedown', async (event) => {
   if (event.button !== 0) return;
   const p = canvasPoint(event);
   if (p.x < LEFT) return;
   const lane = laneAt(state.lanes, p.y), sample = sampleAt(p.x), scale = state.vp.scale();
-  if (lane === 'pitch') { state.drag = { kind: 'pitch' }; state.pitchStroke = [p]; return; }
+  if (lane === 'pitch') {
+    const target = nearestTarget(p);
+    if (target) { state.drag = { kind: 'target', target, startY: p.y, y: p.y }; redraw(); return; }
+    state.drag = { kind: 'pitch' }; state.pitchStroke = [p]; return;
+  }
   const drag = { kind: 'pending', startX: p.x, startSample: sample, x: p.x };
   state.drag = drag;
   let hit = { boundary: null, mark: null };
@@ -215,7 +256,16 @@ window.addEventListener('mousemove', (event) => {
   state.mouseSample = sampleAt(p.x);
   $('position').textContent = `${seconds(state.mouseSample)} s (${state.mouseSample})`;
   const drag = state.drag;
-  if (!drag) return;
+  if (!drag) {
+    const near = laneAt(state.lanes, p.y) === 'pitch' && nearestTarget(p);
+    canvas.style.cursor = near ? 'ns-resize' : '';
+    return;
+  }
+  if (drag.kind === 'target') {
+    const lane = state.lanes.pitch;
+    drag.y = Math.max(lane.y, Math.min(lane.y + lane.h, p.y));
+    return redraw();
+  }
   drag.x = Math.max(LEFT, Math.min(LEFT + state.vp.width, p.x));
   if (drag.kind === 'select') {
     const a = state.selection.anchor, b = sampleAt(drag.x);
@@ -228,6 +278,7 @@ window.addEventListener('mousemove', (event) => {
 window.addEventListener('mouseup', (event) => {
   const drag = state.drag;
   if (!drag) return;
+  if (drag.kind === 'target') return finishDrag(drag, drag.target.x);
   const x = Math.max(LEFT, Math.min(LEFT + state.vp.width, canvasPoint(event).x));
   if (drag.kind === 'pending') { drag.released = true; drag.releasedX = x; return; }
   finishDrag(drag, x);
@@ -244,6 +295,12 @@ async function finishDrag(drag, x) {
     window.talvox.lastDragMs = performance.now() - t0;
   } else if (drag.kind === 'mark' && moved) {
     await change('mark/move', { from: drag.mark.position, to: sample, scale, snap: state.settings.snap ? 'maximum' : 'none' });
+  } else if (drag.kind === 'target') {
+    if (Math.abs(drag.y - drag.startY) >= 2) {
+      const hertz = yToHz(state.lanes.pitch, state.pitchRange, drag.y);
+      window.talvox.lastTarget = { position: Math.floor(drag.target.middle), hertz };
+      await change('pitch/move', { position: Math.floor(drag.target.middle), hertz }, 'pitch target moved: R plays it');
+    }
   } else if (drag.kind === 'pitch') {
     const stroke = state.pitchStroke || [];
     state.pitchStroke = null;
@@ -326,6 +383,7 @@ const acts = {
     try { message(`saved ${(await api.post('save/wave')).saved}`); } catch (e) { message(e.message, true); }
   },
   'save-textgrid': async () => {
+    if (!state.info.textGrid) return message('no TextGrid file name is known', true);
     try { message(`saved ${(await api.post('save/textgrid')).saved}`); } catch (e) { message(e.message, true); }
   },
   help: () => { $('help-overlay').hidden = !$('help-overlay').hidden; },
@@ -349,6 +407,7 @@ window.addEventListener('keydown', (event) => {
   if (key === 'escape') { $('help-overlay').hidden = true; return run('stop'); }
   if (ctrl && key === 'z') return run(event.shiftKey ? 'redo' : 'undo');
   if (ctrl && key === 'y') return run('redo');
+  if (ctrl && event.altKey && event.code === 'KeyS') return run('save-textgrid');
   if (ctrl && key === 's') return run(event.shiftKey ? 'save-wave' : 'save-peaks');
   if (ctrl && key === 'x') return run('cut');
   if (ctrl && key === 'c') return run('copy');
@@ -380,7 +439,7 @@ async function start() {
     $('name').textContent = state.info.name;
     document.title = `${state.info.name} · talvox`;
     resize();
-    await Promise.all([refreshAnnotation().then(() => { timeline.annotation = performance.now(); }),
+    await Promise.all([refreshAnnotation(state.info).then(() => { timeline.annotation = performance.now(); }),
       fetchView().then(() => { timeline.view = performance.now(); })]);
     redraw();
     await new Promise((done) => requestAnimationFrame(() => requestAnimationFrame(done)));

@@ -145,13 +145,17 @@ function drawWave(ctx, vp, wave, lane, channel) {
   ctx.fillText(`ch ${channel}`, 4, lane.y + 10);
 }
 
+// The marks come from the server for the visible stretch (all of them
+// when there are few enough to draw).
 function drawMarks(ctx, vp, marks, lanes, notes) {
   if (!marks) return;
   for (const lane of lanes.waves) { ctx.fillStyle = '#f6eeee'; ctx.fillRect(LEFT, lane.y, vp.width, MARK_STRIP - 4); }
   const { peaks } = marks;
-  let first = lowerBound(peaks, vp.start), last = lowerBound(peaks, vp.end());
-  const count = last - first;
-  if (count > vp.width * MOST_MARK_TICKS_PER_PIXEL) { notes.push(`${count} marks: zoom in to see them`); return; }
+  if (marks.inside > vp.width * MOST_MARK_TICKS_PER_PIXEL || marks.step > 1) {
+    notes.push(`${marks.inside} marks: zoom in to see them`);
+    return;
+  }
+  const first = lowerBound(peaks, vp.start), last = lowerBound(peaks, vp.end());
   ctx.strokeStyle = '#c62828';
   ctx.beginPath();
   for (let i = first; i < last; i++) {
@@ -203,21 +207,39 @@ function drawSpectrum(ctx, vp, spectrum, rate, settings, lane) {
   ctx.fillText('Hz', 4, lane.y + 10);
 }
 
-// The F0 axis spans the speaker's range: the voiced intervals' F0 between
-// their 2nd and 98th percentiles, widened a little, never 0 to Nyquist.
-export function pitchRange(marks) {
-  const values = [];
-  if (marks) for (const list of [marks.f0, marks.modifiedF0]) for (const v of list) if (v > 0) values.push(v);
-  if (values.length < 2) return [50, 400];
-  values.sort((a, b) => a - b);
-  const low = values[Math.floor(values.length * 0.02)], high = values[Math.floor(values.length * 0.98)];
-  return [Math.max(20, Math.floor(low * 0.8 / 10) * 10), Math.ceil(high * 1.2 / 10) * 10];
+// The F0 axis spans the speaker's range: the voiced frames' F0 of the whole
+// track between their 2nd and 98th percentiles (the server's), widened a
+// little, never 0 to Nyquist.
+export function pitchRangeOf(f0) {
+  if (!f0 || !f0.ready || !(f0.high > 0)) return [50, 400];
+  return [Math.max(20, Math.floor(f0.low * 0.8 / 10) * 10), Math.max(60, Math.ceil(f0.high * 1.2 / 10) * 10)];
 }
 
-function drawPitch(ctx, vp, marks, lane, range) {
+export function hzToY(lane, range, hz) {
+  const [low, high] = range;
+  const y = lane.y + lane.h - ((Math.log(hz) - Math.log(low)) / (Math.log(high) - Math.log(low))) * lane.h;
+  return Math.max(lane.y, Math.min(lane.y + lane.h, y));
+}
+
+// The modified pitch where it differs from the marks' own periods: the
+// targets a stroke or a drag set, one per mark interval.
+export function pitchTargets(marks) {
+  const targets = [];
+  if (!marks) return targets;
+  const { starts, ends, periods, modifiedF0 } = marks;
+  for (let k = 0; k < starts.length; k++) {
+    if (!(modifiedF0[k] > 0) || periods[k] === ends[k] - starts[k]) continue;
+    targets.push({ middle: (starts[k] + ends[k]) / 2, hz: modifiedF0[k] });
+  }
+  return targets;
+}
+
+// The library's F0 track (blue; paler while the server recomputes it after
+// a change of the signal) and the modified pitch's targets (orange).
+function drawPitch(ctx, vp, f0, marks, lane, range, drag, notes) {
   ctx.fillStyle = '#fff'; ctx.fillRect(LEFT, lane.y, vp.width, lane.h);
   const [low, high] = range;
-  const y = (hz) => lane.y + lane.h - ((Math.log(hz) - Math.log(low)) / (Math.log(high) - Math.log(low))) * lane.h;
+  const y = (hz) => hzToY(lane, range, hz);
   ctx.fillStyle = '#555'; ctx.font = '10px sans-serif'; ctx.textBaseline = 'middle'; ctx.strokeStyle = '#eee';
   for (const hz of [50, 75, 100, 150, 200, 300, 400, 600, 800, 1000, 1500]) {
     if (hz < low || hz > high) continue;
@@ -225,19 +247,30 @@ function drawPitch(ctx, vp, marks, lane, range) {
     ctx.fillText(`${hz}`, LEFT - 6 - ctx.measureText(`${hz}`).width, y(hz));
   }
   ctx.fillText('F0 Hz', 4, lane.y + 10);
-  if (!marks) return;
-  const { peaks, f0, modifiedF0 } = marks;
-  const first = Math.max(0, lowerBound(peaks, vp.start) - 1), last = Math.min(f0.length, lowerBound(peaks, vp.end()) + 1);
-  const step = Math.max(1, Math.floor((last - first) / (vp.width * 2)));
-  for (const [values, colour, size] of [[f0, '#1d5fa8', 2], [modifiedF0, '#e07000', 2]]) {
-    ctx.fillStyle = colour;
-    for (let j = first; j < last; j += step) {
-      const v = values[j];
+  if (f0 && f0.ready) {
+    if (!f0.current) notes.push('F0 track being updated');
+    ctx.fillStyle = f0.current ? '#1d5fa8' : '#9db8d8';
+    for (let k = 0; k < f0.values.length; k++) {
+      const v = f0.values[k];
       if (!(v > 0)) continue;
-      if (values === modifiedF0 && Math.abs(v - f0[j]) < 0.01) continue;  // unchanged: drawn once
-      const x = LEFT + vp.x((peaks[j] + peaks[j + 1]) / 2);
-      ctx.fillRect(x - size / 2, Math.max(lane.y, Math.min(lane.y + lane.h, y(v))) - size / 2, size, size);
+      const x = LEFT + vp.x((f0.first + k * f0.step) * f0.hop);
+      if (x < LEFT || x > LEFT + vp.width) continue;
+      ctx.fillRect(x - 1, y(v) - 1, 2, 2);
     }
+  } else if (f0) {
+    notes.push('F0 track being computed');
+  }
+  ctx.fillStyle = '#e07000';
+  const size = 3;
+  for (const t of pitchTargets(marks)) {
+    const x = LEFT + vp.x(t.middle);
+    if (x < LEFT || x > LEFT + vp.width) continue;
+    ctx.fillRect(x - size / 2, y(t.hz) - size / 2, size, size);
+  }
+  if (drag && drag.kind === 'target') {
+    ctx.strokeStyle = '#e07000'; ctx.lineWidth = 2;
+    ctx.beginPath(); ctx.arc(drag.target.x, drag.y, 5, 0, 2 * Math.PI); ctx.stroke();
+    ctx.lineWidth = 1;
   }
 }
 
@@ -248,7 +281,7 @@ export function yToHz(lane, range, yPixel) {
 }
 
 export function draw(ctx, state) {
-  const { vp, lanes, info, elements, marks, waves, spectrum, settings, selection, drag, playhead, pitchStroke } = state;
+  const { vp, lanes, info, elements, marks, f0, waves, spectrum, settings, selection, drag, playhead, pitchStroke } = state;
   const notes = [];
   ctx.fillStyle = '#fbfbf8'; ctx.fillRect(0, 0, ctx.canvas.width, ctx.canvas.height);
   drawTimeAxis(ctx, vp, info.rate, lanes.axis);
@@ -256,9 +289,9 @@ export function draw(ctx, state) {
   if (waves) waves.forEach((wave, c) => drawWave(ctx, vp, wave, lanes.waves[c], c));
   drawMarks(ctx, vp, marks, lanes, notes);
   drawSpectrum(ctx, vp, spectrum, info.rate, settings, lanes.spectrum);
-  // Sorting every F0 of an hour takes longer than a frame: once per marks.
-  if (state.pitchRangeOf !== marks) { state.pitchRange = pitchRange(marks); state.pitchRangeOf = marks; }
-  drawPitch(ctx, vp, marks, lanes.pitch, state.pitchRange);
+  // The axis changes with the track only, not while scrolling or drawing.
+  if (state.pitchRangeOf !== f0) { state.pitchRange = pitchRangeOf(f0); state.pitchRangeOf = f0; }
+  drawPitch(ctx, vp, f0, marks, lanes.pitch, state.pitchRange, drag, notes);
   // Thinned boundaries stay in the element lane, so that they do not hide
   // the waveform of a long view.
   const { shown, total } = visibleBoundaries(vp, elements);
@@ -278,7 +311,7 @@ export function draw(ctx, state) {
       ctx.fillRect(x0, lanes.elements.y, Math.max(1, x1 - x0), lanes.pitch.y + lanes.pitch.h - lanes.elements.y);
     }
   }
-  if (drag && drag.kind !== 'select' && drag.x !== undefined) {
+  if (drag && drag.kind !== 'select' && drag.kind !== 'target' && drag.x !== undefined) {
     ctx.strokeStyle = drag.kind === 'mark' ? '#c62828' : '#1d5fa8'; ctx.setLineDash([4, 3]);
     ctx.beginPath(); ctx.moveTo(drag.x, lanes.elements.y); ctx.lineTo(drag.x, lanes.pitch.y + lanes.pitch.h); ctx.stroke();
     ctx.setLineDash([]);
