@@ -397,6 +397,15 @@ TVX_API int32_t _CalculatePitch(const int16_t *samples, int32_t length, int32_t 
  * running to the end). 0 and nothing changed before InitTalvox. */
 TVX_API int32_t SegmentVoice(const int16_t *samples, int32_t length, int32_t sampleRate,
                              float floorHz, float ceilingHz);
+/* The element table of SegmentVoice from the host's marks instead of the
+ * tracker's: marks[0..count-1] ascending, distinct and within 0..length-1
+ * (those of _CalculateVoiceMarks give SegmentVoice's elements), so a host
+ * that has the marks of a longer signal segments any stretch of it without
+ * tracking it again. 0 and nothing changed for count < 0, NULL marks with
+ * count > 0, length <= 0, a rate outside 4000..384000, marks out of order or
+ * outside the signal, or before InitTalvox. */
+TVX_API int32_t _SegmentVoiceMarks(const int32_t *marks, int32_t count, int32_t length,
+                                   int32_t sampleRate);
 /* The document update of CalculatePitch with the voice tracker: segments
  * with SegmentVoice while the segmentation flag is 0, records sampleRate as
  * the peak rate, replaces the peak table with one of exactly the mark count

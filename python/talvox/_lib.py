@@ -142,6 +142,7 @@ SIGNATURES = {
     "CalculatePitch": (i32, [P(i16), i32, i32]),
     "_CalculatePitch": (i32, [P(i16), i32, i32, P(i32)]),
     "SegmentVoice": (i32, [P(i16), i32, i32, f32, f32]),
+    "_SegmentVoiceMarks": (i32, [P(i32), i32, i32, i32]),
     "CalculateVoiceMarks": (i32, [P(i16), i32, i32, f32, f32]),
     "_CalculateVoiceMarks": (i32, [P(i16), i32, i32, f32, f32, P(i32), i32]),
     "_CalculateF0Track": (i32, [P(i16), i32, i32, f32, f32, i32, P(f32), i32]),

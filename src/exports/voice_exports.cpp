@@ -19,6 +19,19 @@ int32_t SegmentVoice(const int16_t* samples, int32_t length, int32_t sampleRate,
                                 sampleRate);
 }
 
+int32_t _SegmentVoiceMarks(const int32_t* marks, int32_t count, int32_t length,
+                           int32_t sampleRate) {
+  if (count < 0 || (marks == nullptr && count > 0) || length <= 0) return 0;
+  if (sampleRate < kLowestVoiceRate || sampleRate > kHighestVoiceRate) return 0;
+  for (int32_t i = 0; i < count; ++i) {
+    if (marks[i] < 0 || marks[i] >= length || (i > 0 && marks[i] <= marks[i - 1])) return 0;
+  }
+  DocumentState& doc = TheDocument();
+  if (doc.record.elements == nullptr) return 0;
+  return SegmentDocumentByVoice(doc, std::vector<int32_t>(marks, marks + count), length,
+                                sampleRate);
+}
+
 int32_t CalculateVoiceMarks(const int16_t* samples, int32_t length, int32_t sampleRate,
                             float floorHz, float ceilingHz) {
   if (!VoiceArgumentsValid(samples, length, sampleRate, floorHz, ceilingHz)) return 0;

@@ -53,18 +53,8 @@ std::vector<Candidate> FindCandidates(const ClosureSearch& s) {
   std::vector<Candidate> found;
   const float* e = s.residual;
   const double sign = s.polarity >= 0 ? 1.0 : -1.0;
-  const int32_t shortest = std::max(1, static_cast<int32_t>(kCandidateSpacingSeconds * s.rate));
-  for (int32_t t = 1; t + 1 < s.length; ++t) {
+  for (int32_t t : DominantPeaks(s)) {
     const double v = sign * e[t];
-    if (!(v > 0 && v > sign * e[t - 1] && v >= sign * e[t + 1])) continue;
-    const int32_t reach =
-        std::max(shortest, static_cast<int32_t>(kCandidateSpacingPeriods * s.PeriodAt(t)));
-    bool largest = true;
-    for (int32_t k = std::max(0, t - reach); k <= std::min(s.length - 1, t + reach) && largest;
-         ++k) {
-      if (k != t && (sign * e[k] > v || (sign * e[k] == v && k < t))) largest = false;
-    }
-    if (!largest) continue;
     const double left = sign * e[t - 1];
     const double right = sign * e[t + 1];
     const double curvature = left - 2 * v + right;
@@ -93,6 +83,31 @@ double Skipped(double from, double to, double period) {
   return to > from ? std::floor((to - from) / period) : 0.0;
 }
 }  // namespace
+
+std::vector<int32_t> DominantPeaks(const ClosureSearch& s) {
+  std::vector<int32_t> peaks;
+  const int32_t n = s.length;
+  if (n < 3) return peaks;
+  // Multiplying by +-1 is exact, so the comparisons of the sign-corrected
+  // floats are those of the values in double, one load each.
+  const float sign = s.polarity >= 0 ? 1.0f : -1.0f;
+  std::vector<float> y(static_cast<size_t>(n));
+  for (int32_t t = 0; t < n; ++t) y[t] = sign * s.residual[t];
+  const int32_t shortest = std::max(1, static_cast<int32_t>(kCandidateSpacingSeconds * s.rate));
+  for (int32_t t = 1; t + 1 < n; ++t) {
+    const float v = y[t];
+    if (!(v > 0 && v > y[t - 1] && v >= y[t + 1])) continue;
+    const int32_t reach =
+        std::max(shortest, static_cast<int32_t>(kCandidateSpacingPeriods * s.PeriodAt(t)));
+    // None before it as large, none after it larger.
+    bool largest = true;
+    for (int32_t k = std::max(0, t - reach); k < t && largest; ++k) largest = !(y[k] >= v);
+    const int32_t last = std::min(n - 1, t + reach);
+    for (int32_t k = t + 1; k <= last && largest; ++k) largest = !(y[k] > v);
+    if (largest) peaks.push_back(t);
+  }
+  return peaks;
+}
 
 double ClosureSearch::PeriodAt(double position) const {
   const int64_t i = static_cast<int64_t>(position) / periodStep;

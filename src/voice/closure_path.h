@@ -31,6 +31,13 @@ struct ChosenClosure {
   double pulse = 0;     // the residual's value there, sign-corrected
 };
 
+// The candidate pulses: positions t in 1..length-2 where the sign-corrected
+// residual is positive, a local maximum (above the sample before, not below
+// the one after) and the largest within the spacing reach (a sixth of the
+// period at t, at least 0.4 ms) on either side, ties going to the earlier
+// sample; ascending.
+std::vector<int32_t> DominantPeaks(const ClosureSearch& search);
+
 // Chosen closures, ascending.
 std::vector<ChosenClosure> ChooseClosures(const ClosureSearch& search);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "voice/dot_product.h"
 
@@ -35,37 +36,74 @@ void Levinson(const double* r, int32_t order, double* a) {
     if (!(error > 0)) break;
   }
 }
-// residual[t] = x[t] + sum a_k x[t - k] for start <= t < end; four outputs
-// at a time keep the adder busy where the whole history lies in x.
-void Inverse(const float* x, const double* a, int32_t order, int32_t start, int32_t end,
-             float* residual) {
+}  // namespace
+
+namespace {
+using Doubles4 = double __attribute__((vector_size(32)));
+constexpr int32_t kLanes = 8;
+
+// Outputs t..t+7, each summed over k in order as the scalar loop does, in
+// two registers of four lanes.
+__attribute__((always_inline)) inline void InverseLanes(const double* x, const double* a,
+                                                        int32_t order, int32_t t,
+                                                        float* residual) {
+  Doubles4 low, high;
+  std::memcpy(&low, x + t, sizeof low);
+  std::memcpy(&high, x + t + 4, sizeof high);
+  for (int32_t k = 1; k <= order; ++k) {
+    const Doubles4 c = {a[k], a[k], a[k], a[k]};
+    Doubles4 past, later;
+    std::memcpy(&past, x + (t - k), sizeof past);
+    std::memcpy(&later, x + (t - k + 4), sizeof later);
+    low += c * past;
+    high += c * later;
+  }
+  for (int32_t j = 0; j < 4; ++j) {
+    residual[t + j] = static_cast<float>(low[j]);
+    residual[t + 4 + j] = static_cast<float>(high[j]);
+  }
+}
+
+// The outputs from t on in blocks of eight; returns the first one left.
+__attribute__((always_inline)) inline int32_t InverseBlocks(const double* x, const double* a,
+                                                            int32_t order, int32_t t,
+                                                            int32_t end, float* residual) {
+  for (; t + kLanes <= end; t += kLanes) InverseLanes(x, a, order, t, residual);
+  return t;
+}
+
+__attribute__((target("avx"))) int32_t WideInverseBlocks(const double* x, const double* a,
+                                                         int32_t order, int32_t t, int32_t end,
+                                                         float* residual) {
+  return InverseBlocks(x, a, order, t, end, residual);
+}
+
+int32_t NarrowInverseBlocks(const double* x, const double* a, int32_t order, int32_t t,
+                            int32_t end, float* residual) {
+  return InverseBlocks(x, a, order, t, end, residual);
+}
+
+bool HasAvx() {
+  static const bool avx = __builtin_cpu_supports("avx");
+  return avx;
+}
+}  // namespace
+
+void InverseFilter(const double* x, const double* a, int32_t order, int32_t start, int32_t end,
+                   float* residual) {
   int32_t t = start;
   for (; t < end && t < order; ++t) {
     double e = x[t];
     for (int32_t k = 1; k <= t; ++k) e += a[k] * x[t - k];
     residual[t] = static_cast<float>(e);
   }
-  for (; t + 4 <= end; t += 4) {
-    double e0 = x[t], e1 = x[t + 1], e2 = x[t + 2], e3 = x[t + 3];
-    for (int32_t k = 1; k <= order; ++k) {
-      const double c = a[k];
-      e0 += c * x[t - k];
-      e1 += c * x[t + 1 - k];
-      e2 += c * x[t + 2 - k];
-      e3 += c * x[t + 3 - k];
-    }
-    residual[t] = static_cast<float>(e0);
-    residual[t + 1] = static_cast<float>(e1);
-    residual[t + 2] = static_cast<float>(e2);
-    residual[t + 3] = static_cast<float>(e3);
-  }
+  t = (HasAvx() ? WideInverseBlocks : NarrowInverseBlocks)(x, a, order, t, end, residual);
   for (; t < end; ++t) {
     double e = x[t];
     for (int32_t k = 1; k <= order; ++k) e += a[k] * x[t - k];
     residual[t] = static_cast<float>(e);
   }
 }
-}  // namespace
 
 std::vector<float> PredictionResidual(const float* x, int32_t n, double rate, int32_t order) {
   std::vector<float> residual(static_cast<size_t>(std::max(n, 0)), 0.0f);
@@ -79,20 +117,24 @@ std::vector<float> PredictionResidual(const float* x, int32_t n, double rate, in
   std::vector<float> windowed(static_cast<size_t>(frame));
   std::vector<double> r(static_cast<size_t>(order) + 1);
   std::vector<double> a(static_cast<size_t>(order) + 1);
+  // The inverse filter's products are in double: the samples converted once.
+  const std::vector<double> wide(x, x + n);
   for (int32_t start = 0; start < n; start += hop) {
     const int32_t end = std::min(n, start + hop);
     const int32_t from = start + hop / 2 - frame / 2;
-    int32_t used = 0;
-    for (int32_t k = 0; k < frame; ++k) {
-      const int32_t at = from + k;
-      windowed[k] = at >= 0 && at < n ? x[at] * window[k] : 0.0f;
-      used = k + 1;
+    if (from >= 0 && from + frame <= n) {
+      for (int32_t k = 0; k < frame; ++k) windowed[k] = x[from + k] * window[k];
+    } else {
+      for (int32_t k = 0; k < frame; ++k) {
+        const int32_t at = from + k;
+        windowed[k] = at >= 0 && at < n ? x[at] * window[k] : 0.0f;
+      }
     }
     for (int32_t lag = 0; lag <= order; ++lag) {
-      r[lag] = Dot(windowed.data(), windowed.data() + lag, used - lag);
+      r[lag] = Dot(windowed.data(), windowed.data() + lag, frame - lag);
     }
     Levinson(r.data(), order, a.data());
-    Inverse(x, a.data(), order, start, end, residual.data());
+    InverseFilter(wide.data(), a.data(), order, start, end, residual.data());
   }
   return residual;
 }

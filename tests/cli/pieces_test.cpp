@@ -107,6 +107,23 @@ TEST_F(CliPieces, JoinedElementsCoverTheFileAsOneTableWould) {
   ExpectJoinedLikeOneTable(JsonElements(internal.out), JsonElements(whole.out), length, 0);
 }
 
+// The voice route tracks the whole file once and segments every window from
+// those marks: the joined elements are the one table's exactly, the cuts
+// leaving no trace.
+TEST_F(CliPieces, VoiceRouteJoinsExactlyTheOneTable) {
+  RunResult run = RunTalvox({"analyze", dir.File("in.wav"), "--json", "--marks", "voice"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("pieces cut in silences"), std::string::npos) << run.err;
+  const std::vector<Element> joined = JsonElements(run.out);
+  ASSERT_EQ(joined.size(), oneTable.size());
+  for (size_t i = 0; i < joined.size(); i++) {
+    EXPECT_EQ(joined[i].desc, oneTable[i].desc) << i;
+    EXPECT_EQ(joined[i].start, oneTable[i].start) << i;
+    EXPECT_EQ(joined[i].end, oneTable[i].end) << i;
+    EXPECT_EQ(joined[i].marks, oneTable[i].marks) << i;
+  }
+}
+
 TEST_F(CliPieces, PeakFilesAreWrittenPerPieceOnlyWhenAskedFor) {
   RunResult refused = RunTalvox({"analyze", dir.File("in.wav"), "-o", dir.File("in.peaks")});
   EXPECT_EQ(refused.status, 1);
@@ -180,6 +197,48 @@ TEST_F(CliPieces, EditRefusesAJoinedSegmentation) {
   RunResult run = RunTalvox({"edit", dir.File("in.wav"), "delete", "0:1", "-o", dir.File("out.wav")});
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("edit a shorter excerpt"), std::string::npos) << run.err;
+}
+
+}  // namespace
+}  // namespace talvox::cli_test
+
+namespace talvox::cli_test {
+namespace {
+
+// A signal within one window whose segmentation still fills the (lowered)
+// table: the rest is segmented window by window. On the voice route those
+// windows are segmented from the marks already placed, so the result is the
+// one table's exactly.
+TEST(CliPiecesFill, ShortSignalFillingTheTableJoinsExactlyTheOneTable) {
+  test::TempDir dir;
+  Wav wav;
+  wav.rate = kRate;
+  wav.channels = 1;
+  for (int period : {120, 100, 140, 110}) {
+    std::vector<int16_t> syllable = test::VoicedSignal(kRate / 10, kRate * 12 / 100, 0, period, 9000);
+    wav.samples.insert(wav.samples.end(), syllable.begin(), syllable.end());
+  }
+  wav.samples.resize(wav.samples.size() + kRate / 10, 0);
+  ASSERT_LT(wav.samples.size(), size_t(kRate));  // within one (shortest) window
+  WriteWav(dir.File("short.wav"), wav);
+  unsetenv("TALVOX_ELEMENT_LIMIT");
+  RunResult whole = RunTalvox({"analyze", dir.File("short.wav"), "--json"});
+  ASSERT_EQ(whole.status, 0) << whole.err;
+  const std::vector<Element> one = JsonElements(whole.out);
+  ASSERT_GE(one.size(), 7u);
+  setenv("TALVOX_ELEMENT_LIMIT", "3", 1);
+  RunResult filled = RunTalvox({"analyze", dir.File("short.wav"), "--json"});
+  unsetenv("TALVOX_ELEMENT_LIMIT");
+  ASSERT_EQ(filled.status, 0) << filled.err;
+  EXPECT_NE(filled.err.find("pieces cut in silences"), std::string::npos) << filled.err;
+  const std::vector<Element> joined = JsonElements(filled.out);
+  ASSERT_EQ(joined.size(), one.size());
+  for (size_t i = 0; i < joined.size(); i++) {
+    EXPECT_EQ(joined[i].desc, one[i].desc) << i;
+    EXPECT_EQ(joined[i].start, one[i].start) << i;
+    EXPECT_EQ(joined[i].end, one[i].end) << i;
+    EXPECT_EQ(joined[i].marks, one[i].marks) << i;
+  }
 }
 
 }  // namespace

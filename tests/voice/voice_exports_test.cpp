@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "speech_generator.h"
@@ -214,6 +216,67 @@ TEST_F(VoiceExports, SilenceAndTinySignalsGiveNoMarksAndOneSilentElement) {
     v = static_cast<int16_t>(state >> 16);
   }
   EXPECT_LE(_CalculateVoiceMarks(noise.data(), 32000, 16000, 0, 0, nullptr, 0), 10);
+}
+
+// The element table from given marks: SegmentVoice's own elements from the
+// marks of _CalculateVoiceMarks, also for a stretch cut from a longer
+// signal's marks (how the command segments long recordings); marks that are
+// not ascending or leave the signal are refused with nothing changed.
+TEST_F(VoiceExports, ElementsFromGivenMarksAreSegmentVoicesOwn) {
+  auto table = [] {
+    const TvxDocument& d = TheDocument().record;
+    std::vector<std::tuple<std::string, int32_t, int32_t>> t;
+    for (int32_t i = 0; i < d.elementCount; ++i)
+      t.emplace_back(d.elements[i].desc, d.elements[i].start, d.elements[i].end);
+    return t;
+  };
+  auto marksOf = [](const int16_t* s, int32_t length, int32_t rate) {
+    std::vector<int32_t> m(static_cast<size_t>(_CalculateVoiceMarks(s, length, rate, 0, 0, nullptr, 0)));
+    _CalculateVoiceMarks(s, length, rate, 0, 0, m.data(), static_cast<int32_t>(m.size()));
+    return m;
+  };
+  const std::vector<int32_t> marks = marksOf(x(), n(), rate());
+  ASSERT_GT(marks.size(), 100u);
+  const int32_t count = SegmentVoice(x(), n(), rate(), 0, 0);
+  const auto tracked = table();
+  InitTalvox();
+  EXPECT_EQ(_SegmentVoiceMarks(marks.data(), static_cast<int32_t>(marks.size()), n(), rate()), count);
+  EXPECT_EQ(TheDocument().record.segmented, 1);
+  EXPECT_EQ(table(), tracked);
+
+  // A stretch of the signal by its own marks, shifted.
+  const int32_t from = n() / 3, to = 2 * n() / 3;
+  const std::vector<int32_t> own = marksOf(x() + from, to - from, rate());
+  SegmentVoice(x() + from, to - from, rate(), 0, 0);
+  const auto stretch = table();
+  InitTalvox();
+  EXPECT_EQ(_SegmentVoiceMarks(own.data(), static_cast<int32_t>(own.size()), to - from, rate()),
+            static_cast<int32_t>(stretch.size()));
+  EXPECT_EQ(table(), stretch);
+
+  // No marks: one silence over the whole length.
+  EXPECT_EQ(_SegmentVoiceMarks(nullptr, 0, 1234, rate()), 1);
+  EXPECT_EQ(table(), (decltype(table()){{"SIL", 0, 1234}}));
+
+  const auto before = table();
+  std::vector<int32_t> bad = marks;
+  std::swap(bad[10], bad[11]);
+  std::vector<int32_t> repeated = marks;
+  repeated[11] = repeated[10];
+  const int32_t m = static_cast<int32_t>(marks.size());
+  EXPECT_EQ(_SegmentVoiceMarks(bad.data(), m, n(), rate()), 0);
+  EXPECT_EQ(_SegmentVoiceMarks(repeated.data(), m, n(), rate()), 0);
+  EXPECT_EQ(_SegmentVoiceMarks(marks.data(), m, marks.back(), rate()), 0);  // the last one outside
+  EXPECT_EQ(_SegmentVoiceMarks(marks.data(), -1, n(), rate()), 0);
+  EXPECT_EQ(_SegmentVoiceMarks(nullptr, 3, n(), rate()), 0);
+  EXPECT_EQ(_SegmentVoiceMarks(marks.data(), m, 0, rate()), 0);
+  EXPECT_EQ(_SegmentVoiceMarks(marks.data(), m, n(), 3999), 0);
+  std::vector<int32_t> negative = {-1, 5, 9};
+  EXPECT_EQ(_SegmentVoiceMarks(negative.data(), 3, n(), rate()), 0);
+  EXPECT_EQ(table(), before);
+  FreeTalvox();
+  EXPECT_EQ(_SegmentVoiceMarks(marks.data(), m, n(), rate()), 0);
+  InitTalvox();
 }
 
 TEST_F(VoiceExports, WithoutADocumentSegmentVoiceChangesNothing) {

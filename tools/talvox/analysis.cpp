@@ -140,8 +140,9 @@ void Annotate(const LoadedWave& wave, int channel, MarkSource source, const std:
   if (!peakFile.empty()) {
     LoadPeakFile(peakFile, wave);
   } else {
-    SegmentLongInPieces(wave, channel, SegmenterFor(source, range));  // a long signal: in pieces first
-    AnalyzeChannel(wave, channel, source, range);
+    const Segmenter segmenter = SegmenterFor(source, range);
+    // A long signal: in pieces first (the voice route's marks with them).
+    if (!SegmentLongInPieces(wave, channel, segmenter) || !segmenter.voice) AnalyzeChannel(wave, channel, source, range);
   }
   CheckInterrupted();
   if (GetElementNum() <= 0) SetFullSegmentation();

@@ -404,12 +404,20 @@ void Annotate(const LoadedWave& wave, int channel, MarkSource source, const std:
   const int16_t* samples = GetDataBuffer(channel);
   // Segmented first as the analysis would be, so the marks do not depend on
   // whose segmentation is used (the segmenters advance the filter state).
-  if (peakFile.empty() && source == MarkSource::kVoice)
-    SegmentVoice(samples, wave.length, wave.rate, range.floor, range.ceiling);
-  else if (peakFile.empty())
+  // The voice tracker leaves no filter state: it runs once, for its marks
+  // (segmenting with them) when they are used, else only when its elements
+  // are kept.
+  const bool voice = peakFile.empty() && source == MarkSource::kVoice;
+  const bool voiceMarks = voice && !inputs.HasMarks();
+  if (voiceMarks) {
+    CalculateVoiceMarks(samples, wave.length, wave.rate, range.floor, range.ceiling);
+  } else if (voice) {
+    if (!inputs.HasElements()) SegmentVoice(samples, wave.length, wave.rate, range.floor, range.ceiling);
+  } else if (peakFile.empty()) {
     SegmentSpeech(samples, wave.length, wave.rate);
-  else
+  } else {
     LoadPeakFile(peakFile, wave);
+  }
   InstallUserElements(wave, inputs);
   if (inputs.HasMarks()) {
     std::vector<int32_t> marks;
@@ -421,7 +429,7 @@ void Annotate(const LoadedWave& wave, int channel, MarkSource source, const std:
     marks = SnappedMarks(std::move(marks), inputs.snap, channel);
     if (GetElementNum() <= 0) SetFullSegmentation();
     InstallAnnotation(CurrentSampleElements(), marks, Distances(marks), wave.rate);
-  } else if (peakFile.empty()) {
+  } else if (peakFile.empty() && !voiceMarks) {
     AnalyzeChannel(wave, channel, source, range);
   }
   CheckInterrupted();

@@ -33,13 +33,27 @@ int32_t WindowLength(const LoadedWave& wave) {
   return static_cast<int32_t>(std::clamp<int64_t>(samples, wave.rate, INT32_MAX));
 }
 
+// The voice tracker's elements are made from its marks alone: a window's
+// are those of the whole signal's marks within it, so the signal is tracked
+// once for its marks and its pieces, not once more per window.
+void SegmentByMarks(const std::vector<int32_t>& marks, int rate, int32_t begin, int32_t end) {
+  auto first = std::lower_bound(marks.begin(), marks.end(), begin);
+  auto last = std::lower_bound(first, marks.end(), end);
+  std::vector<int32_t> local(first, last);
+  for (int32_t& mark : local) mark -= begin;
+  _SegmentVoiceMarks(local.data(), static_cast<int32_t>(local.size()), end - begin, rate);
+}
+
 // The segmentation of samples begin..end-1 of the channel, by the library
 // into a fresh document, at the elements' positions in the whole file.
+// marks, when given, are the voice marks of the whole channel.
 std::vector<ElementRecord> SegmentWindow(const LoadedWave& wave, int channel, const Segmenter& segmenter,
-                                         int32_t begin, int32_t end) {
+                                         const std::vector<int32_t>* marks, int32_t begin, int32_t end) {
   InitTalvox();
   const int16_t* samples = GetDataBuffer(channel) + begin;
-  if (segmenter.voice) {
+  if (segmenter.voice && marks) {
+    SegmentByMarks(*marks, wave.rate, begin, end);
+  } else if (segmenter.voice) {
     SegmentVoice(samples, end - begin, wave.rate, segmenter.range.floor, segmenter.range.ceiling);
   } else {
     SegmentSpeech(samples, end - begin, wave.rate);
@@ -197,14 +211,15 @@ std::vector<Piece>& Pending() {
 }
 
 // Pieces from begin to the end of the channel, segmented window by window;
-// elements, when not empty, are the first window's segmentation already made.
-void SegmentFrom(const LoadedWave& wave, int channel, const Segmenter& segmenter, int32_t begin,
-                 std::vector<ElementRecord> elements, int32_t windowEnd, std::vector<Piece>& pieces) {
+// elements, when not empty, are the first window's segmentation already made;
+// marks, when given, the whole channel's voice marks.
+void SegmentFrom(const LoadedWave& wave, int channel, const Segmenter& segmenter, const std::vector<int32_t>* marks,
+                 int32_t begin, std::vector<ElementRecord> elements, int32_t windowEnd, std::vector<Piece>& pieces) {
   int32_t leadFrom = begin;
   for (;;) {
     if (elements.empty()) {
       windowEnd = static_cast<int32_t>(std::min<int64_t>(wave.length, int64_t{leadFrom} + WindowLength(wave)));
-      elements = SegmentWindow(wave, channel, segmenter, leadFrom, windowEnd);
+      elements = SegmentWindow(wave, channel, segmenter, marks, leadFrom, windowEnd);
       StartAtCut(elements, begin);
       if (elements.empty()) elements.push_back({"SIL", begin, windowEnd});
     }
@@ -244,11 +259,19 @@ bool SegmentLongInPieces(const LoadedWave& wave, int channel, const Segmenter& s
   TheJoined().reset();
   Pending().clear();
   if (wave.length <= WindowLength(wave)) return false;
+  // The voice route's marks first, over the whole signal (they do not
+  // depend on the segmentation); the windows are segmented from them.
+  std::vector<int32_t> marks;
+  if (segmenter.voice) {
+    CalculateVoiceMarks(GetDataBuffer(channel), wave.length, wave.rate, segmenter.range.floor, segmenter.range.ceiling);
+    CheckInterrupted();
+    marks = CurrentPeaks();
+  }
   std::vector<Piece> pieces;
-  SegmentFrom(wave, channel, segmenter, 0, {}, 0, pieces);
+  SegmentFrom(wave, channel, segmenter, segmenter.voice ? &marks : nullptr, 0, {}, 0, pieces);
   // The first piece's elements in the document mark it segmented, so the
   // marks that follow are placed without segmenting the whole signal again.
-  LoadIntoDocument(pieces.front().elements, {}, wave.rate);
+  LoadIntoDocument(pieces.front().elements, marks, wave.rate);
   Pending() = std::move(pieces);
   return true;
 }
@@ -267,7 +290,8 @@ void JoinPiecesIfFull(const LoadedWave& wave, int channel, PieceWork work, const
   // kept, the rest is segmented again in windows. The marks do not depend
   // on the segmentation and are kept whole.
   std::vector<Piece> pieces;
-  SegmentFrom(wave, channel, segmenter, 0, CurrentElements(), wave.length, pieces);
+  const bool marked = segmenter.voice && work == PieceWork::kMarks;
+  SegmentFrom(wave, channel, segmenter, marked ? &peaks : nullptr, 0, CurrentElements(), wave.length, pieces);
   LoadIntoDocument(pieces.front().elements, peaks, wave.rate);
   Finish(wave, std::move(pieces), peaks);
 }

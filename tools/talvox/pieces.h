@@ -48,7 +48,10 @@ Segmenter SegmenterFor(MarkSource source, VoiceRange range);
 // window (a quarter of an hour): segments it window by window into pieces
 // and leaves the first piece's elements in the document, marked segmented,
 // so the marks that follow cover the whole signal without segmenting it
-// again. False (nothing done) for shorter signals.
+// again. With the voice segmenter it places those marks first (the
+// tracker's one pass over the whole signal; the windows are segmented from
+// its marks) and the document holds them too. False (nothing done) for
+// shorter signals.
 bool SegmentLongInPieces(const LoadedWave& wave, int channel, const Segmenter& segmenter = {});
 
 // After the analysis: joins the pieces made by SegmentLongInPieces with the
