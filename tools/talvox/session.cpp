@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
+#include <vector>
 
 #include "audio_file.h"
 #include "cli_error.h"
@@ -29,7 +31,10 @@ namespace {
 constexpr int kMostChannels = 1024;
 
 // The wave buffer's header for 16-bit samples at this rate, and its signal.
-void PutSignal(const std::vector<std::vector<int16_t>>& channels, int rate) {
+// Hands the channels to the library one by one, each released as soon as
+// the library holds its copy, so a long stereo file never stands in memory
+// more than once and a channel.
+void PutSignal(std::vector<std::vector<int16_t>> channels, int rate) {
   uint16_t count = static_cast<uint16_t>(channels.size());
   TvxWaveHeader* header = GetWaveFileHead();
   header->formatTag = 1;
@@ -39,16 +44,12 @@ void PutSignal(const std::vector<std::vector<int16_t>>& channels, int rate) {
   header->avgBytesPerSec = static_cast<uint32_t>(rate) * 2u * count;
   SetChannels(count);
   int32_t length = static_cast<int32_t>(channels[0].size());
-  bool stored = false;
-  if (count == 1) {
-    stored = SetDataBuffer(0, channels[0].data(), length);
-  } else {  // index 2: both channels from interleaved frames, and the header's size for two
-    std::vector<int16_t> frames;
-    frames.reserve(2 * channels[0].size());
-    for (size_t i = 0; i < channels[0].size(); i++) frames.insert(frames.end(), {channels[0][i], channels[1][i]});
-    stored = SetDataBuffer(2, frames.data(), length);
+  for (uint16_t c = 0; c < count; c++) {
+    if (!SetDataBuffer(c, channels[c].data(), length))
+      throw CliError(kExitFailure, "the signal could not be stored (out of memory?)");
+    std::vector<int16_t>().swap(channels[c]);
   }
-  if (!stored) throw CliError(kExitFailure, "the signal could not be stored (out of memory?)");
+  SetWaveLength(length);  // a channel's store sets the data size of one channel
 }
 
 std::string ConversionNote(const Samples16& samples) {
@@ -113,7 +114,7 @@ LoadedWave LoadWave(const std::string& path, const AudioOptions& options) {
   wave.channels = count;
   wave.fileChannel = options.channel;
   if (count <= 2) {
-    PutSignal(samples.channels, wave.rate);
+    PutSignal(std::move(samples.channels), wave.rate);
     wave.channel = options.channel;
   } else {
     PutSignal({samples.channels[size_t(options.channel)]}, wave.rate);
