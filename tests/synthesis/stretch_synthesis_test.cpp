@@ -295,18 +295,21 @@ std::vector<std::pair<size_t, size_t>> SteadyStretches(const SteadyVowel& vowel,
   return stretches;
 }
 
+// Normalised correlation of y[from..from+span) with the same span lag later.
+double Correlation(const std::vector<int16_t>& y, size_t from, size_t span, size_t lag) {
+  double xy = 0, xx = 0, yy = 0;
+  for (size_t i = from; i < from + span; ++i) {
+    xy += double(y[i]) * y[i + lag];
+    xx += double(y[i]) * y[i];
+    yy += double(y[i + lag]) * y[i + lag];
+  }
+  return xy / std::sqrt(xx * yy + 1e-9);
+}
+
 // Normalised autocorrelation at a fractional lag: the parabola's top
 // through the three whole lags around it.
 double PeriodicityAt(const std::vector<int16_t>& y, size_t from, size_t span, double lag) {
-  auto r = [&](size_t l) {
-    double xy = 0, xx = 0, yy = 0;
-    for (size_t i = from; i < from + span; ++i) {
-      xy += double(y[i]) * y[i + l];
-      xx += double(y[i]) * y[i];
-      yy += double(y[i + l]) * y[i + l];
-    }
-    return xy / std::sqrt(xx * yy + 1e-9);
-  };
+  auto r = [&](size_t l) { return Correlation(y, from, span, l); };
   const size_t whole = static_cast<size_t>(std::lround(lag));
   const double a = r(whole - 1), b = r(whole), c = r(whole + 1), curve = a - 2 * b + c;
   return curve < 0 ? b - (a - c) * (a - c) / (8 * curve) : b;
@@ -323,15 +326,7 @@ Cycles CyclesIn(const std::vector<int16_t>& y, size_t from, size_t to, double pe
   Cycles cycles;
   const size_t span = static_cast<size_t>(period);
   for (size_t at = from; at + 2 * span + 8 < to;) {
-    auto match = [&](size_t lag) {
-      double xy = 0, xx = 0, yy = 0;
-      for (size_t i = at; i < at + span; ++i) {
-        xy += double(y[i]) * y[i + lag];
-        xx += double(y[i]) * y[i];
-        yy += double(y[i + lag]) * y[i + lag];
-      }
-      return xy / std::sqrt(xx * yy + 1e-9);
-    };
+    auto match = [&](size_t lag) { return Correlation(y, at, span, lag); };
     size_t best = span - 4;
     for (size_t lag = span - 4; lag <= span + 5; ++lag)
       if (match(lag) > match(best)) best = lag;
