@@ -66,6 +66,31 @@ std::vector<int32_t> Marks(const speechgen::GeneratedSpeech& speech) {
 }
 
 // Source F0 at a sample: from the period around it, 0 outside the runs.
+// The periods a change asks for after each mark (the gaps between runs, at
+// least longest, kept), rounded by positions, as the host does, so the
+// mean F0 stays exact.
+std::vector<int32_t> WantedPeriods(const std::vector<int32_t>& marks, int rate, int longest,
+                                   const Change& change) {
+  std::vector<int32_t> periods;
+  double exact = 0;
+  int64_t placed = 0;
+  for (size_t k = 0; k + 1 < marks.size(); k++) {
+    const int32_t d = marks[k + 1] - marks[k];
+    if (d > longest || d <= 0) {
+      periods.push_back(d);
+      exact = 0;
+      placed = 0;
+      continue;
+    }
+    const double f0 = change.flatHz > 0 ? change.flatHz : double(rate) / d * std::pow(2.0, change.semitones / 12);
+    exact += rate / f0;
+    const int64_t next = std::llround(exact);
+    periods.push_back(static_cast<int32_t>(std::max<int64_t>(next - placed, 1)));
+    placed = next;
+  }
+  return periods;
+}
+
 double SourceF0(const speechgen::GeneratedSpeech& speech, double at, int longest) {
   const auto& c = speech.closures;
   auto next = std::upper_bound(c.begin(), c.end(), at, [](double v, const speechgen::Closure& x) { return v < x.sample; });
@@ -428,24 +453,7 @@ void Quality(int onlyRate) {
         SetChannels(1);
         SetDataBuffer(0, speech.samples.data(), length);
         std::vector<int32_t> marks = Marks(speech);
-        std::vector<int32_t> periods;
-        // Rounded by positions, as the host does, so the mean F0 stays exact.
-        double exact = 0;
-        int64_t placed = 0;
-        for (size_t k = 0; k + 1 < marks.size(); k++) {
-          int32_t d = marks[k + 1] - marks[k];
-          if (d > longest) {
-            periods.push_back(d);
-            exact = 0;
-            placed = 0;
-            continue;
-          }
-          double f0 = change.flatHz > 0 ? change.flatHz : double(rate) / d * std::pow(2.0, change.semitones / 12);
-          exact += rate / f0;
-          int64_t next = std::llround(exact);
-          periods.push_back(static_cast<int32_t>(std::max<int64_t>(next - placed, 1)));
-          placed = next;
-        }
+        const std::vector<int32_t> periods = WantedPeriods(marks, rate, longest, change);
         for (int32_t m : marks) AddPeak(m, nullptr);
         SetModifiedPitch(periods.data());
         SetFullSegmentation();
@@ -573,23 +581,8 @@ void Recording(const char* path) {
       const int32_t count = CalculateVoiceMarks(buffer.data(), length, rate, 0.0f, 0.0f);
       int32_t* peaks = nullptr;
       GetFullPeaks(&peaks);
-      std::vector<int32_t> marks(peaks, peaks + std::max(count, 0)), periods;
-      double exact = 0;
-      int64_t placed = 0;
-      for (size_t k = 0; k + 1 < marks.size(); k++) {
-        const int32_t d = marks[k + 1] - marks[k];
-        if (d > longest || d <= 0) {
-          periods.push_back(d);
-          exact = 0;
-          placed = 0;
-          continue;
-        }
-        const double f0 = change.flatHz > 0 ? change.flatHz : double(rate) / d * std::pow(2.0, change.semitones / 12);
-        exact += rate / f0;
-        const int64_t next = std::llround(exact);
-        periods.push_back(static_cast<int32_t>(std::max<int64_t>(next - placed, 1)));
-        placed = next;
-      }
+      const std::vector<int32_t> marks(peaks, peaks + std::max(count, 0));
+      std::vector<int32_t> periods = WantedPeriods(marks, rate, longest, change);
       periods.push_back(0);
       SetModifiedPitch(periods.data());
       const int32_t end = length - 1;
