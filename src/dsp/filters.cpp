@@ -64,41 +64,67 @@ double ChebyshevLowPass(int32_t rate, int32_t order, double rippleDb, double cut
 }
 
 namespace {
+// The last three outputs of one stage of the cascade (stage 0 is the scaled
+// input, stage j + 1 the output of section j).
+struct StageHistory {
+  double last = 0, before = 0, third = 0;
+  void Push(double value) {
+    third = before;
+    before = last;
+    last = value;
+  }
+};
+
 // The cascade with its delays held in locals for the whole call: the
 // coefficient pointers could alias the process-wide state, which would
-// otherwise force a reload of every delay at every sample. Same operations
-// in the same order as one sample at a time on the shared state.
+// otherwise force a reload of every delay at every sample. The stages run
+// skewed, stage j on sample t - j while stage 0 takes sample t, each stage
+// reading the history its predecessor left the step before: the sections of
+// one step are then independent and the processor overlaps them, where one
+// sample at a time through every section waits on each section in turn.
+// Each output is the same expression of the same values as one sample at a
+// time on the shared state, so the bits are the same.
 template <int32_t Sections>
 void RunCascade(int16_t* samples, int32_t count, double gain, const double* a, const double* b) {
   double ca[Sections + 1] = {};
   double cb[Sections + 1] = {};
-  double w0[Sections + 1];
-  double w1[Sections + 1];
-  double w2[Sections + 1];
+  StageHistory stage[Sections + 1];
   for (int32_t j = 0; j < Sections; ++j) {
     ca[j] = a[j];
     cb[j] = b[j];
   }
   for (int32_t j = 0; j <= Sections; ++j) {
-    w0[j] = delay.w0[j];
-    w1[j] = delay.w1[j];
-    w2[j] = delay.w2[j];
+    stage[j].last = delay.w1[j];
+    stage[j].before = delay.w2[j];
   }
-  for (int32_t i = 0; i < count; ++i) {
-    w0[0] = samples[i] * gain;
-    for (int32_t j = 0; j < Sections; ++j) {
-      w0[j + 1] = w0[j] + 2 * w1[j] + w2[j] - ca[j] * w1[j + 1] - cb[j] * w2[j + 1];
+  auto section = [&](int32_t j) {  // section j - 1 on the next sample of stage j
+    const StageHistory& in = stage[j - 1];
+    StageHistory& out = stage[j];
+    out.Push(in.last + 2 * in.before + in.third - ca[j - 1] * out.last - cb[j - 1] * out.before);
+  };
+  auto edgeStep = [&](int32_t t) {  // a step where some stage has no sample
+    for (int32_t j = Sections; j >= 1; --j) {
+      if (t - j >= 0 && t - j < count) section(j);
     }
-    samples[i] = WrapToSample(w0[Sections]);
-    for (int32_t j = 0; j <= Sections; ++j) {
-      w2[j] = w1[j];
-      w1[j] = w0[j];
+    if (t < count) stage[0].Push(samples[t] * gain);
+    if (t - Sections >= 0 && t - Sections < count) {
+      samples[t - Sections] = WrapToSample(stage[Sections].last);
     }
+  };
+  const int32_t steadyEnd = count;
+  int32_t t = 0;
+  for (; t < std::min(Sections, steadyEnd); ++t) edgeStep(t);
+  for (; t < steadyEnd; ++t) {
+#pragma GCC unroll 16
+    for (int32_t j = Sections; j >= 1; --j) section(j);
+    stage[0].Push(samples[t] * gain);
+    samples[t - Sections] = WrapToSample(stage[Sections].last);
   }
+  for (; t < count + Sections; ++t) edgeStep(t);
   for (int32_t j = 0; j <= Sections; ++j) {
-    delay.w0[j] = w0[j];
-    delay.w1[j] = w1[j];
-    delay.w2[j] = w2[j];
+    delay.w0[j] = stage[j].last;
+    delay.w1[j] = stage[j].last;
+    delay.w2[j] = stage[j].before;
   }
 }
 
