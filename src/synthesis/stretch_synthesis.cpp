@@ -7,6 +7,7 @@
 #include "annotation/element_table.h"
 #include "state/memory.h"
 #include "synthesis/grain_accumulator.h"
+#include "synthesis/sample_products.h"
 
 namespace talvox {
 
@@ -150,15 +151,14 @@ double MatchedPeriod(const int16_t* source, int32_t length, int32_t at, int32_t 
   if (at - half < 0 || at + longest + half > length || shortest < 1) return distance;
   match.assign(static_cast<size_t>(longest - shortest + 1), 0.0);
   // Whole-number sums (exact, and quick): the cycle's own energy once, the
-  // shifted one's slid along from lag to lag.
+  // shifted one's slid along from lag to lag, the products in vector lanes.
   const int16_t* cycle = source + at - half;
   int64_t xx = 0, yy = 0;
   for (int32_t i = 0; i < 2 * half; ++i) xx += int32_t{cycle[i]} * cycle[i];
   for (int32_t i = 0; i < 2 * half; ++i) yy += int32_t{cycle[shortest + i]} * cycle[shortest + i];
   for (int32_t lag = shortest; lag <= longest; ++lag) {
     const int16_t* shifted = cycle + lag;
-    int64_t xy = 0;
-    for (int32_t i = 0; i < 2 * half; ++i) xy += int32_t{cycle[i]} * shifted[i];
+    const int64_t xy = SampleProductSum(cycle, shifted, 2 * half);
     match[static_cast<size_t>(lag - shortest)] =
         static_cast<double>(xy) / std::sqrt(static_cast<double>(xx) * static_cast<double>(yy) + 1.0);
     if (lag < longest) yy += int32_t{shifted[2 * half]} * shifted[2 * half] - int32_t{shifted[0]} * shifted[0];
