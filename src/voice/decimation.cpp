@@ -18,6 +18,8 @@ constexpr double kDcCornerHz = 20.0;
 // low-pass, and its cutoff relative to the reduced Nyquist frequency.
 constexpr int32_t kTapsPerFactor = 8;
 constexpr double kLinearCutoffShare = 0.9;
+// The linear-phase reduction converts its input block by block.
+constexpr int32_t kOutputsPerBlock = 4096;
 
 // Below this a filter state no longer matters to any sample (the input is
 // whole numbers) but decays on in digital silence into subnormal numbers,
@@ -114,17 +116,23 @@ std::vector<float> DecimateLinearPhase(const int16_t* samples, int32_t length, i
     sum += taps[j + half];
   }
   for (double& t : taps) t /= sum;
-  // Four outputs inside the signal at a time: four independent sums, each
-  // in the order of the one-output loop, so the adder is not kept waiting
-  // on one chain.
   const int32_t width = 2 * half + 1;
-  for (int32_t k = 0; k < count; ++k) {
-    const int64_t centre = first + static_cast<int64_t>(k) * factor;
-    if (k + 4 <= count && centre - half >= 0 && centre + 3 * factor + half < length) {
-      const int16_t* x = samples + (centre - half);
-      const int16_t* x1 = x + factor;
-      const int16_t* x2 = x + 2 * factor;
-      const int16_t* x3 = x + 3 * factor;
+  std::vector<double> span;
+  for (int32_t blockStart = 0; blockStart < count; blockStart += kOutputsPerBlock) {
+    const int32_t block = std::min(kOutputsPerBlock, count - blockStart);
+    // The block's input as doubles, once, zeros outside the signal: every
+    // output's taps then read it directly, in the order of the plain sum.
+    const int64_t from = first + static_cast<int64_t>(blockStart) * factor - half;
+    span.resize(static_cast<size_t>((block - 1) * factor + width));
+    for (size_t i = 0; i < span.size(); ++i) span[i] = at(from + static_cast<int64_t>(i));
+    int32_t k = 0;
+    // Four outputs at a time: four independent sums, so the adder is not
+    // kept waiting on one chain.
+    for (; k + 4 <= block; k += 4) {
+      const double* x = span.data() + static_cast<size_t>(k) * factor;
+      const double* x1 = x + factor;
+      const double* x2 = x + 2 * factor;
+      const double* x3 = x + 3 * factor;
       double a0 = 0, a1 = 0, a2 = 0, a3 = 0;
       for (int32_t j = 0; j < width; ++j) {
         const double t = taps[j];
@@ -133,21 +141,17 @@ std::vector<float> DecimateLinearPhase(const int16_t* samples, int32_t length, i
         a2 += t * x2[j];
         a3 += t * x3[j];
       }
-      out[k] = static_cast<float>(a0);
-      out[k + 1] = static_cast<float>(a1);
-      out[k + 2] = static_cast<float>(a2);
-      out[k + 3] = static_cast<float>(a3);
-      k += 3;
-      continue;
+      out[blockStart + k] = static_cast<float>(a0);
+      out[blockStart + k + 1] = static_cast<float>(a1);
+      out[blockStart + k + 2] = static_cast<float>(a2);
+      out[blockStart + k + 3] = static_cast<float>(a3);
     }
-    double acc = 0;
-    if (centre - half >= 0 && centre + half < length) {
-      const int16_t* x = samples + (centre - half);
-      for (int32_t j = 0; j <= 2 * half; ++j) acc += taps[j] * x[j];
-    } else {
-      for (int32_t j = -half; j <= half; ++j) acc += taps[j + half] * at(centre + j);
+    for (; k < block; ++k) {
+      const double* x = span.data() + static_cast<size_t>(k) * factor;
+      double acc = 0;
+      for (int32_t j = 0; j < width; ++j) acc += taps[j] * x[j];
+      out[blockStart + k] = static_cast<float>(acc);
     }
-    out[k] = static_cast<float>(acc);
   }
   return out;
 }
