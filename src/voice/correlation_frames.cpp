@@ -58,9 +58,13 @@ float Threshold(std::vector<float> level) {
   return static_cast<float>(threshold);
 }
 
-// The correlation of frame f at every lag into r (index lag - minLag).
-void CorrelateFrame(const float* x, int32_t n, int32_t f, const CorrelationSettings& s,
-                    std::vector<double>& prefix, std::vector<float>& r) {
+// The correlation of frame f at every lag into r (index lag - minLag), its
+// dot products in the wide or the narrow lanes (the same sums either way).
+template <bool Wide>
+__attribute__((always_inline)) inline void CorrelateFrame(const float* x, int32_t n, int32_t f,
+                                                          const CorrelationSettings& s,
+                                                          std::vector<double>& prefix,
+                                                          std::vector<float>& r) {
   const int32_t centre = f * s.hop;
   int32_t lo = n, hi = 0;
   for (int32_t lag = s.minLag; lag <= s.maxLag; ++lag) {
@@ -81,7 +85,9 @@ void CorrelateFrame(const float* x, int32_t n, int32_t f, const CorrelationSetti
     const double ea = prefix[a + s.window - lo] - prefix[a - lo];
     const double eb = prefix[b + s.window - lo] - prefix[b - lo];
     if (!(ea > 0 && eb > 0)) continue;
-    value = static_cast<float>(Dot(x + a, x + b, s.window) / std::sqrt(ea * eb));
+    const double dot = Wide ? dot_lanes::Sum(x + a, x + b, s.window)
+                            : dot_lanes::NarrowSum(x + a, x + b, s.window);
+    value = static_cast<float>(dot / std::sqrt(ea * eb));
   }
 }
 
@@ -135,6 +141,33 @@ void PickCandidates(const std::vector<float>& r, const CorrelationSettings& s,
   }
   out.insert(out.end(), kept, kept + held);
 }
+
+// Every frame loud enough: correlations, then candidates.
+template <bool Wide>
+__attribute__((always_inline)) inline void CorrelateLoudFrames(const float* x, int32_t n,
+                                                               const CorrelationSettings& s,
+                                                               float threshold,
+                                                               CorrelationFrames& result) {
+  CorrelationSettings beyond = s;
+  beyond.minLag = std::max(1, s.minLag - 1);
+  beyond.maxLag = s.maxLag + 1;
+  std::vector<double> prefix;
+  std::vector<float> r(static_cast<size_t>(beyond.maxLag - beyond.minLag + 1));
+  for (int32_t f = 0; f < result.frames; ++f) {
+    result.first[f] = static_cast<int32_t>(result.candidates.size());
+    if (result.level[f] < threshold) continue;
+    CorrelateFrame<Wide>(x, n, f, beyond, prefix, r);
+    PickCandidates(r, beyond, s, result.candidates, result.best[f]);
+  }
+}
+
+// Compiled for AVX as a whole, so its dot products inline.
+__attribute__((target("avx"))) void CorrelateLoudFramesWide(const float* x, int32_t n,
+                                                             const CorrelationSettings& s,
+                                                             float threshold,
+                                                             CorrelationFrames& result) {
+  CorrelateLoudFrames<true>(x, n, s, threshold, result);
+}
 }  // namespace
 
 CorrelationFrames CorrelateFrames(const float* x, int32_t n, const CorrelationSettings& s) {
@@ -145,16 +178,10 @@ CorrelationFrames CorrelateFrames(const float* x, int32_t n, const CorrelationSe
   const float threshold = Threshold(result.level);
   result.first.assign(static_cast<size_t>(result.frames) + 1, 0);
   result.best.assign(static_cast<size_t>(result.frames), 0.0f);
-  CorrelationSettings beyond = s;
-  beyond.minLag = std::max(1, s.minLag - 1);
-  beyond.maxLag = s.maxLag + 1;
-  std::vector<double> prefix;
-  std::vector<float> r(static_cast<size_t>(beyond.maxLag - beyond.minLag + 1));
-  for (int32_t f = 0; f < result.frames; ++f) {
-    result.first[f] = static_cast<int32_t>(result.candidates.size());
-    if (result.level[f] < threshold) continue;
-    CorrelateFrame(x, n, f, beyond, prefix, r);
-    PickCandidates(r, beyond, s, result.candidates, result.best[f]);
+  if (dot_lanes::HasAvx()) {
+    CorrelateLoudFramesWide(x, n, s, threshold, result);
+  } else {
+    CorrelateLoudFrames<false>(x, n, s, threshold, result);
   }
   result.first[result.frames] = static_cast<int32_t>(result.candidates.size());
   return result;
