@@ -3,7 +3,8 @@
 // jitter with 5% shimmer, inverted polarity, peak levels 0/-12/-24/-36 dBFS,
 // rates 8/16/44.1/48 kHz); prints one line per case with the mark measures
 // and the voicing errors, and the worst case of each measure.
-// Usage: voice_accuracy [seconds-per-case] [seed] [voice-filter]
+// Usage: voice_accuracy [seconds-per-case] [seed] [voice-filter] [case-filter]
+// (a filter keeps the voices / cases whose name contains it)
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -66,12 +67,14 @@ int main(int argc, char** argv) {
   const double seconds = argc > 1 ? std::atof(argv[1]) : 60.0;
   const uint32_t seed = argc > 2 ? static_cast<uint32_t>(std::atoi(argv[2])) : 1;
   const char* filter = argc > 3 ? argv[3] : "";
+  const char* caseFilter = argc > 4 ? argv[4] : "";
   double worstIdr = 100, worstMiss = 0, worstFa = 0, worstSpread = 0, worstVs = 0, worstSv = 0;
   std::printf("%-15s %-9s %7s %6s %6s %6s %6s %7s %7s\n", "voice", "case", "cycles", "IDR", "MR",
               "FAR", "runstd", "V->SIL", "SIL->V");
   for (const Voice& voice : kVoices) {
     if (std::strstr(voice.name, filter) == nullptr) continue;
     for (const Case& c : kCases) {
+      if (std::strstr(c.name, caseFilter) == nullptr) continue;
       speechgen::SpeechSettings settings;
       settings.sampleRate = c.rate;
       settings.seconds = seconds;
