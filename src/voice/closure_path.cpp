@@ -114,6 +114,24 @@ double ClosureSearch::PeriodAt(double position) const {
   return periods[std::clamp<int64_t>(i, 0, periodCount - 1)];
 }
 
+void FillSkippedCycles(const ClosureSearch& search, std::vector<ChosenClosure>& closures) {
+  std::vector<ChosenClosure> filled;
+  filled.reserve(closures.size());
+  for (size_t k = 0; k < closures.size(); ++k) {
+    if (k > 0) {
+      const ChosenClosure& a = closures[k - 1];
+      const ChosenClosure& b = closures[k];
+      const double period = std::max(2.0, search.PeriodAt(b.position));
+      const double step = b.position - a.position;
+      if (step <= kLongestStep * period && std::round(step / period) == 2) {
+        filled.push_back({0.5 * (a.position + b.position), std::min(a.pulse, b.pulse)});
+      }
+    }
+    filled.push_back(closures[k]);
+  }
+  closures.swap(filled);
+}
+
 std::vector<ChosenClosure> ChooseClosures(const ClosureSearch& search) {
   std::vector<Candidate> c = FindCandidates(search);
   const size_t n = c.size();
@@ -172,6 +190,7 @@ std::vector<ChosenClosure> ChooseClosures(const ClosureSearch& search) {
   }
   for (int64_t k = last; k >= 0; k = from[k]) chosen.push_back({c[k].position, c[k].value});
   std::reverse(chosen.begin(), chosen.end());
+  FillSkippedCycles(search, chosen);
   return chosen;
 }
 

@@ -41,4 +41,11 @@ std::vector<int32_t> DominantPeaks(const ClosureSearch& search);
 // Chosen closures, ascending.
 std::vector<ChosenClosure> ChooseClosures(const ClosureSearch& search);
 
+// Where two successive closures lie about two periods apart (the period at
+// the later one; no more than the longest step of the search, so a pause
+// is left alone), one closure between them at the midpoint, with the pulse
+// of the fainter of the two: the search left a cycle unmarked whose pulse
+// the noise hid, and the midpoint is where the neighbours place it.
+void FillSkippedCycles(const ClosureSearch& search, std::vector<ChosenClosure>& closures);
+
 }  // namespace talvox

@@ -1,0 +1,81 @@
+// The choice of closures in a residual built by hand: a pulse train of a
+// known period, some pulses taken out.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "voice/closure_path.h"
+
+namespace {
+
+constexpr double kPeriod = 20.0;
+
+struct Residual {
+  std::vector<float> samples;
+  std::vector<float> periods;
+  talvox::ClosureSearch search;
+};
+
+// Unit pulses at the given positions in `length` samples of zeros, the
+// period constant; the voiced core is the whole residual.
+Residual Pulses(const std::vector<int32_t>& at, int32_t length) {
+  Residual r;
+  r.samples.assign(static_cast<size_t>(length), 0.0f);
+  for (int32_t t : at) r.samples[t] = 1.0f;
+  r.periods.assign(static_cast<size_t>(length) + 1, static_cast<float>(kPeriod));
+  r.search.residual = r.samples.data();
+  r.search.length = length;
+  r.search.rate = 8000;
+  r.search.coreStart = 0;
+  r.search.coreEnd = length;
+  r.search.periods = r.periods.data();
+  r.search.periodCount = static_cast<int32_t>(r.periods.size());
+  r.search.periodStep = 1;
+  return r;
+}
+
+std::vector<double> Positions(const std::vector<talvox::ChosenClosure>& closures) {
+  std::vector<double> p;
+  for (const talvox::ChosenClosure& c : closures) p.push_back(c.position);
+  return p;
+}
+
+TEST(ClosurePath, OnlyTwoPeriodStepsAreFilledAtTheirMidpoint) {
+  Residual r = Pulses({}, 400);
+  // Steps of 1, 2, 1, 3, 2.4, 2.6 and 1.6 periods.
+  std::vector<talvox::ChosenClosure> closures = {
+      {10, 0.9}, {30, 0.8}, {70, 0.5}, {90, 0.7}, {150, 0.6}, {198, 0.4}, {250, 0.3}, {282, 0.2}};
+  talvox::FillSkippedCycles(r.search, closures);
+  const std::vector<double> expected = {10, 30, 50, 70, 90, 150, 174, 198, 250, 266, 282};
+  EXPECT_EQ(Positions(closures), expected);
+  // The filled cycles are as faint as the fainter neighbour.
+  EXPECT_DOUBLE_EQ(closures[2].pulse, 0.5);
+  EXPECT_DOUBLE_EQ(closures[6].pulse, 0.4);
+  EXPECT_DOUBLE_EQ(closures[9].pulse, 0.2);
+}
+
+TEST(ClosurePath, AHiddenPulseIsMarkedAndAPauseIsNot) {
+  std::vector<int32_t> at;
+  for (int32_t k = 0; k < 10; ++k) at.push_back(20 + 20 * k);  // 20..200
+  // 220 hidden; then a pause of four periods after 240 (260..300 silent).
+  at.push_back(240);
+  for (int32_t k = 0; k < 8; ++k) at.push_back(320 + 20 * k);  // 320..460
+  Residual r = Pulses(at, 500);
+  std::vector<double> expected;
+  for (int32_t t = 20; t <= 240; t += 20) expected.push_back(t);
+  for (int32_t t = 320; t <= 460; t += 20) expected.push_back(t);
+  EXPECT_EQ(Positions(talvox::ChooseClosures(r.search)), expected);
+}
+
+TEST(ClosurePath, FillingLeavesEmptyAndSingleChoicesAlone) {
+  Residual r = Pulses({}, 100);
+  std::vector<talvox::ChosenClosure> none;
+  talvox::FillSkippedCycles(r.search, none);
+  EXPECT_TRUE(none.empty());
+  std::vector<talvox::ChosenClosure> one = {{50, 1.0}};
+  talvox::FillSkippedCycles(r.search, one);
+  ASSERT_EQ(one.size(), 1u);
+  EXPECT_DOUBLE_EQ(one[0].position, 50);
+}
+
+}  // namespace
