@@ -30,7 +30,16 @@ constexpr double kRunMarginPeriods = 1.0;
 struct RunMarks {
   std::vector<int32_t> positive;
   std::vector<int32_t> negative;
+  // Mean sign-corrected pulse of the closures each polarity chose.
+  double positivePulse = 0;
+  double negativePulse = 0;
 };
+
+double MeanPulse(const std::vector<ChosenClosure>& closures) {
+  double sum = 0;
+  for (const ChosenClosure& c : closures) sum += c.pulse;
+  return closures.empty() ? 0.0 : sum / static_cast<double>(closures.size());
+}
 
 int32_t OrderFor(double rate) {
   const int32_t order =
@@ -114,7 +123,9 @@ std::vector<int32_t> VoiceMarks(const int16_t* samples, int32_t length, int32_t 
     search.periods = periods.data();
     search.periodCount = static_cast<int32_t>(periods.size());
     search.periodStep = PeriodStep(markRate);
-    auto toSamples = [&](std::vector<ChosenClosure> closures, std::vector<int32_t>& out) {
+    auto toSamples = [&](std::vector<ChosenClosure> closures, std::vector<int32_t>& out,
+                         double& pulse) {
+      pulse = MeanPulse(closures);
       TrimFaintPulses(closures);
       for (const ChosenClosure& c : closures) {
         const int64_t at = start + std::llround(c.position * factor);
@@ -123,17 +134,23 @@ std::vector<int32_t> VoiceMarks(const int16_t* samples, int32_t length, int32_t 
       TrimQuietCycles(samples, length, floorPower, out);
     };
     search.polarity = 1;
-    toSamples(ChooseClosures(search), found[r].positive);
+    toSamples(ChooseClosures(search), found[r].positive, found[r].positivePulse);
     search.polarity = -1;
-    toSamples(ChooseClosures(search), found[r].negative);
+    toSamples(ChooseClosures(search), found[r].negative, found[r].negativePulse);
   }
-  // One polarity for the whole signal: the sign of the residual's skewness,
-  // where the closure pulses dominate.
+  // Each run takes the polarity whose chosen pulses stand out more: where
+  // noise or a low first formant blurs the closures, the side of the
+  // residual that holds them varies from run to run. Equal runs take the
+  // sign of the whole signal's skewness, so an inverted signal still gets
+  // the same marks.
   const bool positive = skew >= 0;
 
   std::vector<int32_t> marks;
   for (const RunMarks& run : found) {
-    for (int32_t m : positive ? run.positive : run.negative) {
+    const bool usePositive = run.positivePulse != run.negativePulse
+                                 ? run.positivePulse > run.negativePulse
+                                 : positive;
+    for (int32_t m : usePositive ? run.positive : run.negative) {
       if (marks.empty() || m > marks.back()) marks.push_back(m);
     }
   }

@@ -105,6 +105,28 @@ TEST(VoiceAccuracy, InvertedPolarityGivesTheSameMarks) {
   }
 }
 
+TEST(VoiceAccuracy, EachSyllableIsMarkedInItsOwnPolarity) {
+  // Every other syllable negated (from the middle of the pause before it to
+  // the middle of the pause after): one polarity for the whole signal would
+  // put the marks of half the syllables on the wrong side of the residual.
+  for (const NamedVoice& voice : kVoices) {
+    SCOPED_TRACE(voice.name);
+    speechgen::GeneratedSpeech s = Speech(voice.range);
+    const std::vector<speechgen::Interval> runs = speechgen::VoicedRuns(s.closures);
+    const int64_t length = static_cast<int64_t>(s.samples.size());
+    for (size_t r = 1; r < runs.size(); r += 2) {
+      const int64_t from = std::lround(0.5 * (runs[r - 1].end + runs[r].start));
+      const int64_t to =
+          r + 1 < runs.size() ? std::lround(0.5 * (runs[r].end + runs[r + 1].start)) : length;
+      for (int64_t t = from; t < to; ++t) s.samples[t] = static_cast<int16_t>(-s.samples[t]);
+    }
+    const speechgen::MarkEvaluation e = Evaluate(s, Marks(s));
+    EXPECT_GE(e.identificationRate, 99.0);
+    EXPECT_LE(e.errorStdMs, 0.3);
+    EXPECT_LE(std::fabs(e.medianOffsetMs), 0.35);
+  }
+}
+
 TEST(VoiceAccuracy, LevelsFromFullScaleToMinus40DbfsMarkTheSameCycles) {
   speechgen::GeneratedSpeech s = Speech(speechgen::kFemaleVoice);
   const double peak = 32767.0;
