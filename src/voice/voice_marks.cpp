@@ -16,6 +16,13 @@ namespace {
 // power, and interpolation still places them to a few hundredths of a
 // millisecond.
 constexpr double kHighestMarkRate = 6000.0;
+// A high voice has few samples per period at that rate, and in noise its
+// closure pulse and the weaker pulse of the glottis opening half a period
+// later blur into the same height: its runs are reduced to no fewer than
+// this many samples per period (of the run's median F0), up to the higher
+// rate.
+constexpr double kSamplesPerPeriod = 30.0;
+constexpr double kHighVoiceMarkRate = 8000.0;
 // Prediction order: two per kHz of bandwidth plus a few for the glottal
 // and radiation tilt.
 constexpr double kOrderPerKilohertz = 1.0;
@@ -57,6 +64,24 @@ double PeriodNear(const VoiceTrack& track, double sample, const FrameRun& run) {
   }
   return track.sampleRate / f0;
 }
+}  // namespace
+
+int32_t MarkReductionFactor(const VoiceTrack& track, const FrameRun& run, int32_t sampleRate) {
+  std::vector<float> f0;
+  for (int32_t f = run.first; f <= run.last; ++f) {
+    if (track.f0[f] > 0) f0.push_back(track.f0[f]);
+  }
+  double rate = kHighestMarkRate;
+  if (!f0.empty()) {
+    const auto middle = f0.begin() + static_cast<std::ptrdiff_t>(f0.size() / 2);
+    std::nth_element(f0.begin(), middle, f0.end());
+    rate = std::clamp(kSamplesPerPeriod * *middle, kHighestMarkRate, kHighVoiceMarkRate);
+  }
+  return std::max(1, static_cast<int32_t>(std::ceil(sampleRate / rate)));
+}
+
+namespace {
+
 // The period is looked up at this spacing: the track changes slowly.
 constexpr double kPeriodStepSeconds = 0.001;
 
@@ -80,15 +105,14 @@ std::vector<float> PeriodTable(const VoiceTrack& track, const FrameRun& run, int
 std::vector<int32_t> VoiceMarks(const int16_t* samples, int32_t length, int32_t sampleRate,
                                 const VoiceTrack& track) {
   const std::vector<FrameRun> runs = VoicedRuns(track, kBridgedGapFrames, kShortestRunFrames);
-  const int32_t factor =
-      std::max(1, static_cast<int32_t>(std::ceil(sampleRate / kHighestMarkRate)));
-  const double markRate = static_cast<double>(sampleRate) / factor;
-  const int32_t order = OrderFor(markRate);
   std::vector<RunMarks> found(runs.size());
   const double floorPower = NoiseFloorPower(samples, length, sampleRate);
   double skew = 0;
   for (size_t r = 0; r < runs.size(); ++r) {
     const FrameRun& run = runs[r];
+    const int32_t factor = MarkReductionFactor(track, run, sampleRate);
+    const double markRate = static_cast<double>(sampleRate) / factor;
+    const int32_t order = OrderFor(markRate);
     const double coreStart = (run.first - 0.5) * track.hop;
     const double coreEnd = (run.last + 0.5) * track.hop;
     const double before = kRunMarginPeriods * PeriodNear(track, coreStart, run);
