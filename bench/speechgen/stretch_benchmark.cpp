@@ -69,6 +69,20 @@ std::vector<int32_t> Marks(const speechgen::GeneratedSpeech& speech) {
 // The periods a change asks for after each mark (the gaps between runs, at
 // least longest, kept), rounded by positions, as the host does, so the
 // mean F0 stays exact.
+// As the command takes the present period: the median of the distances
+// within four intervals either side in the run.
+double SteadyDistance(const std::vector<int32_t>& marks, size_t k, int longest) {
+  auto period = [&](size_t j) {
+    const int32_t d = marks[j + 1] - marks[j];
+    return d > 0 && d <= longest ? d : 0;
+  };
+  std::vector<int32_t> near = {period(k)};
+  for (size_t j = k; j > 0 && k - j < 4 && period(j - 1) > 0; --j) near.push_back(period(j - 1));
+  for (size_t j = k + 1; j + 1 < marks.size() && j - k <= 4 && period(j) > 0; ++j) near.push_back(period(j));
+  std::nth_element(near.begin(), near.begin() + static_cast<std::ptrdiff_t>(near.size() / 2), near.end());
+  return near[near.size() / 2];
+}
+
 std::vector<int32_t> WantedPeriods(const std::vector<int32_t>& marks, int rate, int longest,
                                    const Change& change) {
   std::vector<int32_t> periods;
@@ -82,7 +96,9 @@ std::vector<int32_t> WantedPeriods(const std::vector<int32_t>& marks, int rate, 
       placed = 0;
       continue;
     }
-    const double f0 = change.flatHz > 0 ? change.flatHz : double(rate) / d * std::pow(2.0, change.semitones / 12);
+    const double f0 = change.flatHz > 0 ? change.flatHz
+                      : change.semitones == 0 && change.durationScale == 1 ? double(rate) / d
+                                              : double(rate) / SteadyDistance(marks, k, longest) * std::pow(2.0, change.semitones / 12);
     exact += rate / f0;
     const int64_t next = std::llround(exact);
     periods.push_back(static_cast<int32_t>(std::max<int64_t>(next - placed, 1)));

@@ -244,6 +244,41 @@ def _voice_range(floor, ceiling):
     return floor, ceiling
 
 
+# Slower than this is a gap between syllables, not a pitch period.
+_LOWEST_VOICE_HZ = 40.0
+# Intervals either side whose median is the present period of an interval.
+_STEADY_REACH = 4
+
+
+def _steady_distances(peaks, rate):
+    """The period a pitch scale starts from, per interval of peaks: the
+    median of the distances within four intervals either side in the run of
+    pitch periods (the upper middle one of an even count), so that a mark a
+    tenth of a period off does not make the new periods jump. Intervals that
+    are no pitch period keep their distance."""
+    distances = np.diff(np.asarray(peaks, dtype=np.int64))
+    n = distances.shape[0]
+    longest = int(rate / _LOWEST_VOICE_HZ)
+    period = (distances > 0) & (distances <= longest)
+    run = np.cumsum(~period)  # equal within a run of periods
+    pad = _STEADY_REACH
+    values = np.pad(distances.astype(np.float64), pad, constant_values=np.inf)
+    runs = np.pad(run, pad, constant_values=-1)
+    valid = np.pad(period, pad, constant_values=False)
+    window = np.lib.stride_tricks.sliding_window_view
+    near = window(values, 2 * pad + 1)
+    same = window(valid, 2 * pad + 1) & (window(runs, 2 * pad + 1) == run[:, None])
+    # Only the unbroken stretch of the run around each interval counts.
+    centre = pad
+    left = np.cumprod(same[:, centre::-1], axis=1)[:, ::-1]
+    right = np.cumprod(same[:, centre:], axis=1)
+    keep = np.concatenate([left[:, :centre], right], axis=1).astype(bool)
+    ordered = np.sort(np.where(keep, near, np.inf), axis=1)
+    count = keep.sum(axis=1)
+    steady = ordered[np.arange(n), count // 2]
+    return np.where(period, steady, distances.astype(np.float64))
+
+
 @_lock_members
 class Document:
     """The library's speech document: a signal with its annotation.
@@ -619,7 +654,7 @@ class Document:
                         "pitch_scale must lie between %g and %g, not %g"
                         % (_PITCH_SCALE_RANGE + (scale,))
                     )
-            wanted = source / scale
+            wanted = source / scale if scale == 1.0 else _steady_distances(peaks, self.rate) / scale
         wanted = np.rint(wanted)
         if wanted.max() > np.iinfo(np.int32).max:
             raise ValueError("the requested pitch is too low: periods overflow")

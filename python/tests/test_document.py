@@ -388,3 +388,55 @@ def test_segmentation(speech, no_document):
     with talvox.Document(np.zeros(4000, np.int16), RATE) as silent:
         with pytest.raises(talvox.TalvoxError, match="SegmentSpeech"):
             silent.segment()
+
+
+# ------------------------------------------------------ planned periods
+
+
+def test_a_pitch_scale_starts_from_the_steady_period_of_each_run():
+    from talvox.document import _steady_distances
+
+    def direct(peaks, rate):
+        d = np.diff(peaks)
+        period = lambda j: 0 < d[j] <= rate // 40
+        out = []
+        for k in range(len(d)):
+            if not period(k):
+                out.append(d[k])
+                continue
+            near = [d[k]]
+            j = k - 1
+            while j >= 0 and k - j <= 4 and period(j):
+                near.append(d[j])
+                j -= 1
+            j = k + 1
+            while j < len(d) and j - k <= 4 and period(j):
+                near.append(d[j])
+                j += 1
+            out.append(sorted(near)[len(near) // 2])
+        return out
+
+    marks = np.arange(0, 3000, 100)
+    marks[7] += 15  # a mark a little off: its two distances are no new period
+    assert _steady_distances(marks, RATE).tolist() == [100] * (len(marks) - 1)
+    rng = np.random.default_rng(3)
+    for _ in range(20):
+        gaps = rng.choice([60, 90, 100, 130, 500, 900], size=40, p=[.2, .2, .2, .2, .1, .1])
+        peaks = np.concatenate([[0], np.cumsum(gaps)])
+        assert _steady_distances(peaks, RATE).tolist() == direct(peaks, RATE)
+
+
+@requires("SynthesisSpeechStretch", ELEMENTS, PEAKS)
+def test_raising_keeps_the_periods_steady_around_a_stray_mark(speech):
+    marks = hand_marks()
+    marks[40] += 25
+    speech.set_peaks(marks)
+    speech.segment_whole()
+    y = speech.resynthesize(semitones=12).astype(np.float64)
+    # Each output period repeats the one before: a stray mark would have
+    # made two of them jump by a third of a period.
+    period = PERIOD // 2
+    middle = BEFORE + 40 * PERIOD
+    for at in range(middle - 6 * period, middle + 6 * period, period):
+        a, b = y[at:at + period], y[at + period:at + 2 * period]
+        assert np.dot(a, b) / np.sqrt(np.dot(a, a) * np.dot(b, b)) > 0.95

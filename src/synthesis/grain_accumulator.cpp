@@ -77,14 +77,20 @@ void GrainAccumulator::AddDelayed(int64_t at, const int16_t* source, int64_t sou
   const size_t size = static_cast<size_t>(left) + static_cast<size_t>(right);
   delayed_.resize(size);
   const int64_t first = centre - left + whole;
-  for (size_t i = 0; i < size; ++i) {
+  auto interpolate = [&](size_t i, auto read) {
     double value = 0;
-    for (int q = 0; q < 4; ++q) {
-      const int64_t index = std::clamp<int64_t>(first + static_cast<int64_t>(i) + q - 1, 0, sourceLength - 1);
-      value += weights[q] * source[index];
-    }
+    for (int q = 0; q < 4; ++q) value += weights[q] * read(first + static_cast<int64_t>(i) + q - 1);
     delayed_[i] = static_cast<float>(value);
-  }
+  };
+  auto held = [&](int64_t index) { return source[std::clamp<int64_t>(index, 0, sourceLength - 1)]; };
+  auto inside = [&](int64_t index) { return source[index]; };
+  // Only the first and last samples can reach past the source's ends.
+  const size_t safeFrom = static_cast<size_t>(std::clamp<int64_t>(1 - first, 0, static_cast<int64_t>(size)));
+  const size_t safeTo = static_cast<size_t>(
+      std::clamp<int64_t>(sourceLength - 2 - first, static_cast<int64_t>(safeFrom), static_cast<int64_t>(size)));
+  for (size_t i = 0; i < safeFrom; ++i) interpolate(i, held);
+  for (size_t i = safeFrom; i < safeTo; ++i) interpolate(i, inside);
+  for (size_t i = safeTo; i < size; ++i) interpolate(i, held);
   Sum(at, delayed_.data(), left, right);
 }
 

@@ -6,6 +6,7 @@
 
 #include "annotation/element_table.h"
 #include "state/memory.h"
+#include "synthesis/cycle_alignment.h"
 #include "synthesis/grain_accumulator.h"
 #include "synthesis/sample_products.h"
 
@@ -202,6 +203,31 @@ void RefinePlaces(std::vector<SourceMark>& marks, const int16_t* source, int32_t
   }
 }
 
+// Per mark: whether its run keeps the source's own timing and periods (the
+// time map is the identity and every period asked for is the mark distance),
+// so that nothing there moves.
+std::vector<bool> RunsKeptAsTheyAre(const DocumentState& doc, const std::vector<int32_t>& at,
+                                    const std::vector<int32_t>& tableIndex, const Spacing& spacing,
+                                    bool sourceTiming) {
+  const size_t n = at.size();
+  std::vector<bool> keep(n, sourceTiming);
+  if (!sourceTiming) return keep;
+  size_t first = 0;
+  while (first < n) {
+    size_t last = first;
+    bool unchanged = true;
+    while (last + 1 < n && at[last + 1] - at[last] > 0 && at[last + 1] - at[last] <= spacing.longestPeriod) {
+      const int32_t distance = at[last + 1] - at[last];
+      unchanged = unchanged && WantedPeriod(doc, tableIndex[last + 1], distance, spacing) == distance;
+      ++last;
+    }
+    std::fill(keep.begin() + static_cast<std::ptrdiff_t>(first),
+              keep.begin() + static_cast<std::ptrdiff_t>(last) + 1, unchanged);
+    first = last + 1;
+  }
+  return keep;
+}
+
 std::vector<SourceMark> DescribeMarks(const DocumentState& doc, const int16_t* source, const std::vector<int32_t>& at,
                                       const std::vector<int32_t>& tableIndex, int32_t length,
                                       const Spacing& spacing, bool sourceTiming) {
@@ -307,7 +333,11 @@ int32_t SynthesiseStretched(DocumentState& doc, const WaveBuffer& wave, int32_t 
   const int32_t length = end - start;
   const Spacing spacing = SpacingFor(wave);
   std::vector<int32_t> tableIndex;
-  const std::vector<int32_t> at = SelectMarks(doc, start, end, tableIndex);
+  const std::vector<int32_t> selected = SelectMarks(doc, start, end, tableIndex);
+  const std::vector<int32_t> at =
+      AlignCycles(source, length, selected,
+                  RunsKeptAsTheyAre(doc, selected, tableIndex, spacing, map.IsIdentity()),
+                  spacing.longestPeriod);
   const std::vector<SourceMark> marks = DescribeMarks(doc, source, at, tableIndex, length, spacing, map.IsIdentity());
   const std::vector<Anchor> anchors = Anchors(marks, map);
 

@@ -94,6 +94,34 @@ TEST_F(CliTiming, EveryVoicedPeriodGetsThePitchWhateverItsElementIsCalled) {
   FreeTalvox();
 }
 
+TEST_F(CliTiming, AStrayMarkMakesNoJumpInTheNewPeriods) {
+  ASSERT_EQ(RunTalvox({"analyze", dir.File("in.wav"), "-o", dir.File("in.peaks")}).status, 0);
+  InitTalvox();
+  ASSERT_EQ(ReadPeaks(dir.File("in.peaks").c_str()), 1);
+  int32_t* marks = nullptr;
+  const int32_t count = GetFullPeaks(&marks);
+  int32_t middle = 0;
+  while (middle < count && marks[middle] < kSilence + kVoiced / 2) middle++;
+  ASSERT_LT(middle, count);
+  const int32_t stray = marks[middle] + 30;
+  marks[middle] = stray;
+  ASSERT_EQ(SavePeaks(dir.File("stray.peaks").c_str()), 1);
+  FreeTalvox();
+  Resynth({"--semitones", "12", "--peaks", dir.File("stray.peaks"), "--out-peaks", dir.File("out.peaks")});
+  InitTalvox();
+  ASSERT_EQ(ReadPeaks(dir.File("out.peaks").c_str()), 1);
+  int32_t* out = nullptr;
+  const int32_t placed = GetFullPeaks(&out);
+  int checked = 0;
+  for (int32_t i = 0; i + 1 < placed; i++) {
+    if (std::abs(out[i] - stray) > 6 * kPeriod) continue;
+    EXPECT_NEAR(out[i + 1] - out[i], kPeriod / 2, 1) << out[i];  // not 79 and 49
+    checked++;
+  }
+  EXPECT_GT(checked, 16);
+  FreeTalvox();
+}
+
 TEST_F(CliTiming, TonesGiveTheirContours) {
   Wav out = Resynth({"--tones", "35,51"});
   ASSERT_EQ(out.samples.size(), in.samples.size());

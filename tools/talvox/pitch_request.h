@@ -22,6 +22,8 @@ class PitchRequest {
   // The F0 wanted at time seconds of the input where it now has sourceF0.
   double TargetF0(double seconds, double sourceF0) const;
   std::string Describe() const;
+  // Whether the F0 wanted is the present one everywhere (a scale of 1).
+  bool KeepsSourcePitch() const { return kind_ == Kind::kScale && value_ == 1.0; }
 
  private:
   enum class Kind { kScale, kFlat, kContour, kCustom } kind_ = Kind::kScale;

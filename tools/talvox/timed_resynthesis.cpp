@@ -56,6 +56,26 @@ std::vector<ElementRecord> MapElements(const PositionMap& map, int32_t outputLen
   return elements;
 }
 
+// Intervals either side whose median is the present period of an interval.
+constexpr size_t kSteadyReach = 4;
+
+// The period a scale or a rule starts from: the median of the distances
+// around interval k within its run. A mark route may put a mark a tenth of a
+// period off; its two distances, scaled as they are, would make the new
+// periods jump and the voice rough.
+double SteadyDistance(const std::vector<int32_t>& peaks, size_t k, int32_t longest) {
+  auto period = [&](size_t j) {
+    const int32_t d = peaks[j + 1] - peaks[j];
+    return d > 0 && d <= longest ? d : 0;
+  };
+  std::vector<int32_t> near = {period(k)};
+  for (size_t j = k; j > 0 && k - j < kSteadyReach && period(j - 1) > 0; --j) near.push_back(period(j - 1));
+  for (size_t j = k + 1; j + 1 < peaks.size() && j - k <= kSteadyReach && period(j) > 0; ++j) near.push_back(period(j));
+  const auto middle = near.begin() + static_cast<std::ptrdiff_t>(near.size() / 2);
+  std::nth_element(near.begin(), middle, near.end());
+  return *middle;
+}
+
 struct PeriodPlan {
   std::vector<bool> planned;  // per interval: given a new period
   int32_t runs = 0;
@@ -63,10 +83,12 @@ struct PeriodPlan {
 };
 
 // Every interval short enough to be a pitch period and inside span gets the
-// period of the F0 asked for, rounded by positions so that the mean F0 of a
-// run stays exact.
-PeriodPlan PlanPeriods(const std::vector<int32_t>& peaks, int rate, const PitchRequest& request, Span span,
-                       int32_t* periods) {
+// period of the F0 asked for (from the steady present period), rounded by
+// positions so that the mean F0 of a run stays exact.
+PeriodPlan PlanPeriods(const std::vector<int32_t>& peaks, int rate, const PitchRequest& request,
+                       bool keepTiming, Span span, int32_t* periods) {
+  // Where nothing changes, the marks' own distances give the input back.
+  const bool ownDistances = request.KeepsSourcePitch() && keepTiming;
   PeriodPlan plan;
   plan.planned.assign(peaks.size() > 0 ? peaks.size() - 1 : 0, false);
   bool open = false;
@@ -85,7 +107,8 @@ PeriodPlan PlanPeriods(const std::vector<int32_t>& peaks, int rate, const PitchR
       exact = 0;
       placed = 0;
     }
-    double target = request.TargetF0(double(peaks[k]) / rate, double(rate) / distance);
+    const double present = ownDistances ? distance : SteadyDistance(peaks, k, LongestPeriod(rate));
+    double target = request.TargetF0(double(peaks[k]) / rate, double(rate) / present);
     target = std::clamp(target, kLowestF0, double(rate) / kShortestPeriod);
     exact += double(rate) / target;
     int64_t next = std::llround(exact);
@@ -160,7 +183,8 @@ TimedResult ResynthesizeTimed(const LoadedWave& wave, const PitchRequest& reques
   std::vector<int32_t> peaks = CurrentPeaks();
   int32_t* periods = ModifiedPitchFor(wave, peaks);
   PeriodPlan plan;
-  if (peaks.size() >= 2) plan = PlanPeriods(peaks, wave.rate, request, span, periods);
+  const bool keepTiming = timing.free || timing.durationScale == 1.0;
+  if (peaks.size() >= 2) plan = PlanPeriods(peaks, wave.rate, request, keepTiming, span, periods);
   result.synthesis.voicedRuns = plan.runs;
   result.synthesis.intervals = plan.intervals;
 

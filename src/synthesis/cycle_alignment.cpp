@@ -1,0 +1,102 @@
+#include "synthesis/cycle_alignment.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "synthesis/sample_products.h"
+
+namespace talvox {
+
+namespace {
+// How far a mark may move, as a share of the local period.
+constexpr double kLargestMove = 0.2;
+// Moves of at most this many samples are left to the sub-sample placement.
+constexpr int32_t kSmallestMove = 1;
+// A weaker match than this is no evidence against the mark.
+constexpr double kConvincingMatch = 0.7;
+// The local period: the median distance over this many intervals either side.
+constexpr size_t kPeriodReach = 4;
+
+int32_t LocalPeriod(const std::vector<int32_t>& at, size_t first, size_t last, size_t k) {
+  std::vector<int32_t> distances;
+  const size_t from = std::max(first + 1, k >= kPeriodReach ? k - kPeriodReach : 0);
+  const size_t to = std::min(last, k + kPeriodReach);
+  for (size_t j = from; j <= to; ++j) distances.push_back(at[j] - at[j - 1]);
+  const auto middle = distances.begin() + static_cast<std::ptrdiff_t>(distances.size() / 2);
+  std::nth_element(distances.begin(), middle, distances.end());
+  return *middle;
+}
+
+int64_t Energy(const int16_t* x, int32_t n) { return SampleProductSum(x, x, n); }
+
+// The position within [from, to] whose period-long window best matches the
+// one at reference (both windows start half a period before their mark), or
+// -1 where no window matches convincingly.
+int32_t BestMatch(const int16_t* source, int32_t reference, int32_t from, int32_t to,
+                  int32_t period) {
+  const int32_t half = period / 2;
+  const int16_t* x = source + reference - half;
+  const double xx = static_cast<double>(Energy(x, period));
+  int64_t yy = Energy(source + from - half, period);
+  double best = kConvincingMatch;
+  int32_t place = -1;
+  for (int32_t c = from; c <= to; ++c) {
+    const int16_t* y = source + c - half;
+    const double match = static_cast<double>(SampleProductSum(x, y, period)) /
+                         std::sqrt(xx * static_cast<double>(yy) + 1.0);
+    if (match > best) {
+      best = match;
+      place = c;
+    }
+    yy += int32_t{y[period]} * y[period] - int32_t{y[0]} * y[0];
+  }
+  return place;
+}
+
+void AlignRun(const int16_t* source, int32_t length, const std::vector<int32_t>& at, size_t first,
+              size_t last, std::vector<int32_t>& aligned) {
+  for (size_t k = first + 1; k <= last; ++k) {
+    const int32_t period = LocalPeriod(at, first, last, k);
+    const int32_t half = period / 2;
+    const int32_t reach = static_cast<int32_t>(kLargestMove * period);
+    const int32_t from = std::max(at[k] - reach, aligned[k - 1] + half + 1);
+    const int32_t to = at[k] + reach;
+    if (period < 4 || aligned[k - 1] - half < 0 || from - half < 0 || to - half + period >= length ||
+        from > to) {
+      continue;
+    }
+    const int32_t place = BestMatch(source, aligned[k - 1], from, to, period);
+    // Whole-sample differences are rounding, which the sub-sample placement
+    // of the grains takes care of.
+    if (place >= 0 && std::abs(place - at[k]) > kSmallestMove) aligned[k] = place;
+  }
+  // A mark left in place may now stand behind a moved predecessor (doubled
+  // marks); such a run keeps its marks as they were.
+  for (size_t k = first + 1; k <= last; ++k) {
+    if (aligned[k] <= aligned[k - 1]) {
+      std::copy(at.begin() + static_cast<std::ptrdiff_t>(first),
+                at.begin() + static_cast<std::ptrdiff_t>(last) + 1,
+                aligned.begin() + static_cast<std::ptrdiff_t>(first));
+      return;
+    }
+  }
+}
+}  // namespace
+
+std::vector<int32_t> AlignCycles(const int16_t* source, int32_t length,
+                                 const std::vector<int32_t>& at, const std::vector<bool>& keep,
+                                 int32_t longestPeriod) {
+  std::vector<int32_t> aligned = at;
+  const size_t n = at.size();
+  size_t first = 0;
+  while (first < n) {
+    size_t last = first;
+    while (last + 1 < n && at[last + 1] - at[last] > 0 && at[last + 1] - at[last] <= longestPeriod)
+      ++last;
+    if (last >= first + 2 && !keep[first]) AlignRun(source, length, at, first, last, aligned);
+    first = last + 1;
+  }
+  return aligned;
+}
+
+}  // namespace talvox
