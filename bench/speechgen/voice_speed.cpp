@@ -1,6 +1,6 @@
 // voice_speed: CPU time and peak memory of CalculateVoiceMarks with its
 // segmentation on generated speech (default one hour at 16 kHz, male voice).
-// Usage: voice_speed [seconds] [rate]
+// Usage: voice_speed [seconds] [rate] [low|male|female|child]
 #include <malloc.h>
 #include <sys/resource.h>
 
@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <string>
 
 #include "speech_generator.h"
 #include "talvox.h"
@@ -56,6 +57,10 @@ int main(int argc, char** argv) {
   settings.seconds = argc > 1 ? std::atof(argv[1]) : 3600.0;
   settings.sampleRate = argc > 2 ? std::atoi(argv[2]) : 16000;
   settings.seed = 7;
+  const std::string voice = argc > 3 ? argv[3] : "male";
+  if (voice == "low") settings.voice = speechgen::kLowMaleVoice;
+  if (voice == "female") settings.voice = speechgen::kFemaleVoice;
+  if (voice == "child") settings.voice = speechgen::kChildVoice;
   speechgen::GeneratedSpeech speech = speechgen::GenerateSpeech(settings);
   speech.closures = {};
   speech.closures.shrink_to_fit();
