@@ -69,22 +69,46 @@ std::vector<int32_t> Marks(const speechgen::GeneratedSpeech& speech) {
 // The periods a change asks for after each mark (the gaps between runs, at
 // least longest, kept), rounded by positions, as the host does, so the
 // mean F0 stays exact.
-// As the command takes the present period: the median of the distances
-// within four intervals either side in the run.
-double SteadyDistance(const std::vector<int32_t>& marks, size_t k, int longest) {
-  auto period = [&](size_t j) {
-    const int32_t d = marks[j + 1] - marks[j];
-    return d > 0 && d <= longest ? d : 0;
-  };
-  std::vector<int32_t> near = {period(k)};
-  for (size_t j = k; j > 0 && k - j < 4 && period(j - 1) > 0; --j) near.push_back(period(j - 1));
-  for (size_t j = k + 1; j + 1 < marks.size() && j - k <= 4 && period(j) > 0; ++j) near.push_back(period(j));
+// The median of value(j) over interval k and its neighbours within reach in
+// its run (value > 0 there).
+template <typename Value>
+double RunMedian(size_t k, size_t count, size_t reach, Value value) {
+  std::vector<double> near = {value(k)};
+  for (size_t j = k; j > 0 && k - j < reach && value(j - 1) > 0; --j) near.push_back(value(j - 1));
+  for (size_t j = k + 1; j < count && j - k <= reach && value(j) > 0; ++j) near.push_back(value(j));
   std::nth_element(near.begin(), near.begin() + static_cast<std::ptrdiff_t>(near.size() / 2), near.end());
   return near[near.size() / 2];
 }
 
+// The present period per interval as the command takes it: the tracker's F0
+// at the interval's middle (else the median distance over four intervals
+// either side), then the median over two either side.
+std::vector<double> PresentPeriods(const std::vector<int32_t>& marks, const std::vector<int16_t>& x, int rate,
+                                   int longest) {
+  const int32_t hop = static_cast<int32_t>(std::lround(0.005 * rate));
+  const int32_t length = static_cast<int32_t>(x.size());
+  std::vector<float> f0(static_cast<size_t>((length - 1) / hop + 1));
+  const int32_t frames = _CalculateF0Track(x.data(), length, rate, 0, 0, hop, f0.data(), static_cast<int32_t>(f0.size()));
+  const size_t count = marks.size() > 1 ? marks.size() - 1 : 0;
+  auto distance = [&](size_t j) -> double {
+    const int32_t d = marks[j + 1] - marks[j];
+    return d > 0 && d <= longest ? d : 0;
+  };
+  std::vector<double> tracked(count, 0.0), present(count, 0.0);
+  for (size_t k = 0; k < count; k++) {
+    if (distance(k) <= 0) continue;
+    const double middle = 0.5 * (double(marks[k]) + double(marks[k + 1]));
+    const int32_t frame = std::clamp(static_cast<int32_t>(std::round(middle / hop)), 0, std::max(frames - 1, 0));
+    tracked[k] = frames > 0 && f0[frame] > 0 ? rate / f0[frame] : RunMedian(k, count, 4, distance);
+  }
+  for (size_t k = 0; k < count; k++)
+    if (tracked[k] > 0) present[k] = RunMedian(k, count, 2, [&](size_t j) { return tracked[j]; });
+  return present;
+}
+
+// present: the present period per interval (null: the mark distances).
 std::vector<int32_t> WantedPeriods(const std::vector<int32_t>& marks, int rate, int longest,
-                                   const Change& change) {
+                                   const Change& change, const std::vector<double>* present = nullptr) {
   std::vector<int32_t> periods;
   double exact = 0;
   int64_t placed = 0;
@@ -96,9 +120,9 @@ std::vector<int32_t> WantedPeriods(const std::vector<int32_t>& marks, int rate, 
       placed = 0;
       continue;
     }
-    const double f0 = change.flatHz > 0 ? change.flatHz
-                      : change.semitones == 0 && change.durationScale == 1 ? double(rate) / d
-                                              : double(rate) / SteadyDistance(marks, k, longest) * std::pow(2.0, change.semitones / 12);
+    const bool unchanged = change.semitones == 0 && change.durationScale == 1;
+    const double now = present && !unchanged && (*present)[k] > 0 ? (*present)[k] : d;
+    const double f0 = change.flatHz > 0 ? change.flatHz : double(rate) / now * std::pow(2.0, change.semitones / 12);
     exact += rate / f0;
     const int64_t next = std::llround(exact);
     periods.push_back(static_cast<int32_t>(std::max<int64_t>(next - placed, 1)));
@@ -579,8 +603,8 @@ void Recording(const char* path) {
     std::fprintf(stderr, "%s: not a 16-bit mono WAV file\n", path);
     return;
   }
-  std::printf("| rate | change | frames | on target | old pitch | HNR in / out dB | jitter in / out %% | duration out/asked | largest jump in/out | clipped |\n");
-  std::printf("|---|---|---|---|---|---|---|---|---|---|\n");
+  std::printf("| rate | change | frames | on target | old pitch | on target, tracker | old pitch, tracker | HNR in / out dB | jitter in / out %% | duration out/asked | largest jump in/out | clipped |\n");
+  std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|\n");
   for (int halve = 0; halve < 2; halve++) {
     const std::vector<int16_t> x = halve ? Halved(file) : file;
     const int rate = halve ? fileRate / 2 : fileRate;
@@ -598,7 +622,8 @@ void Recording(const char* path) {
       int32_t* peaks = nullptr;
       GetFullPeaks(&peaks);
       const std::vector<int32_t> marks(peaks, peaks + std::max(count, 0));
-      std::vector<int32_t> periods = WantedPeriods(marks, rate, longest, change);
+      const std::vector<double> present = PresentPeriods(marks, x, rate, longest);
+      std::vector<int32_t> periods = WantedPeriods(marks, rate, longest, change, &present);
       periods.push_back(0);
       SetModifiedPitch(periods.data());
       const int32_t end = length - 1;
@@ -623,8 +648,26 @@ void Recording(const char* path) {
       int clipped = 0;
       for (int16_t v : y) clipped += (v >= 32767 || v <= -32768) ? 1 : 0;
       const PeriodicityTrack outputTrack(y, rate);
-      std::printf("| %d | %s | %d | %.1f%% | %.1f%% | %.1f / %.1f | %.2f / %.2f | %.5f | %d / %d | %d |\n", rate,
+      // The same with the autocorrelation tracker of the HNR: F0 of every
+      // frame it finds voiced in the input against the output's at the
+      // mapped place.
+      int tracked = 0, trackedOn = 0, trackedOld = 0;
+      const std::vector<Periodicity>& inputFrames = inputTrack.Frames();
+      for (size_t f = 0; f < inputFrames.size(); f++) {
+        if (inputFrames[f].r <= 0) continue;
+        const double centre = static_cast<double>(f * inputTrack.Hop() + inputTrack.Window() / 2);
+        const Periodicity* out = outputTrack.Near(centre * change.durationScale);
+        if (!out) continue;
+        const double f0 = rate / inputFrames[f].lag;
+        const double target = change.flatHz > 0 ? change.flatHz : f0 * std::pow(2.0, change.semitones / 12);
+        const double measured = out->r > 0 ? rate / out->lag : 0;
+        tracked++;
+        if (measured > 0 && std::fabs(measured / target - 1) <= kOnTarget) trackedOn++;
+        if (measured > 0 && std::fabs(measured / f0 - 1) <= kOnTarget && std::fabs(target / f0 - 1) > 2 * kOnTarget) trackedOld++;
+      }
+      std::printf("| %d | %s | %d | %.1f%% | %.1f%% | %.1f%% | %.1f%% | %.1f / %.1f | %.2f / %.2f | %.5f | %d / %d | %d |\n", rate,
                   change.name, frames, 100.0 * onTarget / std::max(frames, 1), 100.0 * old / std::max(frames, 1),
+                  100.0 * trackedOn / std::max(tracked, 1), 100.0 * trackedOld / std::max(tracked, 1),
                   inputHnr, outputTrack.Hnr(), inputJitter, LocalJitter(y, outputTrack),
                   double(y.size()) / (end * change.durationScale), LargestJump(x.data(), x.size()),
                   LargestJump(y.data(), y.size()), clipped);

@@ -246,37 +246,46 @@ def _voice_range(floor, ceiling):
 
 # Slower than this is a gap between syllables, not a pitch period.
 _LOWEST_VOICE_HZ = 40.0
-# Intervals either side whose median is the present period of an interval.
+# Intervals either side whose median is the steady distance of an interval
+# (where the tracker finds no voice) and whose median is the present period.
 _STEADY_REACH = 4
+_PRESENT_REACH = 2
 
 
-def _steady_distances(peaks, rate):
-    """The period a pitch scale starts from, per interval of peaks: the
-    median of the distances within four intervals either side in the run of
-    pitch periods (the upper middle one of an even count), so that a mark a
-    tenth of a period off does not make the new periods jump. Intervals that
-    are no pitch period keep their distance."""
-    distances = np.diff(np.asarray(peaks, dtype=np.int64))
-    n = distances.shape[0]
-    longest = int(rate / _LOWEST_VOICE_HZ)
-    period = (distances > 0) & (distances <= longest)
-    run = np.cumsum(~period)  # equal within a run of periods
-    pad = _STEADY_REACH
-    values = np.pad(distances.astype(np.float64), pad, constant_values=np.inf)
-    runs = np.pad(run, pad, constant_values=-1)
-    valid = np.pad(period, pad, constant_values=False)
+def _run_median(values, period, reach):
+    """Per interval where period holds: the median of values over it and its
+    neighbours within reach in the same unbroken run of periods (the upper
+    middle one of an even count)."""
+    n = values.shape[0]
     window = np.lib.stride_tricks.sliding_window_view
-    near = window(values, 2 * pad + 1)
-    same = window(valid, 2 * pad + 1) & (window(runs, 2 * pad + 1) == run[:, None])
-    # Only the unbroken stretch of the run around each interval counts.
-    centre = pad
-    left = np.cumprod(same[:, centre::-1], axis=1)[:, ::-1]
-    right = np.cumprod(same[:, centre:], axis=1)
-    keep = np.concatenate([left[:, :centre], right], axis=1).astype(bool)
-    ordered = np.sort(np.where(keep, near, np.inf), axis=1)
-    count = keep.sum(axis=1)
-    steady = ordered[np.arange(n), count // 2]
-    return np.where(period, steady, distances.astype(np.float64))
+    padded = np.pad(values.astype(np.float64), reach, constant_values=np.inf)
+    valid = window(np.pad(period, reach, constant_values=False), 2 * reach + 1)
+    # Only the unbroken stretch around each interval counts.
+    left = np.cumprod(valid[:, reach::-1], axis=1)[:, ::-1]
+    right = np.cumprod(valid[:, reach:], axis=1)
+    keep = np.concatenate([left[:, :reach], right], axis=1).astype(bool)
+    ordered = np.sort(np.where(keep, window(padded, 2 * reach + 1), np.inf), axis=1)
+    middle = ordered[np.arange(n), np.maximum(keep.sum(axis=1), 1) // 2]
+    return np.where(period, middle, 0.0)
+
+
+def _present_periods(peaks, rate, f0, hop):
+    """The period a pitch scale starts from, per interval of peaks: the
+    tracker's F0 at its middle (else the median distance within four
+    intervals either side in its run), then the median of those over two
+    intervals either side, as the command takes it. A mark a tenth of a
+    period off then makes no new period jump. Intervals that are no pitch
+    period keep their distance."""
+    peaks = np.asarray(peaks, dtype=np.int64)
+    distances = np.diff(peaks)
+    period = (distances > 0) & (distances <= int(rate / _LOWEST_VOICE_HZ))
+    steady = _run_median(distances, period, _STEADY_REACH)
+    frames = np.clip(np.round((peaks[:-1] + peaks[1:]) / 2.0 / hop).astype(np.int64), 0,
+                     max(len(f0) - 1, 0))
+    hertz = np.asarray(f0, dtype=np.float64)[frames] if len(f0) else np.zeros(len(distances))
+    tracked = np.where(hertz > 0, rate / np.where(hertz > 0, hertz, 1.0), steady)
+    present = _run_median(tracked, period, _PRESENT_REACH)
+    return np.where(period, present, distances.astype(np.float64))
 
 
 @_lock_members
@@ -611,7 +620,7 @@ class Document:
         end = _checks.integer(end, "end", start + 1, length)
         return start, end
 
-    def _scaled_periods(self, pitch_scale, semitones, f0):
+    def _scaled_periods(self, pitch_scale, semitones, f0, channel=0):
         chosen = [v is not None for v in (pitch_scale, semitones, f0)]
         if sum(chosen) > 1:
             raise ValueError("give at most one of pitch_scale, semitones and f0")
@@ -654,7 +663,12 @@ class Document:
                         "pitch_scale must lie between %g and %g, not %g"
                         % (_PITCH_SCALE_RANGE + (scale,))
                     )
-            wanted = source / scale if scale == 1.0 else _steady_distances(peaks, self.rate) / scale
+            if scale == 1.0:
+                wanted = source
+            else:
+                hop = max(1, round(self.rate * 0.005))
+                track = self.f0_track(hop=hop, channel=channel)
+                wanted = _present_periods(peaks, self.rate, track, hop) / scale
         wanted = np.rint(wanted)
         if wanted.max() > np.iinfo(np.int32).max:
             raise ValueError("the requested pitch is too low: periods overflow")
@@ -720,7 +734,7 @@ class Document:
         if tones is not None or tone_labels is not None:
             periods = self._tone_periods(tones, tone_labels)
         else:
-            periods = self._scaled_periods(pitch_scale, semitones, f0)
+            periods = self._scaled_periods(pitch_scale, semitones, f0, channel)
         kept = self.modified_pitch
         if periods is not None:
             raw.SetModifiedPitch(_checks.pointer(periods, i32))

@@ -393,37 +393,41 @@ def test_segmentation(speech, no_document):
 # ------------------------------------------------------ planned periods
 
 
-def test_a_pitch_scale_starts_from_the_steady_period_of_each_run():
-    from talvox.document import _steady_distances
+def test_a_pitch_scale_starts_from_the_tracked_or_steady_period_of_each_run():
+    from talvox.document import _present_periods, _run_median
 
-    def direct(peaks, rate):
-        d = np.diff(peaks)
-        period = lambda j: 0 < d[j] <= rate // 40
+    def direct(values, period, reach):
         out = []
-        for k in range(len(d)):
-            if not period(k):
-                out.append(d[k])
+        for k in range(len(values)):
+            if not period[k]:
+                out.append(0.0)
                 continue
-            near = [d[k]]
+            near = [values[k]]
             j = k - 1
-            while j >= 0 and k - j <= 4 and period(j):
-                near.append(d[j])
+            while j >= 0 and k - j <= reach and period[j]:
+                near.append(values[j])
                 j -= 1
             j = k + 1
-            while j < len(d) and j - k <= 4 and period(j):
-                near.append(d[j])
+            while j < len(values) and j - k <= reach and period[j]:
+                near.append(values[j])
                 j += 1
             out.append(sorted(near)[len(near) // 2])
         return out
 
-    marks = np.arange(0, 3000, 100)
-    marks[7] += 15  # a mark a little off: its two distances are no new period
-    assert _steady_distances(marks, RATE).tolist() == [100] * (len(marks) - 1)
     rng = np.random.default_rng(3)
-    for _ in range(20):
-        gaps = rng.choice([60, 90, 100, 130, 500, 900], size=40, p=[.2, .2, .2, .2, .1, .1])
-        peaks = np.concatenate([[0], np.cumsum(gaps)])
-        assert _steady_distances(peaks, RATE).tolist() == direct(peaks, RATE)
+    for reach in (2, 4):
+        for _ in range(20):
+            values = rng.choice([60, 90, 100, 130, 500, 900], size=40).astype(float)
+            period = values < 400
+            assert _run_median(values, period, reach).tolist() == direct(values, period, reach)
+    # A mark a little off: its two distances are no new period, with the
+    # tracker silent (the steady distance) or voiced at 160 Hz (its period).
+    marks = np.arange(0, 3000, 100)
+    marks[7] += 15
+    silent = np.zeros(3000 // 80 + 1)
+    assert _present_periods(marks, RATE, silent, 80).tolist() == [100] * (len(marks) - 1)
+    voiced = np.full(3000 // 80 + 1, 160.0)
+    assert _present_periods(marks, RATE, voiced, 80).tolist() == [100] * (len(marks) - 1)
 
 
 @requires("SynthesisSpeechStretch", ELEMENTS, PEAKS)

@@ -10,6 +10,8 @@ namespace talvox {
 namespace {
 // How far a mark may move, as a share of the local period.
 constexpr double kLargestMove = 0.2;
+// The first search looks at every this many positions.
+constexpr int32_t kCoarseStep = 2;
 // Moves of at most this many samples are left to the sub-sample placement.
 constexpr int32_t kSmallestMove = 1;
 // A weaker match than this is no evidence against the mark.
@@ -31,24 +33,38 @@ int64_t Energy(const int16_t* x, int32_t n) { return SampleProductSum(x, x, n); 
 
 // The position within [from, to] whose period-long window best matches the
 // one at reference (both windows start half a period before their mark), or
-// -1 where no window matches convincingly.
+// -1 where no window matches convincingly. Every second position first (a
+// match changes little from one sample to the next), then the two beside
+// the best of those.
 int32_t BestMatch(const int16_t* source, int32_t reference, int32_t from, int32_t to,
                   int32_t period) {
   const int32_t half = period / 2;
   const int16_t* x = source + reference - half;
   const double xx = static_cast<double>(Energy(x, period));
-  int64_t yy = Energy(source + from - half, period);
+  auto match = [&](int32_t c, int64_t yy) {
+    return static_cast<double>(SampleProductSum(x, source + c - half, period)) /
+           std::sqrt(xx * static_cast<double>(yy) + 1.0);
+  };
+  auto square = [&](int32_t i) { return int64_t{source[i]} * source[i]; };
   double best = kConvincingMatch;
-  int32_t place = -1;
-  for (int32_t c = from; c <= to; ++c) {
-    const int16_t* y = source + c - half;
-    const double match = static_cast<double>(SampleProductSum(x, y, period)) /
-                         std::sqrt(xx * static_cast<double>(yy) + 1.0);
-    if (match > best) {
-      best = match;
+  int32_t place = -1, coarse = -1;
+  double coarseBest = -2;
+  int64_t yy = Energy(source + from - half, period);
+  for (int32_t c = from; c <= to; c += kCoarseStep) {
+    const double m = match(c, yy);
+    if (m > coarseBest) {
+      coarseBest = m;
+      coarse = c;
+    }
+    if (c + kCoarseStep > to) break;
+    for (int32_t s = 0; s < kCoarseStep; ++s) yy += square(c - half + period + s) - square(c - half + s);
+  }
+  for (int32_t c = std::max(from, coarse - 1); c <= std::min(to, coarse + 1); ++c) {
+    const double m = c == coarse ? coarseBest : match(c, Energy(source + c - half, period));
+    if (m > best) {
+      best = m;
       place = c;
     }
-    yy += int32_t{y[period]} * y[period] - int32_t{y[0]} * y[0];
   }
   return place;
 }

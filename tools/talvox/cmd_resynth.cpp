@@ -100,7 +100,7 @@ int RunResynth(int argc, char** argv) {
     result = Resynthesize(wave, request, span, &progress);
     if (!peaksPath.empty()) outputAnnotation = AnnotationOfFreeTiming(wave, span);
   } else {
-    TimedResult timed = ResynthesizeTimed(wave, request, span, timing, &progress);
+    TimedResult timed = ResynthesizeTimed(wave, request, span, timing, range, &progress);
     result = std::move(timed.synthesis);
     outputAnnotation = std::move(timed.annotation);
   }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "cli_error.h"
+#include "f0_track.h"
 #include "output.h"
 #include "progress.h"
 #include "session.h"
@@ -56,24 +57,46 @@ std::vector<ElementRecord> MapElements(const PositionMap& map, int32_t outputLen
   return elements;
 }
 
-// Intervals either side whose median is the present period of an interval.
+// Intervals either side whose median is the steady distance of an interval
+// (where the tracker finds no voice) and whose median is the present period.
 constexpr size_t kSteadyReach = 4;
+constexpr size_t kPresentReach = 2;
 
-// The period a scale or a rule starts from: the median of the distances
-// around interval k within its run. A mark route may put a mark a tenth of a
-// period off; its two distances, scaled as they are, would make the new
-// periods jump and the voice rough.
-double SteadyDistance(const std::vector<int32_t>& peaks, size_t k, int32_t longest) {
-  auto period = [&](size_t j) {
-    const int32_t d = peaks[j + 1] - peaks[j];
-    return d > 0 && d <= longest ? d : 0;
-  };
-  std::vector<int32_t> near = {period(k)};
-  for (size_t j = k; j > 0 && k - j < kSteadyReach && period(j - 1) > 0; --j) near.push_back(period(j - 1));
-  for (size_t j = k + 1; j + 1 < peaks.size() && j - k <= kSteadyReach && period(j) > 0; ++j) near.push_back(period(j));
+// The median of value(j) over interval k and its neighbours within reach
+// in its run of pitch periods (value(j) > 0 there).
+template <typename Value>
+double RunMedian(size_t k, size_t count, size_t reach, Value value) {
+  std::vector<double> near = {value(k)};
+  for (size_t j = k; j > 0 && k - j < reach && value(j - 1) > 0; --j) near.push_back(value(j - 1));
+  for (size_t j = k + 1; j < count && j - k <= reach && value(j) > 0; ++j) near.push_back(value(j));
   const auto middle = near.begin() + static_cast<std::ptrdiff_t>(near.size() / 2);
   std::nth_element(near.begin(), middle, near.end());
   return *middle;
+}
+
+// The period a scale or a rule starts from, per interval between peaks (0
+// where it is no pitch period): the tracker's F0 at its middle, else the
+// median of the mark distances around it, then the median of those over a
+// few neighbours. A mark route may put a mark a tenth of a period off; its
+// two distances, scaled as they are, would make the new periods jump and the
+// voice rough, while the tracker follows the F0 an outside tracker hears.
+std::vector<double> PresentPeriods(const std::vector<int32_t>& peaks, int rate, const F0Track& track) {
+  const size_t count = peaks.size() > 1 ? peaks.size() - 1 : 0;
+  const int32_t longest = LongestPeriod(rate);
+  auto distance = [&](size_t j) -> double {
+    const int32_t d = peaks[j + 1] - peaks[j];
+    return d > 0 && d <= longest ? d : 0;
+  };
+  std::vector<double> tracked(count, 0.0);
+  for (size_t k = 0; k < count; ++k) {
+    if (distance(k) <= 0) continue;
+    const double f0 = track.At(0.5 * (double(peaks[k]) + double(peaks[k + 1])));
+    tracked[k] = f0 > 0 ? rate / f0 : RunMedian(k, count, kSteadyReach, distance);
+  }
+  std::vector<double> present(count, 0.0);
+  for (size_t k = 0; k < count; ++k)
+    if (tracked[k] > 0) present[k] = RunMedian(k, count, kPresentReach, [&](size_t j) { return tracked[j]; });
+  return present;
 }
 
 struct PeriodPlan {
@@ -83,12 +106,10 @@ struct PeriodPlan {
 };
 
 // Every interval short enough to be a pitch period and inside span gets the
-// period of the F0 asked for (from the steady present period), rounded by
-// positions so that the mean F0 of a run stays exact.
+// period of the F0 asked for (from the present periods, else the mark
+// distances), rounded by positions so that the mean F0 of a run stays exact.
 PeriodPlan PlanPeriods(const std::vector<int32_t>& peaks, int rate, const PitchRequest& request,
-                       bool keepTiming, Span span, int32_t* periods) {
-  // Where nothing changes, the marks' own distances give the input back.
-  const bool ownDistances = request.KeepsSourcePitch() && keepTiming;
+                       const std::vector<double>* present, Span span, int32_t* periods) {
   PeriodPlan plan;
   plan.planned.assign(peaks.size() > 0 ? peaks.size() - 1 : 0, false);
   bool open = false;
@@ -107,8 +128,8 @@ PeriodPlan PlanPeriods(const std::vector<int32_t>& peaks, int rate, const PitchR
       exact = 0;
       placed = 0;
     }
-    const double present = ownDistances ? distance : SteadyDistance(peaks, k, LongestPeriod(rate));
-    double target = request.TargetF0(double(peaks[k]) / rate, double(rate) / present);
+    const double now = present && (*present)[k] > 0 ? (*present)[k] : distance;
+    double target = request.TargetF0(double(peaks[k]) / rate, double(rate) / now);
     target = std::clamp(target, kLowestF0, double(rate) / kShortestPeriod);
     exact += double(rate) / target;
     int64_t next = std::llround(exact);
@@ -178,13 +199,17 @@ TimingRequest ParseTimingRequest(const Args& args) {
 }
 
 TimedResult ResynthesizeTimed(const LoadedWave& wave, const PitchRequest& request, Span span,
-                              const TimingRequest& timing, ProgressBar* progress) {
+                              const TimingRequest& timing, VoiceRange range, ProgressBar* progress) {
   TimedResult result;
   std::vector<int32_t> peaks = CurrentPeaks();
   int32_t* periods = ModifiedPitchFor(wave, peaks);
   PeriodPlan plan;
-  const bool keepTiming = timing.free || timing.durationScale == 1.0;
-  if (peaks.size() >= 2) plan = PlanPeriods(peaks, wave.rate, request, keepTiming, span, periods);
+  // Where nothing changes, the marks' own distances give the input back.
+  const bool unchanged = request.KeepsSourcePitch() && (timing.free || timing.durationScale == 1.0);
+  std::vector<double> present;
+  if (peaks.size() >= 2 && !unchanged)
+    present = PresentPeriods(peaks, wave.rate, TrackChannel(wave, wave.channel, range));
+  if (peaks.size() >= 2) plan = PlanPeriods(peaks, wave.rate, request, unchanged ? nullptr : &present, span, periods);
   result.synthesis.voicedRuns = plan.runs;
   result.synthesis.intervals = plan.intervals;
 

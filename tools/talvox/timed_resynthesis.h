@@ -38,9 +38,11 @@ struct TimedResult {
 };
 
 // The range is span (end clipped to the last sample, which is copied as it
-// is); the signal outside it is kept.
+// is); the signal outside it is kept. A pitch scale or rule starts from the
+// F0 of the voice tracker (in range) on the channel analysed.
 TimedResult ResynthesizeTimed(const LoadedWave& wave, const PitchRequest& request, Span span,
-                              const TimingRequest& timing, ProgressBar* progress = nullptr);
+                              const TimingRequest& timing, VoiceRange range = {},
+                              ProgressBar* progress = nullptr);
 
 // The annotation of what Resynthesize made of span, read from the document's
 // marks and the periods it set: every new period moves the marks after it.
