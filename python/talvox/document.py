@@ -667,7 +667,10 @@ class Document:
                 wanted = source
             else:
                 hop = max(1, round(self.rate * 0.005))
-                track = self.f0_track(hop=hop, channel=channel)
+                try:
+                    track = self.f0_track(hop=hop, channel=channel)
+                except TalvoxError:  # a rate the tracker refuses: the marks alone
+                    track = np.zeros(0, dtype=np.float32)
                 wanted = _present_periods(peaks, self.rate, track, hop) / scale
         wanted = np.rint(wanted)
         if wanted.max() > np.iinfo(np.int32).max:

@@ -444,3 +444,13 @@ def test_raising_keeps_the_periods_steady_around_a_stray_mark(speech):
     for at in range(middle - 6 * period, middle + 6 * period, period):
         a, b = y[at:at + period], y[at + period:at + 2 * period]
         assert np.dot(a, b) / np.sqrt(np.dot(a, a) * np.dot(b, b)) > 0.95
+
+
+@requires("SynthesisSpeechStretch", ELEMENTS, PEAKS)
+def test_a_rate_the_tracker_refuses_still_takes_a_pitch_scale(no_document):
+    samples = voiced_signal(1000, 6000, 1000, 30, 8000)
+    with talvox.Document(samples, 3000) as doc:
+        doc.set_peaks((1000 + 30 * np.arange(200)).astype(np.int32))
+        doc.segment_whole()
+        y = doc.resynthesize(semitones=3)
+        assert y.shape[0] == samples.shape[0]
