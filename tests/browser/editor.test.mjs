@@ -272,7 +272,11 @@ test('the page draws the document and the user edits it through the server', asy
       const changed = [];
       for (let k = 0; k < marks.starts.length; k++)
         if (marks.modifiedF0[k] > 0 && marks.periods[k] !== marks.ends[k] - marks.starts[k]) changed.push(k);
-      const k = changed[Math.floor(changed.length / 2)], lane = lanes.pitch, [low, high] = pitchRange;
+      // The widest interval, so that the pointer lands inside it whatever
+      // the marks of the recording.
+      const width = (i) => marks.ends[i] - marks.starts[i];
+      const k = changed.reduce((best, i) => (width(i) > width(best) ? i : best), changed[0]);
+      const lane = lanes.pitch, [low, high] = pitchRange;
       const middle = (marks.starts[k] + marks.ends[k]) / 2, hz = marks.modifiedF0[k];
       const y = lane.y + lane.h - ((Math.log(hz) - Math.log(low)) / (Math.log(high) - Math.log(low))) * lane.h;
       return { start: marks.starts[k], x: box.left + 56 + vp.x(middle), y: box.top + y, count: changed.length };
