@@ -27,6 +27,10 @@ constexpr double kLowQuantile = 0.05;
 constexpr double kHighQuantile = 0.95;
 constexpr double kFloorMargin = 0.7;
 constexpr double kCeilingMargin = 1.4;
+// ... but never more than this factor from the median: a wide pass reads
+// some fricatives and creak an octave or two off, and a tenth of such frames
+// would otherwise open the range to them.
+constexpr double kLargestFactorFromMedian = 2.0;
 // Fewer voiced frames than this say too little about the range.
 constexpr size_t kFramesForRange = 20;
 
@@ -77,8 +81,11 @@ VoiceTrack TrackVoice(const int16_t* samples, int32_t length, int32_t sampleRate
       if (lag > 0) voiced.push_back(static_cast<float>(reducedRate / lag));
     }
     if (voiced.size() >= kFramesForRange) {
-      const double low = kFloorMargin * Quantile(voiced, kLowQuantile);
-      const double high = kCeilingMargin * Quantile(voiced, kHighQuantile);
+      const double median = Quantile(voiced, 0.5);
+      const double low =
+          std::max(kFloorMargin * Quantile(voiced, kLowQuantile), median / kLargestFactorFromMedian);
+      const double high =
+          std::min(kCeilingMargin * Quantile(voiced, kHighQuantile), median * kLargestFactorFromMedian);
       lags = SearchF0Path(frames, static_cast<float>(reducedRate / high),
                           static_cast<float>(reducedRate / low), longest);
     }

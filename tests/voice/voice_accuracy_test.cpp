@@ -171,6 +171,31 @@ TEST(VoiceAccuracy, AGivenRangeIsHonoured) {
   EXPECT_LT(Evaluate(s, Marks(s, 250, 600)).identificationRate, 60.0);
 }
 
+// A second of a buzz at 420 Hz after a low voice (a tenth of the voiced
+// frames) is no part of the speaker's range: the track never reads more than
+// an octave above its median, so the voice keeps a range made for it.
+TEST(VoiceAccuracy, AStrayHighBuzzDoesNotWidenTheSpeakersRange) {
+  speechgen::GeneratedSpeech s = Speech(speechgen::kMaleVoice);
+  const int32_t rate = s.sampleRate;
+  for (int32_t n = 0; n < rate; ++n) {
+    const double phase = std::fmod(n * 420.0 / rate, 1.0);
+    s.samples.push_back(static_cast<int16_t>(8000 * std::exp(-6 * phase) * std::sin(2 * 3.14159265 * 3 * phase)));
+  }
+  const int32_t length = static_cast<int32_t>(s.samples.size());
+  const int32_t hop = 80;
+  const int32_t frames = (length - 1) / hop + 1;
+  std::vector<float> f0(static_cast<size_t>(frames));
+  ASSERT_EQ(_CalculateF0Track(s.samples.data(), length, rate, 0, 0, hop, f0.data(), frames), frames);
+  std::vector<float> voiced;
+  for (float v : f0)
+    if (v > 0) voiced.push_back(v);
+  ASSERT_GT(voiced.size(), 100u);
+  std::nth_element(voiced.begin(), voiced.begin() + voiced.size() / 2, voiced.end());
+  const float median = voiced[voiced.size() / 2];
+  EXPECT_LT(median, 170.0f);
+  for (float v : f0) EXPECT_LE(v, 2.05f * median);
+}
+
 TEST(VoiceAccuracy, F0TrackFollowsTheGeneratedVoice) {
   const speechgen::GeneratedSpeech s = Speech(speechgen::kLowMaleVoice);
   const int32_t length = static_cast<int32_t>(s.samples.size());
