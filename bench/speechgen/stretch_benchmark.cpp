@@ -449,6 +449,20 @@ int32_t LargestJump(const int16_t* x, size_t n) {
   return jump;
 }
 
+// SynthesisSpeechStretch of samples 0..end-1 of the signal in the wave
+// buffer with these marks (one element over all) and the periods after
+// them; empty when refused.
+std::vector<int16_t> Stretched(const std::vector<int32_t>& marks, const std::vector<int32_t>& periods,
+                               int32_t end, double durationScale) {
+  for (int32_t m : marks) AddPeak(m, nullptr);
+  std::vector<int32_t> pitch = periods;
+  pitch.push_back(0);
+  SetModifiedPitch(pitch.data());
+  SetFullSegmentation();
+  if (!SynthesisSpeechStretch(0, 0, end, static_cast<float>(durationScale))) return {};
+  return std::vector<int16_t>(GetSynthesisSpeech(), GetSynthesisSpeech() + GetSynthesisLength());
+}
+
 void Quality(int onlyRate) {
   std::printf("| voice | rate | change | frames | on target | old pitch | HNR in / ideal / out dB | HNR on target in / out dB | jitter in / ideal / out %% | duration out/asked | largest jump in/out | clipped |\n");
   std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|\n");
@@ -492,17 +506,14 @@ void Quality(int onlyRate) {
         InitTalvox();
         SetChannels(1);
         SetDataBuffer(0, speech.samples.data(), length);
-        std::vector<int32_t> marks = Marks(speech);
-        const std::vector<int32_t> periods = WantedPeriods(marks, rate, longest, change);
-        for (int32_t m : marks) AddPeak(m, nullptr);
-        SetModifiedPitch(periods.data());
-        SetFullSegmentation();
+        const std::vector<int32_t> marks = Marks(speech);
         const int32_t end = length - 1;
-        if (!SynthesisSpeechStretch(0, 0, end, static_cast<float>(change.durationScale))) {
+        const std::vector<int16_t> y =
+            Stretched(marks, WantedPeriods(marks, rate, longest, change), end, change.durationScale);
+        if (y.empty()) {
           std::printf("refused\n");
           continue;
         }
-        std::vector<int16_t> y(GetSynthesisSpeech(), GetSynthesisSpeech() + GetSynthesisLength());
         const std::vector<int16_t> smooth = LowPassed(y, rate);
         size_t frame = static_cast<size_t>(kFrameSeconds * rate), hop = static_cast<size_t>(kHopSeconds * rate);
         int frames = 0, onTarget = 0, old = 0, hnrFrames = 0;
@@ -613,25 +624,22 @@ void Recording(const char* path) {
     const PeriodicityTrack inputTrack(x, rate);
     const double inputHnr = inputTrack.Hnr(), inputJitter = LocalJitter(x, inputTrack);
     const std::vector<int16_t> smoothIn = LowPassed(x, rate);
+    // Marks of the voice route and the present periods, once for every change.
+    std::vector<int32_t> marks(static_cast<size_t>(_CalculateVoiceMarks(x.data(), length, rate, 0, 0, nullptr, 0)));
+    _CalculateVoiceMarks(x.data(), length, rate, 0, 0, marks.data(), static_cast<int32_t>(marks.size()));
+    const std::vector<double> present = PresentPeriods(marks, x, rate, longest);
     for (const Change& change : kChanges) {
       InitTalvox();
       SetChannels(1);
       std::vector<int16_t> buffer = x;
       SetDataBuffer(0, buffer.data(), length);
-      const int32_t count = CalculateVoiceMarks(buffer.data(), length, rate, 0.0f, 0.0f);
-      int32_t* peaks = nullptr;
-      GetFullPeaks(&peaks);
-      const std::vector<int32_t> marks(peaks, peaks + std::max(count, 0));
-      const std::vector<double> present = PresentPeriods(marks, x, rate, longest);
-      std::vector<int32_t> periods = WantedPeriods(marks, rate, longest, change, &present);
-      periods.push_back(0);
-      SetModifiedPitch(periods.data());
       const int32_t end = length - 1;
-      if (!SynthesisSpeechStretch(0, 0, end, static_cast<float>(change.durationScale))) {
+      const std::vector<int16_t> y =
+          Stretched(marks, WantedPeriods(marks, rate, longest, change, &present), end, change.durationScale);
+      if (y.empty()) {
         std::printf("refused\n");
         continue;
       }
-      std::vector<int16_t> y(GetSynthesisSpeech(), GetSynthesisSpeech() + GetSynthesisLength());
       const std::vector<int16_t> smooth = LowPassed(y, rate);
       const size_t frame = static_cast<size_t>(kFrameSeconds * rate), hop = static_cast<size_t>(kHopSeconds * rate);
       int frames = 0, onTarget = 0, old = 0;
