@@ -13,6 +13,13 @@ constexpr double kFaintestEdgePulse = 0.07;
 // noise is strong enough to hold peaks like closure pulses) or the ringing
 // of the last cycle.
 constexpr double kQuietestEdgeCycle = 0.005;
+// With noise, an edge cycle must also hold three times as much voice as the
+// pauses hold noise: a cycle near the noise's power is no more certain than
+// a noise peak, and its measured power is half noise. Never more than this
+// share of the typical cycle, so at low SNR the onsets the voice clearly has
+// are kept.
+constexpr double kEdgeVoiceOverNoise = 3.0;
+constexpr double kNoisyEdgeCycle = 0.013;
 constexpr double kFloorFrameSeconds = 0.010;
 // The pauses: frames up to twice the power of the quietest 5% (which alone
 // would lie below the noise's mean), in a signal whose loudest frames are
@@ -94,7 +101,9 @@ void TrimQuietCycles(const int16_t* samples, int32_t length, double floorPower,
   for (size_t k = 0; k < n; ++k) {
     voice[k] = std::max(0.0, CyclePower(samples, length, marks, k) - floorPower);
   }
-  const double quiet = kQuietestEdgeCycle * Median(voice);
+  const double typical = Median(voice);
+  const double quiet = std::clamp(kEdgeVoiceOverNoise * floorPower, kQuietestEdgeCycle * typical,
+                                  kNoisyEdgeCycle * typical);
   size_t first = 0, last = n;
   while (last - first >= 2 && voice[first] < quiet) ++first;
   while (last - first >= 2 && voice[last - 1] < quiet) --last;

@@ -64,6 +64,34 @@ TEST(RunEnds, AFadingVoiceInSilenceKeepsItsAudibleCycles) {
   EXPECT_EQ(b.marks, kept);
 }
 
+// A run of 20 cycles with one faint cycle at its end, over noise; true when
+// the faint cycle keeps its mark.
+bool FaintLastCycleStays(double faintShare, double noiseShare) {
+  constexpr double kAmplitude = 8000;
+  // The decaying pulse's mean power over a period, for amplitude 1.
+  const double unitPower = 15.0 / 2.0 / kPeriod;
+  const double typical = kAmplitude * kAmplitude * unitPower;
+  std::vector<double> amplitudes(20, kAmplitude);
+  amplitudes.push_back(kAmplitude * std::sqrt(faintShare));
+  Built b = Cycles(amplitudes, std::sqrt(noiseShare * typical), 4000);
+  const double floor = talvox::NoiseFloorPower(b.samples.data(),
+                                               static_cast<int32_t>(b.samples.size()), kRate);
+  talvox::TrimQuietCycles(b.samples.data(), static_cast<int32_t>(b.samples.size()), floor,
+                          b.marks);
+  return b.marks.size() == amplitudes.size();
+}
+
+TEST(RunEnds, WithNoiseAnEdgeCycleMustStandAboveIt) {
+  // 1% of the typical cycle: kept in silence, but in noise of half that
+  // power it holds only twice the noise and goes.
+  EXPECT_TRUE(FaintLastCycleStays(0.01, 0.0));
+  EXPECT_FALSE(FaintLastCycleStays(0.01, 0.005));
+  // In strong noise (5% of the typical cycle) a cycle of 4% stays: the
+  // demand is bounded by the run's own level, not by the noise alone.
+  EXPECT_TRUE(FaintLastCycleStays(0.04, 0.05));
+  EXPECT_FALSE(FaintLastCycleStays(0.003, 0.0));
+}
+
 TEST(RunEnds, MarksNearTheSignalsEndsStayInsideIt) {
   // The last cycle reaches one period beyond the last mark: clipped at the
   // signal's end, never read past it.
