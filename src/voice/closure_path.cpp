@@ -115,17 +115,22 @@ double ClosureSearch::PeriodAt(double position) const {
 }
 
 void FillSkippedCycles(const ClosureSearch& search, std::vector<ChosenClosure>& closures) {
+  // Whether the step to closure k spans two periods of the track.
+  auto skips = [&](size_t k) {
+    if (k == 0 || k >= closures.size()) return false;
+    const double period = std::max(2.0, search.PeriodAt(closures[k].position));
+    const double step = closures[k].position - closures[k - 1].position;
+    return step <= kLongestStep * period && std::round(step / period) == 2;
+  };
   std::vector<ChosenClosure> filled;
   filled.reserve(closures.size());
   for (size_t k = 0; k < closures.size(); ++k) {
-    if (k > 0) {
+    // A skip beside another is a track at twice the voice's F0 (a range
+    // set above the voice), not a cycle hidden by noise.
+    if (skips(k) && !skips(k - 1) && !skips(k + 1)) {
       const ChosenClosure& a = closures[k - 1];
       const ChosenClosure& b = closures[k];
-      const double period = std::max(2.0, search.PeriodAt(b.position));
-      const double step = b.position - a.position;
-      if (step <= kLongestStep * period && std::round(step / period) == 2) {
-        filled.push_back({0.5 * (a.position + b.position), std::min(a.pulse, b.pulse)});
-      }
+      filled.push_back({0.5 * (a.position + b.position), std::min(a.pulse, b.pulse)});
     }
     filled.push_back(closures[k]);
   }

@@ -11,8 +11,9 @@
 namespace talvox {
 
 // Drops closures at either end whose pulse is faint beside the run's
-// typical pulse (the voice fading in or out).
-void TrimFaintPulses(std::vector<ChosenClosure>& closures);
+// typical pulse (the voice fading in or out); the trimming stops at
+// positions keepFrom and keepTo, between which the voice is sure.
+void TrimFaintPulses(std::vector<ChosenClosure>& closures, double keepFrom, double keepTo);
 
 // Mean square of the signal in its quietest 10 ms frames (the pauses), or
 // 0 where no frames are clearly quieter than the loudest.

@@ -33,6 +33,10 @@ constexpr int32_t kBridgedGapFrames = 2;
 constexpr int32_t kShortestRunFrames = 3;
 // Each run is searched this many periods beyond its voiced frames.
 constexpr double kRunMarginPeriods = 1.0;
+// Faint closures this many frames inside a run's voiced frames are a soft
+// stretch of the voice (a weak closure that the tracker still finds
+// periodic), not its fading in or out: they keep their marks.
+constexpr double kSureVoicedFrames = 2.0;
 
 struct RunMarks {
   std::vector<int32_t> positive;
@@ -150,7 +154,8 @@ std::vector<int32_t> VoiceMarks(const int16_t* samples, int32_t length, int32_t 
     auto toSamples = [&](std::vector<ChosenClosure> closures, std::vector<int32_t>& out,
                          double& pulse) {
       pulse = MeanPulse(closures);
-      TrimFaintPulses(closures);
+      const double sure = kSureVoicedFrames * track.hop / factor;
+      TrimFaintPulses(closures, search.coreStart + sure, search.coreEnd - sure);
       for (const ChosenClosure& c : closures) {
         const int64_t at = start + std::llround(c.position * factor);
         if (at >= 0 && at < length) out.push_back(static_cast<int32_t>(at));

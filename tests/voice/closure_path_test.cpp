@@ -54,6 +54,17 @@ TEST(ClosurePath, OnlyTwoPeriodStepsAreFilledAtTheirMidpoint) {
   EXPECT_DOUBLE_EQ(closures[9].pulse, 0.2);
 }
 
+TEST(ClosurePath, StepsOfTwoPeriodsInARowAreAVoiceBelowTheRangeNotSkippedCycles) {
+  // A track at twice the voice's F0 (a range set above it): every step is
+  // two periods, and no midpoint is a cycle. One lone skip further on is.
+  Residual r = Pulses({}, 400);
+  std::vector<talvox::ChosenClosure> closures = {
+      {10, 1.0}, {50, 1.0}, {90, 1.0}, {130, 1.0}, {150, 1.0}, {170, 1.0}, {210, 1.0}, {230, 1.0}};
+  talvox::FillSkippedCycles(r.search, closures);
+  const std::vector<double> expected = {10, 50, 90, 130, 150, 170, 190, 210, 230};
+  EXPECT_EQ(Positions(closures), expected);
+}
+
 TEST(ClosurePath, AHiddenPulseIsMarkedAndAPauseIsNot) {
   std::vector<int32_t> at;
   for (int32_t k = 0; k < 10; ++k) at.push_back(20 + 20 * k);  // 20..200

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -105,10 +106,29 @@ TEST(RunEnds, FaintPulsesAtTheEndsGo) {
   std::vector<talvox::ChosenClosure> closures;
   // Median 0.9: below about 6% of it a pulse is the voice fading.
   for (double p : {0.06, 0.5, 1.0, 1.0, 0.02, 1.0, 0.9, 1.0, 0.08, 0.01}) closures.push_back({0, p});
-  talvox::TrimFaintPulses(closures);
+  constexpr double kNowhere = std::numeric_limits<double>::infinity();
+  talvox::TrimFaintPulses(closures, kNowhere, -kNowhere);
   ASSERT_EQ(closures.size(), 8u);  // the faint one inside the run stays
   EXPECT_EQ(closures.front().pulse, 0.5);
   EXPECT_EQ(closures.back().pulse, 0.08);
+}
+
+TEST(RunEnds, FaintPulsesWhereTheVoiceIsSureStay) {
+  // Closures at positions 0..9 with a soft end; the voice is sure from 0.5
+  // to 8.5. The weak closures at 7 and 8 lie where it is sure and stay; the
+  // faint ones at 0 and 9, beyond, go. With no sure stretch 7 and 8 go too.
+  std::vector<talvox::ChosenClosure> closures;
+  double at = 0;
+  for (double p : {0.06, 1.0, 1.0, 1.0, 0.02, 1.0, 1.0, 0.05, 0.04, 0.01}) closures.push_back({at++, p});
+  std::vector<talvox::ChosenClosure> unsure = closures;
+  talvox::TrimFaintPulses(closures, 0.5, 8.5);
+  ASSERT_EQ(closures.size(), 8u);
+  EXPECT_EQ(closures.front().position, 1.0);
+  EXPECT_EQ(closures.back().position, 8.0);
+  constexpr double kNowhere = std::numeric_limits<double>::infinity();
+  talvox::TrimFaintPulses(unsure, kNowhere, -kNowhere);
+  ASSERT_EQ(unsure.size(), 6u);
+  EXPECT_EQ(unsure.back().position, 6.0);
 }
 
 }  // namespace
