@@ -8,7 +8,8 @@
 namespace talvox {
 
 namespace {
-// How far a mark may move, as a share of the local period.
+// How far a mark may move from itself or from one local period after its
+// aligned predecessor, as a share of the local period.
 constexpr double kLargestMove = 0.2;
 // The first search looks at every this many positions.
 constexpr int32_t kCoarseStep = 2;
@@ -75,8 +76,12 @@ void AlignRun(const int16_t* source, int32_t length, const std::vector<int32_t>&
     const int32_t period = LocalPeriod(at, first, last, k);
     const int32_t half = period / 2;
     const int32_t reach = static_cast<int32_t>(kLargestMove * period);
-    const int32_t from = std::max(at[k] - reach, aligned[k - 1] + half + 1);
-    const int32_t to = at[k] + reach;
+    // Around the mark and around one period after its aligned predecessor:
+    // a mark set off its cycle's phase (an irregular pulse won the mark)
+    // is found again where the cycle continues.
+    const int32_t next = aligned[k - 1] + period;
+    const int32_t from = std::max(std::min(at[k], next) - reach, aligned[k - 1] + half + 1);
+    const int32_t to = std::max(at[k], next) + reach;
     if (period < 4 || aligned[k - 1] - half < 0 || from - half < 0 || to - half + period >= length ||
         from > to) {
       continue;
