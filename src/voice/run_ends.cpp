@@ -7,7 +7,7 @@ namespace talvox {
 namespace {
 // Pulses at a run's ends fainter than this share of the run's typical pulse
 // are the voice fading in or out, not cycles a laryngograph would show.
-constexpr double kFaintestEdgePulse = 0.07;
+constexpr double kFaintestEdgePulse = 0.08;
 // A cycle at a run's end with less power above the noise floor than this
 // share of the run's typical cycle is the noise of the pause (where the
 // noise is strong enough to hold peaks like closure pulses) or the ringing
