@@ -225,15 +225,15 @@ TimedResult ResynthesizeTimed(const LoadedWave& wave, const PitchRequest& reques
     if (progress) progress->Update(double(c), "resynthesising");
     const int slot = PutChannel(wave, c);
     const int16_t* source = GetDataBuffer(slot);
-    std::vector<int16_t> out(source, source + start);
-    if (synthesise) {
-      if (!SynthesisSpeechStretch(slot, start, end, static_cast<float>(timing.durationScale)))
-        FailFile(wave.path, "the resynthesis was refused");
-      made = GetSynthesisLength();
-      const int16_t* y = GetSynthesisSpeech();
-      out.insert(out.end(), y, y + made);
-    }
-    int32_t rest = synthesise ? end : start;
+    if (synthesise && !SynthesisSpeechStretch(slot, start, end, static_cast<float>(timing.durationScale)))
+      FailFile(wave.path, "the resynthesis was refused");
+    made = synthesise ? GetSynthesisLength() : 0;
+    const int32_t rest = synthesise ? end : start;
+    // Sized once: an hour's channel grown by insertion is copied twice more.
+    std::vector<int16_t> out;
+    out.reserve(size_t(start) + size_t(made) + size_t(wave.length - rest));
+    out.insert(out.end(), source, source + start);
+    if (synthesise) out.insert(out.end(), GetSynthesisSpeech(), GetSynthesisSpeech() + made);
     out.insert(out.end(), source + rest, source + wave.length);
     result.synthesis.channels.push_back(std::move(out));
   }
