@@ -99,9 +99,10 @@ std::vector<int32_t> DominantPeaks(const ClosureSearch& s) {
     if (!(v > 0 && v > y[t - 1] && v >= y[t + 1])) continue;
     const int32_t reach =
         std::max(shortest, static_cast<int32_t>(kCandidateSpacingPeriods * s.PeriodAt(t)));
-    // None before it as large, none after it larger.
+    // None before it as large, none after it larger; nearest first, where
+    // a larger neighbour usually stands.
     bool largest = true;
-    for (int32_t k = std::max(0, t - reach); k < t && largest; ++k) largest = !(y[k] >= v);
+    for (int32_t k = t - 1; k >= std::max(0, t - reach) && largest; --k) largest = !(y[k] >= v);
     const int32_t last = std::min(n - 1, t + reach);
     for (int32_t k = t + 1; k <= last && largest; ++k) largest = !(y[k] > v);
     if (largest) peaks.push_back(t);
