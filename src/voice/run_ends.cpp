@@ -56,14 +56,16 @@ double CyclePower(const int16_t* samples, int32_t length, const std::vector<int3
 }
 }  // namespace
 
-void TrimFaintPulses(std::vector<ChosenClosure>& closures, double keepFrom, double keepTo) {
+void TrimFaintPulses(std::vector<ChosenClosure>& closures, double keepFrom,
+                     double keepTo) {
   if (closures.size() < 3) return;
   std::vector<double> pulses;
   for (const ChosenClosure& c : closures) pulses.push_back(c.pulse);
   const double faint = kFaintestEdgePulse * Median(pulses);
   size_t first = 0, last = closures.size();
-  while (first < last && closures[first].pulse < faint && closures[first].position < keepFrom) ++first;
-  while (last > first && closures[last - 1].pulse < faint && closures[last - 1].position > keepTo) --last;
+  auto fades = [&](size_t k) { return closures[k].pulse < faint; };
+  while (first < last && fades(first) && closures[first].position < keepFrom) ++first;
+  while (last > first && fades(last - 1) && closures[last - 1].position > keepTo) --last;
   closures = std::vector<ChosenClosure>(closures.begin() + static_cast<std::ptrdiff_t>(first),
                                         closures.begin() + static_cast<std::ptrdiff_t>(last));
 }

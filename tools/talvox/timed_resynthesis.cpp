@@ -224,10 +224,11 @@ TimedResult ResynthesizeTimed(const LoadedWave& wave, const PitchRequest& reques
     CheckInterrupted();
     if (progress) progress->Update(double(c), "resynthesising");
     const int slot = PutChannel(wave, c);
-    const int16_t* source = GetDataBuffer(slot);
-    if (synthesise && !SynthesisSpeechStretch(slot, start, end, static_cast<float>(timing.durationScale)))
+    const float scale = static_cast<float>(timing.durationScale);
+    if (synthesise && !SynthesisSpeechStretch(slot, start, end, scale))
       FailFile(wave.path, "the resynthesis was refused");
     made = synthesise ? GetSynthesisLength() : 0;
+    const int16_t* source = GetDataBuffer(slot);
     const int32_t rest = synthesise ? end : start;
     // Sized once: an hour's channel grown by insertion is copied twice more.
     std::vector<int16_t> out;
