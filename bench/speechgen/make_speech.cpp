@@ -1,5 +1,5 @@
 // make_speech: writes generated speech (WAV) and its closure instants.
-// Usage: make_speech out.wav closures.txt [--seconds S] [--voice low|male|female]
+// Usage: make_speech out.wav closures.txt [--seconds S] [--voice low|male|female|child]
 //        [--snr DB] [--rate HZ] [--seed N] [--level PEAK]
 #include <cstdio>
 #include <cstdlib>
@@ -12,7 +12,7 @@
 int main(int argc, char** argv) {
   if (argc < 3) {
     std::fprintf(stderr,
-                 "usage: make_speech out.wav closures.txt [--seconds S] [--voice low|male|female]"
+                 "usage: make_speech out.wav closures.txt [--seconds S] [--voice low|male|female|child]"
                  " [--snr DB] [--rate HZ] [--seed N] [--level PEAK]\n");
     return 2;
   }
@@ -23,10 +23,15 @@ int main(int argc, char** argv) {
     if (option == "--seconds") {
       settings.seconds = std::atof(value);
     } else if (option == "--voice") {
-      std::string v = value;
-      settings.voice = v == "low" ? speechgen::kLowMaleVoice
-                       : v == "female" ? speechgen::kFemaleVoice
-                                       : speechgen::kMaleVoice;
+      const std::string v = value;
+      if (v == "low") settings.voice = speechgen::kLowMaleVoice;
+      else if (v == "male") settings.voice = speechgen::kMaleVoice;
+      else if (v == "female") settings.voice = speechgen::kFemaleVoice;
+      else if (v == "child") settings.voice = speechgen::kChildVoice;
+      else {
+        std::fprintf(stderr, "make_speech: unknown voice %s (low, male, female or child)\n", value);
+        return 2;
+      }
     } else if (option == "--snr") {
       settings.addNoise = true;
       settings.snrDb = std::atof(value);
