@@ -27,10 +27,13 @@ constexpr double kLowQuantile = 0.05;
 constexpr double kHighQuantile = 0.95;
 constexpr double kFloorMargin = 0.7;
 constexpr double kCeilingMargin = 1.4;
-// ... but never more than this factor from the median: a wide pass reads
+// ... but never more than these factors from the median: a wide pass reads
 // some fricatives and creak an octave or two off, and a tenth of such frames
-// would otherwise open the range to them.
-constexpr double kLargestFactorFromMedian = 2.0;
+// would otherwise open the range to them. A voice reaches further below its
+// median than above it (a wide-ranged voice's low stretches, falling tones,
+// phrase ends), so the floor may lie lower.
+constexpr double kLargestFactorAboveMedian = 2.0;
+constexpr double kLargestFactorBelowMedian = 2.5;
 // Fewer voiced frames than this say too little about the range.
 constexpr size_t kFramesForRange = 20;
 
@@ -83,9 +86,9 @@ VoiceTrack TrackVoice(const int16_t* samples, int32_t length, int32_t sampleRate
     if (voiced.size() >= kFramesForRange) {
       const double median = Quantile(voiced, 0.5);
       const double low =
-          std::max(kFloorMargin * Quantile(voiced, kLowQuantile), median / kLargestFactorFromMedian);
+          std::max(kFloorMargin * Quantile(voiced, kLowQuantile), median / kLargestFactorBelowMedian);
       const double high =
-          std::min(kCeilingMargin * Quantile(voiced, kHighQuantile), median * kLargestFactorFromMedian);
+          std::min(kCeilingMargin * Quantile(voiced, kHighQuantile), median * kLargestFactorAboveMedian);
       lags = SearchF0Path(frames, static_cast<float>(reducedRate / high),
                           static_cast<float>(reducedRate / low), longest);
     }

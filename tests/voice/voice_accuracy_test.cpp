@@ -196,6 +196,44 @@ TEST(VoiceAccuracy, AStrayHighBuzzDoesNotWidenTheSpeakersRange) {
   for (float v : f0) EXPECT_LE(v, 2.05f * median);
 }
 
+TEST(VoiceAccuracy, AWideRangedVoiceKeepsItsLowStretches) {
+  // The female voice spans 130-400 Hz: its lowest syllables lie more than
+  // an octave below its median F0, and the range found from the first pass
+  // must still reach them (an octave's bound below the median had read them
+  // at twice and four thirds of their F0).
+  speechgen::SpeechSettings settings;
+  settings.seconds = 30;
+  settings.voice = speechgen::kFemaleVoice;
+  settings.seed = 3;
+  const speechgen::GeneratedSpeech s = speechgen::GenerateSpeech(settings);
+  const int32_t length = static_cast<int32_t>(s.samples.size());
+  const int32_t hop = 80;
+  const int32_t frames = (length - 1) / hop + 1;
+  std::vector<float> f0(static_cast<size_t>(frames));
+  ASSERT_EQ(_CalculateF0Track(s.samples.data(), length, s.sampleRate, 0, 0, hop, f0.data(), frames),
+            frames);
+  std::vector<double> truth;
+  for (size_t k = 1; k < s.closures.size(); ++k) {
+    if (s.closures[k].run == s.closures[k - 1].run)
+      truth.push_back(s.sampleRate / (s.closures[k].sample - s.closures[k - 1].sample));
+  }
+  std::vector<double> sorted = truth;
+  std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+  const double median = sorted[sorted.size() / 2];
+  int32_t low = 0, followed = 0;
+  for (size_t k = 1; k < s.closures.size(); ++k) {
+    if (s.closures[k].run != s.closures[k - 1].run) continue;
+    const double hz = s.sampleRate / (s.closures[k].sample - s.closures[k - 1].sample);
+    if (hz > 0.52 * median) continue;
+    ++low;
+    const double centre = 0.5 * (s.closures[k].sample + s.closures[k - 1].sample);
+    const float value = f0[static_cast<size_t>(std::lround(centre / hop))];
+    if (std::fabs(value / hz - 1) < 0.05) ++followed;
+  }
+  ASSERT_GT(low, 20);
+  EXPECT_GT(followed, 0.9 * low) << low << " cycles below half the median of " << median;
+}
+
 TEST(VoiceAccuracy, F0TrackFollowsTheGeneratedVoice) {
   const speechgen::GeneratedSpeech s = Speech(speechgen::kLowMaleVoice);
   const int32_t length = static_cast<int32_t>(s.samples.size());
