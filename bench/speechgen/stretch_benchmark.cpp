@@ -8,10 +8,11 @@
 //                               same speech generated at the target, output),
 //                               duration out / asked, sample jumps and
 //                               clipped samples against the input's
-//   stretch_benchmark recording FILE.wav   the same on a 16-bit mono
+//   stretch_benchmark recording FILE.wav [floor]   the same on a 16-bit mono
 //                               recording at its rate and at half of it
 //                               (marks of the voice route, targets from
-//                               the input's own F0)
+//                               the input's own F0; the tracker's floor,
+//                               default 75 Hz)
 //   stretch_benchmark speed [seconds [scale]]   CPU time and memory of one
 //                               call at 16 kHz, +4 semitones (default an
 //                               hour, duration scale 1)
@@ -221,11 +222,12 @@ constexpr double kVoicedPeak = 0.45, kSilence = 0.1, kOctaveCost = 0.01;
 
 class PeriodicityTrack {
  public:
-  PeriodicityTrack(const std::vector<int16_t>& x, int rate) : rate_(rate) {
-    window_ = static_cast<size_t>(kPeriodsPerWindow * rate / kTrackerLowestF0);
+  PeriodicityTrack(const std::vector<int16_t>& x, int rate, double lowestF0 = kTrackerLowestF0)
+      : rate_(rate) {
+    window_ = static_cast<size_t>(kPeriodsPerWindow * rate / lowestF0);
     hop_ = static_cast<size_t>(kHopSeconds * rate);
     shortest_ = static_cast<size_t>(rate / kTrackerHighestF0);
-    longest_ = static_cast<size_t>(std::ceil(rate / kTrackerLowestF0));
+    longest_ = static_cast<size_t>(std::ceil(rate / lowestF0));
     std::vector<double> w(window_);
     for (size_t i = 0; i < window_; i++) w[i] = 0.5 - 0.5 * std::cos(2 * 3.141592653589793 * (i + 0.5) / window_);
     std::vector<double> rw(longest_ + 2, 0);
@@ -260,7 +262,7 @@ class PeriodicityTrack {
           const double top = y1 - 0.25 * (y0 - y2) * shift;
           // A perfectly periodic frame peaks as high at twice the period;
           // the slight preference for short lags (as trackers give) keeps the period.
-          const double score = top - kOctaveCost * std::log2((lag + shift) * kTrackerLowestF0 / rate);
+          const double score = top - kOctaveCost * std::log2((lag + shift) * lowestF0 / rate);
           if (top >= kVoicedPeak && score > best) {
             best = score;
             p = {top, lag + shift};
@@ -604,24 +606,40 @@ std::vector<int16_t> Halved(const std::vector<int16_t>& x) {
   return y;
 }
 
+// Frames whose reading leaves no doubt: strongly periodic, and within the
+// reader's plausible range around its median F0 (the tracker also reads
+// fricatives and creak at 500-600 Hz).
+constexpr double kClearPeriodicity = 0.7;
+constexpr double kPlausibleBelow = 2.5, kPlausibleAbove = 2.0;
+
+double MedianF0(const PeriodicityTrack& track, int rate) {
+  std::vector<double> f0;
+  for (const Periodicity& p : track.Frames())
+    if (p.r > 0) f0.push_back(rate / p.lag);
+  if (f0.empty()) return 0;
+  std::nth_element(f0.begin(), f0.begin() + static_cast<std::ptrdiff_t>(f0.size() / 2), f0.end());
+  return f0[f0.size() / 2];
+}
+
 // A real recording at its own rate and halved: marks of the voice route (as
 // the command uses by default), periods planned as the command plans them,
 // F0 targets from the input's own F0 at the place (measured as above).
-void Recording(const char* path) {
+void Recording(const char* path, double trackerFloor) {
   int fileRate = 0;
   const std::vector<int16_t> file = ReadWav(path, fileRate);
   if (file.empty() || fileRate <= 0) {
     std::fprintf(stderr, "%s: not a 16-bit mono WAV file\n", path);
     return;
   }
-  std::printf("| rate | change | frames | on target | old pitch | on target, tracker | old pitch, tracker | HNR in / out dB | jitter in / out %% | duration out/asked | largest jump in/out | clipped |\n");
-  std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+  std::printf("| rate | change | frames | on target | old pitch | on target, tracker | old pitch, tracker | on target, clear frames (their share) | HNR in / out dB | jitter in / out %% | duration out/asked | largest jump in/out | clipped |\n");
+  std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
   for (int halve = 0; halve < 2; halve++) {
     const std::vector<int16_t> x = halve ? Halved(file) : file;
     const int rate = halve ? fileRate / 2 : fileRate;
     const int32_t length = static_cast<int32_t>(x.size());
     const int longest = rate / 40;
-    const PeriodicityTrack inputTrack(x, rate);
+    const PeriodicityTrack inputTrack(x, rate, trackerFloor);
+    const double inputMedianF0 = MedianF0(inputTrack, rate);
     const double inputHnr = inputTrack.Hnr(), inputJitter = LocalJitter(x, inputTrack);
     const std::vector<int16_t> smoothIn = LowPassed(x, rate);
     // Marks of the voice route and the present periods, once for every change.
@@ -655,11 +673,11 @@ void Recording(const char* path) {
       }
       int clipped = 0;
       for (int16_t v : y) clipped += (v >= 32767 || v <= -32768) ? 1 : 0;
-      const PeriodicityTrack outputTrack(y, rate);
+      const PeriodicityTrack outputTrack(y, rate, trackerFloor);
       // The same with the autocorrelation tracker of the HNR: F0 of every
       // frame it finds voiced in the input against the output's at the
       // mapped place.
-      int tracked = 0, trackedOn = 0, trackedOld = 0;
+      int tracked = 0, trackedOn = 0, trackedOld = 0, clear = 0, clearOn = 0;
       const std::vector<Periodicity>& inputFrames = inputTrack.Frames();
       for (size_t f = 0; f < inputFrames.size(); f++) {
         if (inputFrames[f].r <= 0) continue;
@@ -670,12 +688,19 @@ void Recording(const char* path) {
         const double target = change.flatHz > 0 ? change.flatHz : f0 * std::pow(2.0, change.semitones / 12);
         const double measured = out->r > 0 ? rate / out->lag : 0;
         tracked++;
-        if (measured > 0 && std::fabs(measured / target - 1) <= kOnTarget) trackedOn++;
+        const bool on = measured > 0 && std::fabs(measured / target - 1) <= kOnTarget;
+        if (on) trackedOn++;
         if (measured > 0 && std::fabs(measured / f0 - 1) <= kOnTarget && std::fabs(target / f0 - 1) > 2 * kOnTarget) trackedOld++;
+        if (inputFrames[f].r >= kClearPeriodicity && f0 >= inputMedianF0 / kPlausibleBelow &&
+            f0 <= inputMedianF0 * kPlausibleAbove) {
+          clear++;
+          if (on) clearOn++;
+        }
       }
-      std::printf("| %d | %s | %d | %.1f%% | %.1f%% | %.1f%% | %.1f%% | %.1f / %.1f | %.2f / %.2f | %.5f | %d / %d | %d |\n", rate,
+      std::printf("| %d | %s | %d | %.1f%% | %.1f%% | %.1f%% | %.1f%% | %.1f%% (%.0f%%) | %.1f / %.1f | %.2f / %.2f | %.5f | %d / %d | %d |\n", rate,
                   change.name, frames, 100.0 * onTarget / std::max(frames, 1), 100.0 * old / std::max(frames, 1),
                   100.0 * trackedOn / std::max(tracked, 1), 100.0 * trackedOld / std::max(tracked, 1),
+                  100.0 * clearOn / std::max(clear, 1), 100.0 * clear / std::max(tracked, 1),
                   inputHnr, outputTrack.Hnr(), inputJitter, LocalJitter(y, outputTrack),
                   double(y.size()) / (end * change.durationScale), LargestJump(x.data(), x.size()),
                   LargestJump(y.data(), y.size()), clipped);
@@ -753,7 +778,7 @@ int main(int argc, char** argv) {
   if (mode == "speed") {
     Speed(argc > 2 ? std::atof(argv[2]) : 3600.0, argc > 3 ? static_cast<float>(std::atof(argv[3])) : 1.0f);
   } else if (mode == "recording" && argc > 2) {
-    Recording(argv[2]);
+    Recording(argv[2], argc > 3 ? std::atof(argv[3]) : kTrackerLowestF0);
   } else if (mode == "quality") {
     Quality(argc > 2 ? std::atoi(argv[2]) : 0);
   } else {
