@@ -114,7 +114,7 @@ TVX_FFT_INLINE void ReorderAndFirstTwoPasses(float* re, float* im, const float* 
   const Lanes4 c20 = {c[1], c[1], c[1], c[1]}, w20 = {w[1], w[1], w[1], w[1]};
   const Lanes4 c21 = {c[2], c[2], c[2], c[2]}, w21 = {w[2], w[2], w[2], w[2]};
   const int32_t quarter = n / 4;
-  for (int32_t r = 0; r < quarter; r += 4) {
+  auto blocksFrom = [&](int32_t r) __attribute__((always_inline)) {
     Lanes4 r0, r1, r2, r3, i0, i1, i2, i3;
     Load(r0, fromRe + r), Load(r1, fromRe + r + 2 * quarter);
     Load(r2, fromRe + r + quarter), Load(r3, fromRe + r + 3 * quarter);
@@ -130,6 +130,19 @@ TVX_FFT_INLINE void ReorderAndFirstTwoPasses(float* re, float* im, const float* 
     Store(re + 4 * blockOf[r + 1], r1), Store(im + 4 * blockOf[r + 1], i1);
     Store(re + 4 * blockOf[r + 2], r2), Store(im + 4 * blockOf[r + 2], i2);
     Store(re + 4 * blockOf[r + 3], r3), Store(im + 4 * blockOf[r + 3], i3);
+  };
+  // In an order that fills the output a cache line at a time: r = 16 h + lo
+  // goes to block rev(lo) quarter/16 + rev(h), so with rev(h) counting up
+  // and lo inner, sixteen output rows each advance one block per step.
+  // Every block is written once, from the same values, in any order.
+  constexpr int32_t kTile = 16;
+  if (quarter < kTile) {
+    for (int32_t r = 0; r < quarter; r += 4) blocksFrom(r);
+    return;
+  }
+  for (int32_t column = 0; column < quarter / kTile; ++column) {
+    const int32_t h = blockOf[column * kTile];  // rev(column), in the bits above lo
+    for (int32_t lo = 0; lo < kTile; lo += 4) blocksFrom(h * kTile + lo);
   }
 }
 
