@@ -131,19 +131,12 @@ TVX_FFT_INLINE void ReorderAndFirstTwoPasses(float* re, float* im, const float* 
     Store(re + 4 * blockOf[r + 2], r2), Store(im + 4 * blockOf[r + 2], i2);
     Store(re + 4 * blockOf[r + 3], r3), Store(im + 4 * blockOf[r + 3], i3);
   };
-  // In an order that fills the output a cache line at a time: r = 16 h + lo
-  // goes to block rev(lo) quarter/16 + rev(h), so with rev(h) counting up
-  // and lo inner, sixteen output rows each advance one block per step.
-  // Every block is written once, from the same values, in any order.
-  constexpr int32_t kTile = 16;
-  if (quarter < kTile) {
-    for (int32_t r = 0; r < quarter; r += 4) blocksFrom(r);
-    return;
-  }
-  for (int32_t column = 0; column < quarter / kTile; ++column) {
-    const int32_t h = blockOf[column * kTile];  // rev(column), in the bits above lo
-    for (int32_t lo = 0; lo < kTile; lo += 4) blocksFrom(h * kTile + lo);
-  }
+  // In an order that fills the output a cache line at a time: the blocks
+  // from r = 4 h go to rev(j) quarter/4 + rev(h) for j = 0..3, so with rev(h)
+  // counting up four output rows each advance one block per step (more rows
+  // at once, or r in order, write lines that evict each other first). Every
+  // block is written once, from the same values, in any order.
+  for (int32_t column = 0; column < quarter / 4; ++column) blocksFrom(4 * blockOf[4 * column]);
 }
 
 }  // namespace talvox::fft_kernels
