@@ -55,16 +55,15 @@ std::vector<float> SearchF0Path(const CorrelationFrames& frames, float minLag, f
   std::vector<float> path(static_cast<size_t>(std::max(n, 0)), 0.0f);
   if (n <= 0) return path;
   std::vector<int8_t> back(static_cast<size_t>(n) * kMaxStates, 0);
-  std::vector<State> lags(static_cast<size_t>(n) * kMaxStates);
-  std::vector<int8_t> counts(static_cast<size_t>(n), 0);
+  // Only each state's lag is needed to trace the path back.
+  std::vector<float> lags(static_cast<size_t>(n) * kMaxStates);
   State previous[kMaxStates];
   float previousCost[kMaxStates];
   int32_t previousCount = FrameStates(frames, 0, minLag, maxLag, longestLag, previous);
   for (int32_t s = 0; s < previousCount; ++s) {
     previousCost[s] = previous[s].local;
-    lags[s] = previous[s];
+    lags[s] = previous[s].lag;
   }
-  counts[0] = static_cast<int8_t>(previousCount);
   for (int32_t f = 1; f < n; ++f) {
     State current[kMaxStates];
     float cost[kMaxStates];
@@ -85,15 +84,14 @@ std::vector<float> SearchF0Path(const CorrelationFrames& frames, float minLag, f
     for (int32_t s = 0; s < count; ++s) {
       previous[s] = current[s];
       previousCost[s] = cost[s];
-      lags[static_cast<size_t>(f) * kMaxStates + s] = current[s];
+      lags[static_cast<size_t>(f) * kMaxStates + s] = current[s].lag;
     }
-    counts[f] = static_cast<int8_t>(count);
     previousCount = count;
   }
   int32_t state = static_cast<int32_t>(
       std::min_element(previousCost, previousCost + previousCount) - previousCost);
   for (int32_t f = n - 1; f >= 0; --f) {
-    path[f] = lags[static_cast<size_t>(f) * kMaxStates + state].lag;
+    path[f] = lags[static_cast<size_t>(f) * kMaxStates + state];
     state = back[static_cast<size_t>(f) * kMaxStates + state];
   }
   return path;
