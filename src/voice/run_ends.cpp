@@ -15,11 +15,15 @@ constexpr double kFaintestEdgePulse = 0.08;
 constexpr double kQuietestEdgeCycle = 0.005;
 // With noise, an edge cycle must also hold three times as much voice as the
 // pauses hold noise: a cycle near the noise's power is no more certain than
-// a noise peak, and its measured power is half noise. Never more than this
-// share of the typical cycle, so at low SNR the onsets the voice clearly has
-// are kept.
+// a noise peak, and its measured power is half noise. Never more than these
+// shares of the typical cycle, so at low SNR the onsets the voice clearly
+// has are kept: less for a short cycle, whose power rests on few samples
+// and which is little time, more for a long one, which, kept in error,
+// holds a whole period of the pause.
 constexpr double kEdgeVoiceOverNoise = 3.0;
-constexpr double kNoisyEdgeCycle = 0.013;
+constexpr double kNoisyShortEdgeCycle = 0.011;
+constexpr double kNoisyLongEdgeCycle = 0.015;
+constexpr double kShortCycleSeconds = 0.004;
 constexpr double kFloorFrameSeconds = 0.010;
 // The pauses: frames up to twice the power of the quietest 5% (which alone
 // would lie below the noise's mean), in a signal whose loudest frames are
@@ -95,8 +99,8 @@ double NoiseFloorPower(const int16_t* samples, int32_t length, int32_t sampleRat
   return sum / static_cast<double>(pauses);
 }
 
-void TrimQuietCycles(const int16_t* samples, int32_t length, double floorPower,
-                     std::vector<int32_t>& marks) {
+void TrimQuietCycles(const int16_t* samples, int32_t length, int32_t sampleRate,
+                     double floorPower, std::vector<int32_t>& marks) {
   const size_t n = marks.size();
   if (n < 3) return;
   std::vector<double> voice(n);
@@ -104,11 +108,16 @@ void TrimQuietCycles(const int16_t* samples, int32_t length, double floorPower,
     voice[k] = std::max(0.0, CyclePower(samples, length, marks, k) - floorPower);
   }
   const double typical = Median(voice);
-  const double quiet = std::clamp(kEdgeVoiceOverNoise * floorPower, kQuietestEdgeCycle * typical,
-                                  kNoisyEdgeCycle * typical);
+  const double shortCycle = kShortCycleSeconds * sampleRate;
+  auto quiet = [&](size_t k) {
+    const int32_t cycle = k + 1 < n ? marks[k + 1] - marks[k] : marks[k] - marks[k - 1];
+    const double most = cycle < shortCycle ? kNoisyShortEdgeCycle : kNoisyLongEdgeCycle;
+    return std::clamp(kEdgeVoiceOverNoise * floorPower, kQuietestEdgeCycle * typical,
+                      most * typical);
+  };
   size_t first = 0, last = n;
-  while (last - first >= 2 && voice[first] < quiet) ++first;
-  while (last - first >= 2 && voice[last - 1] < quiet) --last;
+  while (last - first >= 2 && voice[first] < quiet(first)) ++first;
+  while (last - first >= 2 && voice[last - 1] < quiet(last - 1)) --last;
   if (last - first < 2) {
     marks.clear();
     return;

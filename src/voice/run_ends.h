@@ -22,7 +22,7 @@ double NoiseFloorPower(const int16_t* samples, int32_t length, int32_t sampleRat
 // Drops marks at either end whose cycle holds, above the noise floor, only
 // a small share of the run's typical cycle power. A run left with fewer
 // than two marks is emptied.
-void TrimQuietCycles(const int16_t* samples, int32_t length, double floorPower,
-                     std::vector<int32_t>& marks);
+void TrimQuietCycles(const int16_t* samples, int32_t length, int32_t sampleRate,
+                     double floorPower, std::vector<int32_t>& marks);
 
 }  // namespace talvox

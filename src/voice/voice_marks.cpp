@@ -160,7 +160,7 @@ std::vector<int32_t> VoiceMarks(const int16_t* samples, int32_t length, int32_t 
         const int64_t at = start + std::llround(c.position * factor);
         if (at >= 0 && at < length) out.push_back(static_cast<int32_t>(at));
       }
-      TrimQuietCycles(samples, length, floorPower, out);
+      TrimQuietCycles(samples, length, sampleRate, floorPower, out);
     };
     search.polarity = 1;
     toSamples(ChooseClosures(search), found[r].positive, found[r].positivePulse);

@@ -21,17 +21,18 @@ struct Built {
   std::vector<int32_t> marks;
 };
 
-Built Cycles(const std::vector<double>& amplitudes, double noiseRms, int32_t pause) {
+Built Cycles(const std::vector<double>& amplitudes, double noiseRms, int32_t pause,
+             int32_t period = kPeriod) {
   Built b;
-  const int32_t length = 2 * pause + kPeriod * static_cast<int32_t>(amplitudes.size());
+  const int32_t length = 2 * pause + period * static_cast<int32_t>(amplitudes.size());
   std::vector<double> x(static_cast<size_t>(length), 0.0);
   std::mt19937 rng(7);
   std::normal_distribution<double> noise(0.0, noiseRms);
   for (double& v : x) v = noiseRms > 0 ? noise(rng) : 0.0;
   for (size_t k = 0; k < amplitudes.size(); ++k) {
-    const int32_t at = pause + kPeriod * static_cast<int32_t>(k);
+    const int32_t at = pause + period * static_cast<int32_t>(k);
     b.marks.push_back(at);
-    for (int32_t t = 0; t < kPeriod; ++t) x[at + t] += amplitudes[k] * std::exp(-t / 15.0);
+    for (int32_t t = 0; t < period; ++t) x[at + t] += amplitudes[k] * std::exp(-t / 15.0);
   }
   for (double v : x) b.samples.push_back(static_cast<int16_t>(std::lround(v)));
   return b;
@@ -48,7 +49,7 @@ TEST(RunEnds, CyclesOfNoiseAtEitherEndGoAndTheVoiceStays) {
                                                static_cast<int32_t>(b.samples.size()), kRate);
   EXPECT_NEAR(floor, 300.0 * 300.0, 0.05 * 300.0 * 300.0);
   const std::vector<int32_t> voiced(b.marks.begin() + 2, b.marks.begin() + 22);
-  talvox::TrimQuietCycles(b.samples.data(), static_cast<int32_t>(b.samples.size()), floor,
+  talvox::TrimQuietCycles(b.samples.data(), static_cast<int32_t>(b.samples.size()), kRate, floor,
                           b.marks);
   EXPECT_EQ(b.marks, voiced);
 }
@@ -60,7 +61,7 @@ TEST(RunEnds, AFadingVoiceInSilenceKeepsItsAudibleCycles) {
   for (double a : {4000.0, 2000.0, 1000.0, 200.0}) amplitudes.push_back(a);
   Built b = Cycles(amplitudes, 0, 4000);
   const std::vector<int32_t> kept(b.marks.begin(), b.marks.end() - 1);
-  talvox::TrimQuietCycles(b.samples.data(), static_cast<int32_t>(b.samples.size()), 0.0,
+  talvox::TrimQuietCycles(b.samples.data(), static_cast<int32_t>(b.samples.size()), kRate, 0.0,
                           b.marks);
   EXPECT_EQ(b.marks, kept);
 }
@@ -77,7 +78,7 @@ bool FaintLastCycleStays(double faintShare, double noiseShare) {
   Built b = Cycles(amplitudes, std::sqrt(noiseShare * typical), 4000);
   const double floor = talvox::NoiseFloorPower(b.samples.data(),
                                                static_cast<int32_t>(b.samples.size()), kRate);
-  talvox::TrimQuietCycles(b.samples.data(), static_cast<int32_t>(b.samples.size()), floor,
+  talvox::TrimQuietCycles(b.samples.data(), static_cast<int32_t>(b.samples.size()), kRate, floor,
                           b.marks);
   return b.marks.size() == amplitudes.size();
 }
@@ -93,12 +94,42 @@ TEST(RunEnds, WithNoiseAnEdgeCycleMustStandAboveIt) {
   EXPECT_FALSE(FaintLastCycleStays(0.003, 0.0));
 }
 
+// Without noise but with a given noise floor of floorShare of the typical
+// cycle's power: true when a last cycle holding faintShare of that power
+// above the floor keeps its mark.
+bool LastCycleStaysAboveFloor(double faintShare, double floorShare, int32_t period) {
+  constexpr double kAmplitude = 8000;
+  const std::vector<double> full(20, kAmplitude);
+  const Built one = Cycles({kAmplitude}, 0, 0, period);
+  double power = 0;
+  for (int16_t v : one.samples) power += double(v) * v;
+  power /= period;
+  std::vector<double> amplitudes = full;
+  amplitudes.push_back(kAmplitude * std::sqrt(faintShare + floorShare));
+  Built b = Cycles(amplitudes, 0, 4000, period);
+  talvox::TrimQuietCycles(b.samples.data(), static_cast<int32_t>(b.samples.size()), kRate,
+                          floorShare * power, b.marks);
+  return b.marks.size() == amplitudes.size();
+}
+
+TEST(RunEnds, AShortEdgeCycleNeedsLessVoiceAboveTheNoiseThanALongOne) {
+  // Noise at 0.5% of the typical cycle asks three times that, but at most
+  // 1.1% of it from a cycle shorter than 4 ms and 1.5% from a longer one: a
+  // cycle holding 1.3% keeps its mark at 3.1 ms and loses it at 6.25 ms.
+  EXPECT_TRUE(LastCycleStaysAboveFloor(0.013, 0.005, 50));
+  EXPECT_FALSE(LastCycleStaysAboveFloor(0.013, 0.005, 100));
+  // Above both bounds it stays either way; without a floor 0.5% is enough.
+  EXPECT_TRUE(LastCycleStaysAboveFloor(0.017, 0.005, 100));
+  EXPECT_TRUE(LastCycleStaysAboveFloor(0.006, 0.0, 100));
+}
+
 TEST(RunEnds, MarksNearTheSignalsEndsStayInsideIt) {
   // The last cycle reaches one period beyond the last mark: clipped at the
   // signal's end, never read past it.
   std::vector<int16_t> samples(250, 1000);
   std::vector<int32_t> marks = {0, 100, 200};
-  talvox::TrimQuietCycles(samples.data(), static_cast<int32_t>(samples.size()), 0.0, marks);
+  talvox::TrimQuietCycles(samples.data(), static_cast<int32_t>(samples.size()), kRate, 0.0,
+                          marks);
   EXPECT_EQ(marks, (std::vector<int32_t>{0, 100, 200}));
 }
 
