@@ -1,6 +1,7 @@
 #include "synthesis/cycle_alignment.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "synthesis/sample_products.h"
@@ -21,12 +22,13 @@ constexpr double kConvincingMatch = 0.7;
 constexpr size_t kPeriodReach = 4;
 
 int32_t LocalPeriod(const std::vector<int32_t>& at, size_t first, size_t last, size_t k) {
-  std::vector<int32_t> distances;
+  std::array<int32_t, 2 * kPeriodReach + 1> distances{};
   const size_t from = std::max(first + 1, k >= kPeriodReach ? k - kPeriodReach : 0);
   const size_t to = std::min(last, k + kPeriodReach);
-  for (size_t j = from; j <= to; ++j) distances.push_back(at[j] - at[j - 1]);
-  const auto middle = distances.begin() + static_cast<std::ptrdiff_t>(distances.size() / 2);
-  std::nth_element(distances.begin(), middle, distances.end());
+  size_t count = 0;
+  for (size_t j = from; j <= to; ++j) distances[count++] = at[j] - at[j - 1];
+  const auto middle = distances.begin() + static_cast<std::ptrdiff_t>(count / 2);
+  std::nth_element(distances.begin(), middle, distances.begin() + static_cast<std::ptrdiff_t>(count));
   return *middle;
 }
 
@@ -104,18 +106,26 @@ void AlignRun(const int16_t* source, int32_t length, const std::vector<int32_t>&
 }
 }  // namespace
 
+std::vector<PeriodRun> PeriodRuns(const std::vector<int32_t>& at, int32_t longestPeriod) {
+  std::vector<PeriodRun> runs;
+  const size_t n = at.size();
+  for (size_t first = 0; first < n;) {
+    size_t last = first;
+    while (last + 1 < n && at[last + 1] - at[last] > 0 && at[last + 1] - at[last] <= longestPeriod)
+      ++last;
+    runs.push_back({first, last});
+    first = last + 1;
+  }
+  return runs;
+}
+
 std::vector<int32_t> AlignCycles(const int16_t* source, int32_t length,
                                  const std::vector<int32_t>& at, const std::vector<bool>& keep,
                                  int32_t longestPeriod) {
   std::vector<int32_t> aligned = at;
-  const size_t n = at.size();
-  size_t first = 0;
-  while (first < n) {
-    size_t last = first;
-    while (last + 1 < n && at[last + 1] - at[last] > 0 && at[last + 1] - at[last] <= longestPeriod)
-      ++last;
-    if (last >= first + 2 && !keep[first]) AlignRun(source, length, at, first, last, aligned);
-    first = last + 1;
+  for (const PeriodRun& run : PeriodRuns(at, longestPeriod)) {
+    if (run.last >= run.first + 2 && !keep[run.first])
+      AlignRun(source, length, at, run.first, run.last, aligned);
   }
   return aligned;
 }

@@ -4,10 +4,19 @@
 // less periodic voice.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 namespace talvox {
+
+// A run of marks each closer than longestPeriod to the one before:
+// the indices of its first and last mark.
+struct PeriodRun {
+  size_t first = 0;
+  size_t last = 0;
+};
+std::vector<PeriodRun> PeriodRuns(const std::vector<int32_t>& at, int32_t longestPeriod);
 
 // Within each run of marks closer than longestPeriod (and for which keep is
 // false), every mark after the first moves, by at most a share of the local

@@ -209,21 +209,16 @@ void RefinePlaces(std::vector<SourceMark>& marks, const int16_t* source, int32_t
 std::vector<bool> RunsKeptAsTheyAre(const DocumentState& doc, const std::vector<int32_t>& at,
                                     const std::vector<int32_t>& tableIndex, const Spacing& spacing,
                                     bool sourceTiming) {
-  const size_t n = at.size();
-  std::vector<bool> keep(n, sourceTiming);
+  std::vector<bool> keep(at.size(), sourceTiming);
   if (!sourceTiming) return keep;
-  size_t first = 0;
-  while (first < n) {
-    size_t last = first;
+  for (const PeriodRun& run : PeriodRuns(at, spacing.longestPeriod)) {
     bool unchanged = true;
-    while (last + 1 < n && at[last + 1] - at[last] > 0 && at[last + 1] - at[last] <= spacing.longestPeriod) {
-      const int32_t distance = at[last + 1] - at[last];
-      unchanged = unchanged && WantedPeriod(doc, tableIndex[last + 1], distance, spacing) == distance;
-      ++last;
+    for (size_t k = run.first; k < run.last && unchanged; ++k) {
+      const int32_t distance = at[k + 1] - at[k];
+      unchanged = WantedPeriod(doc, tableIndex[k + 1], distance, spacing) == distance;
     }
-    std::fill(keep.begin() + static_cast<std::ptrdiff_t>(first),
-              keep.begin() + static_cast<std::ptrdiff_t>(last) + 1, unchanged);
-    first = last + 1;
+    std::fill(keep.begin() + static_cast<std::ptrdiff_t>(run.first),
+              keep.begin() + static_cast<std::ptrdiff_t>(run.last) + 1, unchanged);
   }
   return keep;
 }
