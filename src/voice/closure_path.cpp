@@ -22,8 +22,9 @@ constexpr double kMissCost = 0.5;
 constexpr double kShortestStep = 0.5;
 constexpr double kLongestStep = 2.5;
 // Candidates weaker than this share of their neighbourhood's largest pulse
-// take no part.
-constexpr double kWeakestShare = 0.1;
+// take no part. The soft cycles just before a strong onset are often a
+// tenth of its pulse or less; they still belong to the voice.
+constexpr double kWeakestShare = 0.05;
 
 struct Candidate {
   double position = 0;
