@@ -249,31 +249,38 @@ _LOWEST_VOICE_HZ = 40.0
 # Intervals either side whose median is the steady distance of an interval
 # (where the tracker finds no voice) and whose median is the present period.
 _STEADY_REACH = 4
-_PRESENT_REACH = 2
+_PRESENT_REACH = 1
 
 
 def _run_median(values, period, reach):
-    """Per interval where period holds: the median of values over it and its
-    neighbours within reach in the same unbroken run of periods (the upper
-    middle one of an even count)."""
+    """Per interval where period holds: the median of values over 2 reach + 1
+    intervals around it in the same unbroken run of periods (fewer where the
+    run is shorter; the upper middle one of an even count). The window is
+    moved inward at a run's ends, so an edge interval is outvoted too."""
     n = values.shape[0]
-    window = np.lib.stride_tricks.sliding_window_view
-    padded = np.pad(values.astype(np.float64), reach, constant_values=np.inf)
-    valid = window(np.pad(period, reach, constant_values=False), 2 * reach + 1)
-    # Only the unbroken stretch around each interval counts.
-    left = np.cumprod(valid[:, reach::-1], axis=1)[:, ::-1]
-    right = np.cumprod(valid[:, reach:], axis=1)
-    keep = np.concatenate([left[:, :reach], right], axis=1).astype(bool)
-    ordered = np.sort(np.where(keep, window(padded, 2 * reach + 1), np.inf), axis=1)
-    middle = ordered[np.arange(n), np.maximum(keep.sum(axis=1), 1) // 2]
+    index = np.arange(n)
+    starts = period & ~np.concatenate(([False], period[:-1]))
+    run = np.cumsum(starts) - 1
+    first = np.flatnonzero(starts)[np.maximum(run, 0)] if starts.any() else index
+    ends = period & ~np.concatenate((period[1:], [False]))
+    last = np.flatnonzero(ends)[np.maximum(run, 0)] if ends.any() else index
+    first = np.minimum(first, index)
+    last = np.maximum(last, index)
+    latest_start = last - np.minimum(last - first, 2 * reach)
+    begin = np.minimum(index - np.minimum(index - first, reach), latest_start)
+    offsets = begin[:, None] + np.arange(2 * reach + 1)[None, :]
+    keep = offsets <= last[:, None]
+    chosen = np.where(keep, values.astype(np.float64)[np.minimum(offsets, n - 1)], np.inf)
+    ordered = np.sort(chosen, axis=1)
+    middle = ordered[index, np.maximum(keep.sum(axis=1), 1) // 2]
     return np.where(period, middle, 0.0)
 
 
 def _present_periods(peaks, rate, f0, hop):
     """The period a pitch scale starts from, per interval of peaks: the
     tracker's F0 at its middle (else the median distance within four
-    intervals either side in its run), then the median of those over two
-    intervals either side, as the command takes it. A mark a tenth of a
+    intervals either side in its run), then the median of those over one
+    interval either side, as the command takes it. A mark a tenth of a
     period off then makes no new period jump. Intervals that are no pitch
     period keep their distance."""
     peaks = np.asarray(peaks, dtype=np.int64)

@@ -9,3 +9,7 @@ endif()
 if(TARGET test_cli AND TARGET PkgConfig::SNDFILE)
   target_link_libraries(test_cli PRIVATE PkgConfig::SNDFILE)
 endif()
+# The command's own helpers that need no binary.
+if(TARGET test_cli)
+  target_include_directories(test_cli PRIVATE ${PROJECT_SOURCE_DIR}/tools/talvox)
+endif()

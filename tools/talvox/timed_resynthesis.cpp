@@ -9,6 +9,7 @@
 #include "f0_track.h"
 #include "output.h"
 #include "progress.h"
+#include "run_median.h"
 #include "session.h"
 #include "talvox.h"
 
@@ -60,19 +61,7 @@ std::vector<ElementRecord> MapElements(const PositionMap& map, int32_t outputLen
 // Intervals either side whose median is the steady distance of an interval
 // (where the tracker finds no voice) and whose median is the present period.
 constexpr size_t kSteadyReach = 4;
-constexpr size_t kPresentReach = 2;
-
-// The median of value(j) over interval k and its neighbours within reach
-// in its run of pitch periods (value(j) > 0 there).
-template <typename Value>
-double RunMedian(size_t k, size_t count, size_t reach, Value value) {
-  std::vector<double> near = {value(k)};
-  for (size_t j = k; j > 0 && k - j < reach && value(j - 1) > 0; --j) near.push_back(value(j - 1));
-  for (size_t j = k + 1; j < count && j - k <= reach && value(j) > 0; ++j) near.push_back(value(j));
-  const auto middle = near.begin() + static_cast<std::ptrdiff_t>(near.size() / 2);
-  std::nth_element(near.begin(), middle, near.end());
-  return *middle;
-}
+constexpr size_t kPresentReach = 1;
 
 // The period a scale or a rule starts from, per interval between peaks (0
 // where it is no pitch period): the tracker's F0 at its middle, else the
