@@ -8,11 +8,15 @@
 //                               same speech generated at the target, output),
 //                               duration out / asked, sample jumps and
 //                               clipped samples against the input's
-//   stretch_benchmark recording FILE.wav [floor]   the same on a 16-bit mono
-//                               recording at its rate and at half of it
-//                               (marks of the voice route, targets from
-//                               the input's own F0; the tracker's floor,
-//                               default 75 Hz)
+//   stretch_benchmark recording FILE.wav [floor [ceiling]]   the same on a
+//                               16-bit mono recording at its rate and at
+//                               half of it (marks of the voice route,
+//                               targets from the input's own F0; the
+//                               trackers' floor, default 75 Hz, and the
+//                               path tracker's ceiling, default 600 Hz: a
+//                               speaker's range, such as 75-300 Hz for a
+//                               man, keeps fricatives from being read as
+//                               voice at 500-600 Hz)
 //   stretch_benchmark speed [seconds [scale]]   CPU time and memory of one
 //                               call at 16 kHz, +4 semitones (default an
 //                               hour, duration scale 1)
@@ -27,6 +31,8 @@
 #include <string>
 #include <vector>
 
+#include "f0_path.h"
+#include "run_median.h"
 #include "speech_generator.h"
 #include "talvox.h"
 
@@ -70,20 +76,9 @@ std::vector<int32_t> Marks(const speechgen::GeneratedSpeech& speech) {
 // The periods a change asks for after each mark (the gaps between runs, at
 // least longest, kept), rounded by positions, as the host does, so the
 // mean F0 stays exact.
-// The median of value(j) over interval k and its neighbours within reach in
-// its run (value > 0 there).
-template <typename Value>
-double RunMedian(size_t k, size_t count, size_t reach, Value value) {
-  std::vector<double> near = {value(k)};
-  for (size_t j = k; j > 0 && k - j < reach && value(j - 1) > 0; --j) near.push_back(value(j - 1));
-  for (size_t j = k + 1; j < count && j - k <= reach && value(j) > 0; ++j) near.push_back(value(j));
-  std::nth_element(near.begin(), near.begin() + static_cast<std::ptrdiff_t>(near.size() / 2), near.end());
-  return near[near.size() / 2];
-}
-
 // The present period per interval as the command takes it: the tracker's F0
 // at the interval's middle (else the median distance over four intervals
-// either side), then the median over two either side.
+// either side), then the median over one either side.
 std::vector<double> PresentPeriods(const std::vector<int32_t>& marks, const std::vector<int16_t>& x, int rate,
                                    int longest) {
   const int32_t hop = static_cast<int32_t>(std::lround(0.005 * rate));
@@ -100,10 +95,10 @@ std::vector<double> PresentPeriods(const std::vector<int32_t>& marks, const std:
     if (distance(k) <= 0) continue;
     const double middle = 0.5 * (double(marks[k]) + double(marks[k + 1]));
     const int32_t frame = std::clamp(static_cast<int32_t>(std::round(middle / hop)), 0, std::max(frames - 1, 0));
-    tracked[k] = frames > 0 && f0[frame] > 0 ? rate / f0[frame] : RunMedian(k, count, 4, distance);
+    tracked[k] = frames > 0 && f0[frame] > 0 ? rate / f0[frame] : tvx::RunMedian(k, count, 4, distance);
   }
   for (size_t k = 0; k < count; k++)
-    if (tracked[k] > 0) present[k] = RunMedian(k, count, 2, [&](size_t j) { return tracked[j]; });
+    if (tracked[k] > 0) present[k] = tvx::RunMedian(k, count, 1, [&](size_t j) { return tracked[j]; });
   return present;
 }
 
@@ -621,24 +616,50 @@ double MedianF0(const PeriodicityTrack& track, int rate) {
   return f0[f0.size() / 2];
 }
 
+// Frames the path tracker finds voiced in the input against the output's
+// reading at the mapped place.
+struct PathScore {
+  int frames = 0, onTarget = 0, old = 0;
+  double OnTarget() const { return 100.0 * onTarget / std::max(frames, 1); }
+  double OldPitch() const { return 100.0 * old / std::max(frames, 1); }
+};
+
+PathScore ScorePath(const speechgen::F0Path& input, const speechgen::F0Path& output, const Change& change) {
+  PathScore score;
+  for (size_t k = 0; k < input.F0().size(); k++) {
+    const double f0 = input.F0()[k];
+    const double measured = output.Near(input.Centre(k) * change.durationScale);
+    if (f0 <= 0 || measured < 0) continue;
+    const double target = change.flatHz > 0 ? change.flatHz : f0 * std::pow(2.0, change.semitones / 12);
+    score.frames++;
+    if (measured > 0 && std::fabs(measured / target - 1) <= kOnTarget) score.onTarget++;
+    if (measured > 0 && std::fabs(measured / f0 - 1) <= kOnTarget && std::fabs(target / f0 - 1) > 2 * kOnTarget) score.old++;
+  }
+  return score;
+}
+
 // A real recording at its own rate and halved: marks of the voice route (as
 // the command uses by default), periods planned as the command plans them,
 // F0 targets from the input's own F0 at the place (measured as above).
-void Recording(const char* path, double trackerFloor) {
+void Recording(const char* path, double trackerFloor, double pathCeiling) {
   int fileRate = 0;
   const std::vector<int16_t> file = ReadWav(path, fileRate);
   if (file.empty() || fileRate <= 0) {
     std::fprintf(stderr, "%s: not a 16-bit mono WAV file\n", path);
     return;
   }
-  std::printf("| rate | change | frames | on target | old pitch | on target, tracker | old pitch, tracker | on target, clear frames (their share) | HNR in / out dB | jitter in / out %% | duration out/asked | largest jump in/out | clipped |\n");
-  std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+  std::printf("| rate | change | frames | on target | old pitch | on target, tracker | old pitch, tracker | on target, clear frames (their share) | on target, path tracker | old pitch, path tracker | HNR in / out dB | jitter in / out %% | duration out/asked | largest jump in/out | clipped |\n");
+  std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
   for (int halve = 0; halve < 2; halve++) {
     const std::vector<int16_t> x = halve ? Halved(file) : file;
     const int rate = halve ? fileRate / 2 : fileRate;
     const int32_t length = static_cast<int32_t>(x.size());
     const int longest = rate / 40;
     const PeriodicityTrack inputTrack(x, rate, trackerFloor);
+    speechgen::F0PathSettings pathSettings;
+    pathSettings.floorHz = trackerFloor;
+    pathSettings.ceilingHz = pathCeiling;
+    const speechgen::F0Path inputPath(x, rate, pathSettings);
     const double inputMedianF0 = MedianF0(inputTrack, rate);
     const double inputHnr = inputTrack.Hnr(), inputJitter = LocalJitter(x, inputTrack);
     const std::vector<int16_t> smoothIn = LowPassed(x, rate);
@@ -697,10 +718,12 @@ void Recording(const char* path, double trackerFloor) {
           if (on) clearOn++;
         }
       }
-      std::printf("| %d | %s | %d | %.1f%% | %.1f%% | %.1f%% | %.1f%% | %.1f%% (%.0f%%) | %.1f / %.1f | %.2f / %.2f | %.5f | %d / %d | %d |\n", rate,
+      const PathScore path = ScorePath(inputPath, speechgen::F0Path(y, rate, pathSettings), change);
+      std::printf("| %d | %s | %d | %.1f%% | %.1f%% | %.1f%% | %.1f%% | %.1f%% (%.0f%%) | %.1f%% | %.1f%% | %.1f / %.1f | %.2f / %.2f | %.5f | %d / %d | %d |\n", rate,
                   change.name, frames, 100.0 * onTarget / std::max(frames, 1), 100.0 * old / std::max(frames, 1),
                   100.0 * trackedOn / std::max(tracked, 1), 100.0 * trackedOld / std::max(tracked, 1),
                   100.0 * clearOn / std::max(clear, 1), 100.0 * clear / std::max(tracked, 1),
+                  path.OnTarget(), path.OldPitch(),
                   inputHnr, outputTrack.Hnr(), inputJitter, LocalJitter(y, outputTrack),
                   double(y.size()) / (end * change.durationScale), LargestJump(x.data(), x.size()),
                   LargestJump(y.data(), y.size()), clipped);
@@ -778,11 +801,12 @@ int main(int argc, char** argv) {
   if (mode == "speed") {
     Speed(argc > 2 ? std::atof(argv[2]) : 3600.0, argc > 3 ? static_cast<float>(std::atof(argv[3])) : 1.0f);
   } else if (mode == "recording" && argc > 2) {
-    Recording(argv[2], argc > 3 ? std::atof(argv[3]) : kTrackerLowestF0);
+    Recording(argv[2], argc > 3 ? std::atof(argv[3]) : kTrackerLowestF0,
+              argc > 4 ? std::atof(argv[4]) : speechgen::F0PathSettings().ceilingHz);
   } else if (mode == "quality") {
     Quality(argc > 2 ? std::atoi(argv[2]) : 0);
   } else {
-    std::fprintf(stderr, "usage: stretch_benchmark quality [rate] | recording FILE.wav | speed [seconds [scale]]\n");
+    std::fprintf(stderr, "usage: stretch_benchmark quality [rate] | recording FILE.wav [floor [ceiling]] | speed [seconds [scale]]\n");
     return 2;
   }
   return 0;
