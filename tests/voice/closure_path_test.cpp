@@ -78,6 +78,21 @@ TEST(ClosurePath, AHiddenPulseIsMarkedAndAPauseIsNot) {
   EXPECT_EQ(Positions(talvox::ChooseClosures(r.search)), expected);
 }
 
+TEST(ClosurePath, SoftCyclesBeforeAStrongOnsetKeepTheirMarks) {
+  // Cycles at 7% of the onset that follows them, the last one lengthened
+  // (as before a stressed syllable): it lies within reach of the onset's
+  // pulse and must not be taken for noise beside it.
+  std::vector<int32_t> at;
+  for (int32_t t = 20; t <= 180; t += 20) at.push_back(t);
+  at.push_back(203);
+  for (int32_t t = 228; t <= 408; t += 20) at.push_back(t);
+  Residual r = Pulses(at, 440);
+  for (int32_t t : at)
+    if (t <= 203) r.samples[t] = 0.07f;
+  std::vector<double> expected(at.begin(), at.end());
+  EXPECT_EQ(Positions(talvox::ChooseClosures(r.search)), expected);
+}
+
 TEST(ClosurePath, FillingLeavesEmptyAndSingleChoicesAlone) {
   Residual r = Pulses({}, 100);
   std::vector<talvox::ChosenClosure> none;
