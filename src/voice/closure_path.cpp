@@ -117,10 +117,12 @@ double ClosureSearch::PeriodAt(double position) const {
 }
 
 void FillSkippedCycles(const ClosureSearch& search, std::vector<ChosenClosure>& closures) {
-  // Whether the step to closure k spans two periods of the track.
+  // Whether the step to closure k spans two periods of the track, taken
+  // where the hidden cycle would stand (the track may change at a closure).
   auto skips = [&](size_t k) {
     if (k == 0 || k >= closures.size()) return false;
-    const double period = std::max(2.0, search.PeriodAt(closures[k].position));
+    const double middle = 0.5 * (closures[k - 1].position + closures[k].position);
+    const double period = std::max(2.0, search.PeriodAt(middle));
     const double step = closures[k].position - closures[k - 1].position;
     return step <= kLongestStep * period && std::round(step / period) == 2;
   };

@@ -54,6 +54,18 @@ TEST(ClosurePath, OnlyTwoPeriodStepsAreFilledAtTheirMidpoint) {
   EXPECT_DOUBLE_EQ(closures[9].pulse, 0.2);
 }
 
+TEST(ClosurePath, ASkipIsJudgedByThePeriodWhereTheHiddenCycleStands) {
+  // The track's period falls from 20 to 13 at 110, between the closures at
+  // 80 and 120: by the period at 120 the step would be three cycles, by
+  // the one where the hidden cycle stands it is two.
+  Residual r = Pulses({}, 200);
+  for (size_t i = 110; i < r.periods.size(); ++i) r.periods[i] = 13.0f;
+  std::vector<talvox::ChosenClosure> closures = {{40, 1.0}, {60, 1.0}, {80, 1.0}, {120, 1.0}, {133, 1.0}, {146, 1.0}};
+  talvox::FillSkippedCycles(r.search, closures);
+  const std::vector<double> expected = {40, 60, 80, 100, 120, 133, 146};
+  EXPECT_EQ(Positions(closures), expected);
+}
+
 TEST(ClosurePath, StepsOfTwoPeriodsInARowAreAVoiceBelowTheRangeNotSkippedCycles) {
   // A track at twice the voice's F0 (a range set above it): every step is
   // two periods, and no midpoint is a cycle. One lone skip further on is.
