@@ -41,13 +41,14 @@ std::vector<int32_t> DominantPeaks(const ClosureSearch& search);
 // Chosen closures, ascending.
 std::vector<ChosenClosure> ChooseClosures(const ClosureSearch& search);
 
-// Where two successive closures lie about two periods apart (the period at
-// the later one; no more than the longest step of the search, so a pause
-// is left alone) and the steps beside theirs do not, one closure between
-// them at the midpoint, with the pulse of the fainter of the two: the
-// search left a cycle unmarked whose pulse the noise hid, and the midpoint
-// is where the neighbours place it. Steps of two periods in a row are a
-// track at twice the voice's F0, and stay as they are.
+// Where two successive closures lie about two periods apart (the period
+// midway between them, where the hidden cycle stands; no more than the
+// longest step of the search, so a pause is left alone) and the steps
+// beside theirs do not, one closure between them at the midpoint, with the
+// pulse of the fainter of the two: the search left a cycle unmarked whose
+// pulse the noise hid, and the midpoint is where the neighbours place it.
+// Steps of two periods in a row are a track at twice the voice's F0, and
+// stay as they are.
 void FillSkippedCycles(const ClosureSearch& search, std::vector<ChosenClosure>& closures);
 
 }  // namespace talvox

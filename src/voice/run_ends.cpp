@@ -60,8 +60,7 @@ double CyclePower(const int16_t* samples, int32_t length, const std::vector<int3
 }
 }  // namespace
 
-void TrimFaintPulses(std::vector<ChosenClosure>& closures, double keepFrom,
-                     double keepTo) {
+void TrimFaintPulses(std::vector<ChosenClosure>& closures, double keepFrom, double keepTo) {
   if (closures.size() < 3) return;
   std::vector<double> pulses;
   for (const ChosenClosure& c : closures) pulses.push_back(c.pulse);
