@@ -94,7 +94,7 @@ F0Path::F0Path(const std::vector<int16_t>& x, int rate, const F0PathSettings& s)
   window_ = static_cast<size_t>(s.periodsPerWindow * rate / s.floorHz);
   hop_ = static_cast<size_t>(s.hopSeconds * rate);
   const size_t shortest = static_cast<size_t>(rate / s.ceilingHz), longest = static_cast<size_t>(std::ceil(rate / s.floorHz));
-  if (x.size() < window_ || shortest < 1) return;
+  if (hop_ == 0 || window_ == 0 || x.size() < window_ || shortest < 1) return;  // too low a rate, too short a signal
   const std::vector<double> w = Hann(window_), rw = SelfCorrelation(w, longest + 2);
   double mean = 0;
   for (int16_t v : x) mean += v;
