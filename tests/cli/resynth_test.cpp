@@ -105,6 +105,17 @@ TEST_F(CliResynth, OutsideTheRangeNothingChanges) {
   }
 }
 
+TEST_F(CliResynth, TheReportCountsStretchesInWords) {
+  const size_t secondStart = kSilence + kVoiced + kSilence;
+  const std::vector<std::string> base = {"resynth", dir.File("in.wav"), "-o", dir.File("out.wav"), "--f0", "150"};
+  RunResult whole = RunTalvox(base);
+  std::vector<std::string> ranged = base;
+  ranged.insert(ranged.end(), {"--range", std::to_string(secondStart - 400) + "s:"});
+  RunResult one = RunTalvox(ranged);
+  EXPECT_NE(whole.err.find("over 2 voiced stretches ("), std::string::npos) << whole.err;
+  EXPECT_NE(one.err.find("over 1 voiced stretch ("), std::string::npos) << one.err;
+}
+
 TEST_F(CliResynth, StereoKeepsBothChannels) {
   Wav mono = TwoSyllables(kRate, kPeriod, kSilence, kVoiced);
   Wav stereo;

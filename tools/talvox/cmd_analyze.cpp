@@ -14,6 +14,7 @@
 #include "cli_error.h"
 #include "commands.h"
 #include "corpus_runner.h"
+#include "counted.h"
 #include "f0_track.h"
 #include "json_output.h"
 #include "text_width.h"
@@ -74,8 +75,10 @@ constexpr int kDescriptionColumns = 16;  // longer descriptions are cut in the t
 std::string FormatTable(const LoadedWave& wave, const std::vector<ElementSummary>& elements, int32_t marks) {
   std::string text;
   char line[512];
-  std::snprintf(line, sizeof line, "%s: %d Hz, %s, %.3f s; %zu elements, %d pitch marks\n", wave.path.c_str(),
-                wave.rate, ChannelWords(wave.channels).c_str(), wave.Seconds(), elements.size(), marks);
+  std::snprintf(line, sizeof line, "%s: %d Hz, %s, %.3f s; %s, %s\n", wave.path.c_str(), wave.rate,
+                ChannelWords(wave.channels).c_str(), wave.Seconds(),
+                Counted(static_cast<long long>(elements.size()), "element", "elements").c_str(),
+                Counted(marks, "pitch mark", "pitch marks").c_str());
   text += line;
   text += "    #  element            start s     end s  marks   F0 Hz\n";
   for (const ElementSummary& element : elements) {

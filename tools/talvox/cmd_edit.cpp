@@ -5,6 +5,7 @@
 
 #include "analysis.h"
 #include "annotation_files.h"
+#include "counted.h"
 #include "f0_track.h"
 #include "args.h"
 #include "audio_file.h"
@@ -190,9 +191,10 @@ int RunEdit(int argc, char** argv) {
   WriteAnnotationOutputs(exports, wave.rate, edited.length, track, tiers.get(), &annotation.userGrid);
   output.Commit();
   if (peaksOutput) peaksOutput->Commit();
-  std::fprintf(stderr, "talvox: %s: %zu operation%s; %.3f s -> %.3f s, %d elements, %d pitch marks\n",
-               outputPath.c_str(), operations.size(), operations.size() == 1 ? "" : "s", wave.Seconds(), double(GetWaveLength()) / wave.rate,
-               GetElementNum(), static_cast<int>(CurrentPeaks().size()));
+  std::fprintf(stderr, "talvox: %s: %s; %.3f s -> %.3f s, %s, %s\n", outputPath.c_str(),
+               Counted(static_cast<long long>(operations.size()), "operation", "operations").c_str(), wave.Seconds(),
+               double(GetWaveLength()) / wave.rate, Counted(GetElementNum(), "element", "elements").c_str(),
+               Counted(static_cast<long long>(CurrentPeaks().size()), "pitch mark", "pitch marks").c_str());
   return 0;
 }
 

@@ -7,6 +7,7 @@
 #include "args.h"
 #include "cli_error.h"
 #include "commands.h"
+#include "counted.h"
 #include "output.h"
 #include "plot_file.h"
 #include "talvox.h"
@@ -60,8 +61,10 @@ int RunPlot(int argc, char** argv) {
   Annotate(wave, wave.channel, source, args.Value("peaks").value_or(""), range, annotation);
   for (const std::string& note : WritePlot(outputPath, wave, wave.channel, span, range, settings))
     std::fprintf(stderr, "talvox plot: note: %s\n", note.c_str());
-  std::fprintf(stderr, "talvox: %s: plot of %.3f to %.3f s, %d elements, %zu pitch marks\n", outputPath.c_str(),
-               double(span.begin) / wave.rate, double(span.end) / wave.rate, GetElementNum(), CurrentPeaks().size());
+  std::fprintf(stderr, "talvox: %s: plot of %.3f to %.3f s, %s, %s\n", outputPath.c_str(),
+               double(span.begin) / wave.rate, double(span.end) / wave.rate,
+               Counted(GetElementNum(), "element", "elements").c_str(),
+               Counted(static_cast<long long>(CurrentPeaks().size()), "pitch mark", "pitch marks").c_str());
   return 0;
 }
 

@@ -7,6 +7,7 @@
 #include "args.h"
 #include "cli_error.h"
 #include "commands.h"
+#include "counted.h"
 #include "output.h"
 #include "progress.h"
 #include "resynthesis.h"
@@ -111,9 +112,9 @@ int RunResynth(int argc, char** argv) {
   WriteWave(outputPath, std::move(result.channels), outputFormat);
   if (!peaksPath.empty()) SaveOutputAnnotation(peaksPath, outputAnnotation, wave.rate);
   progress.Finish();
-  std::fprintf(stderr, "talvox: %s: %s over %d voiced stretches (%d periods); %.3f s -> %.3f s\n",
-               outputPath.c_str(), request.Describe().c_str(), result.voicedRuns, result.intervals,
-               wave.Seconds(), outputSeconds);
+  std::fprintf(stderr, "talvox: %s: %s over %s (%s); %.3f s -> %.3f s\n", outputPath.c_str(),
+               request.Describe().c_str(), Counted(result.voicedRuns, "voiced stretch", "voiced stretches").c_str(),
+               Counted(result.intervals, "period", "periods").c_str(), wave.Seconds(), outputSeconds);
   return 0;
 }
 
