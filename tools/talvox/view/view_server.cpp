@@ -2,7 +2,9 @@
 
 #include <httplib.h>
 
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 
 #include "view_routes.h"
 
@@ -61,9 +63,15 @@ void ViewServer::AddRoutes() {
 
 void ViewServer::Run() {
   if (!guard_) throw std::logic_error("ViewServer::Run before Bind");
-  server_->listen_after_bind();
+  serving_ = true;
+  if (!stopAsked_) server_->listen_after_bind();
+  serving_ = false;
 }
 
-void ViewServer::Stop() { server_->stop(); }
+void ViewServer::Stop() {
+  stopAsked_ = true;
+  while (serving_ && !server_->is_running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  server_->stop();
+}
 
 }  // namespace tvx::view

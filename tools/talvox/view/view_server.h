@@ -2,6 +2,7 @@
 // 127.0.0.1, guarded by the session's token and the Host and Origin checks.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -36,6 +37,10 @@ class ViewServer {
   std::string token_;
   std::unique_ptr<RequestGuard> guard_;
   std::unique_ptr<httplib::Server> server_;
+  // A stop that came before the listening loop began would be lost: Run
+  // looks at it first, and Stop waits for the loop once Run has begun.
+  std::atomic<bool> stopAsked_{false};
+  std::atomic<bool> serving_{false};
 };
 
 }  // namespace tvx::view
