@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "f0_path.h"
+#include "run_edges.h"
 #include "run_median.h"
 #include "speech_generator.h"
 #include "talvox.h"
@@ -666,15 +667,21 @@ void Recording(const char* path, double trackerFloor, double pathCeiling) {
     // Marks of the voice route and the present periods, once for every change.
     std::vector<int32_t> marks(static_cast<size_t>(_CalculateVoiceMarks(x.data(), length, rate, 0, 0, nullptr, 0)));
     _CalculateVoiceMarks(x.data(), length, rate, 0, 0, marks.data(), static_cast<int32_t>(marks.size()));
+    // For a change the command continues the runs' faint edges first.
+    const std::vector<int32_t> unchangedMarks = marks;
+    const std::vector<int32_t> continued = tvx::ContinueRuns(x.data(), length, marks, longest, 0, length);
+    marks = continued;
     const std::vector<double> present = PresentPeriods(marks, x, rate, longest);
     for (const Change& change : kChanges) {
+      const bool unchanged = change.semitones == 0 && change.flatHz == 0 && change.durationScale == 1;
+      marks = unchanged ? unchangedMarks : continued;
       InitTalvox();
       SetChannels(1);
       std::vector<int16_t> buffer = x;
       SetDataBuffer(0, buffer.data(), length);
       const int32_t end = length - 1;
       const std::vector<int16_t> y =
-          Stretched(marks, WantedPeriods(marks, rate, longest, change, &present), end, change.durationScale);
+          Stretched(marks, WantedPeriods(marks, rate, longest, change, unchanged ? nullptr : &present), end, change.durationScale);
       if (y.empty()) {
         std::printf("refused\n");
         continue;

@@ -24,6 +24,10 @@ constexpr const char* kHelp =
     "keeps everything else unchanged. Every pitch period of the range gets the\n"
     "new pitch, whatever its element is called, and the timing stays as it was\n"
     "(grains are repeated or left out as needed) unless asked otherwise.\n"
+    "The faint first and last cycles of a voiced stretch, which the analysis\n"
+    "leaves unmarked, are followed while the waveform keeps repeating (up to\n"
+    "six at each end; marks given with --peaks or --marks FILE are used as\n"
+    "they are).\n"
     "\n"
     "PITCH is one of:\n"
     "  --pitch-scale X       F0 times X (0.25 to 4); the F0 is the voice tracker's\n"
@@ -83,6 +87,7 @@ int RunResynth(int argc, char** argv) {
   MarkSource source = ParseMarkSource(args);
   VoiceRange range = ParseVoiceRange(args);
   AnnotationInputs annotation = ReadAnnotationInputs(args);
+  timing.continueRuns = !args.Has("peaks") && !annotation.HasMarks();  // a user's marks stay as given
   std::string peaksPath = args.Value("out-peaks").value_or("");
   if (!peaksPath.empty()) { OutputFile check(peaksPath); }
 

@@ -298,6 +298,18 @@ void JoinPiecesIfFull(const LoadedWave& wave, int channel, PieceWork work, const
 
 void LoadPieceElements(const Piece& piece, int rate) { LoadIntoDocument(piece.elements, {}, rate); }
 
+void ReplacePeaks(const std::vector<int32_t>& peaks, int rate) {
+  JoinedAnnotation* joined = TheJoined().get();
+  if (!joined) return LoadIntoDocument(CurrentElements(), peaks, rate);
+  joined->peaks = peaks;
+  size_t next = 0;
+  for (Piece& piece : joined->pieces) {
+    piece.peaks.clear();
+    while (next < peaks.size() && peaks[next] < piece.end) piece.peaks.push_back(peaks[next++]);
+  }
+  LoadIntoDocument(joined->pieces.front().elements, peaks, rate);
+}
+
 void SavePeakFiles(const std::string& path, bool split) {
   const JoinedAnnotation* joined = Joined();
   if (!joined) return SavePeakFile(path);

@@ -61,6 +61,10 @@ bool SegmentLongInPieces(const LoadedWave& wave, int channel, const Segmenter& s
 // the first piece's elements.
 void JoinPiecesIfFull(const LoadedWave& wave, int channel, PieceWork work, const Segmenter& segmenter = {});
 
+// Replaces every mark of the annotation (joined or not) by peaks, ascending;
+// the elements stay and the periods become the marks' distances.
+void ReplacePeaks(const std::vector<int32_t>& peaks, int rate);
+
 // Loads one piece's elements into the document (no marks), for library
 // operations that read the element table over that piece.
 void LoadPieceElements(const Piece& piece, int rate);

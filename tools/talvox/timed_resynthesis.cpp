@@ -8,7 +8,9 @@
 #include "cli_error.h"
 #include "f0_track.h"
 #include "output.h"
+#include "pieces.h"
 #include "progress.h"
+#include "run_edges.h"
 #include "run_median.h"
 #include "session.h"
 #include "talvox.h"
@@ -190,11 +192,17 @@ TimingRequest ParseTimingRequest(const Args& args) {
 TimedResult ResynthesizeTimed(const LoadedWave& wave, const PitchRequest& request, Span span,
                               const TimingRequest& timing, VoiceRange range, ProgressBar* progress) {
   TimedResult result;
-  std::vector<int32_t> peaks = CurrentPeaks();
-  int32_t* periods = ModifiedPitchFor(wave, peaks);
-  PeriodPlan plan;
   // Where nothing changes, the marks' own distances give the input back.
   const bool unchanged = request.KeepsSourcePitch() && (timing.free || timing.durationScale == 1.0);
+  const std::vector<int32_t> annotated = CurrentPeaks();
+  std::vector<int32_t> peaks = annotated;
+  if (timing.continueRuns && !unchanged)
+    peaks = ContinueRuns(GetDataBuffer(wave.channel), wave.length, annotated, LongestPeriod(wave.rate), span.begin,
+                         span.end);
+  const bool continued = peaks.size() != annotated.size();
+  if (continued) ReplacePeaks(peaks, wave.rate);
+  int32_t* periods = ModifiedPitchFor(wave, peaks);
+  PeriodPlan plan;
   std::vector<double> present;
   if (peaks.size() >= 2 && !unchanged)
     present = PresentPeriods(peaks, wave.rate, TrackChannel(wave, wave.channel, range));
@@ -237,6 +245,7 @@ TimedResult ResynthesizeTimed(const LoadedWave& wave, const PitchRequest& reques
   int32_t outputLength = static_cast<int32_t>(result.synthesis.channels[0].size());
   result.annotation.elements = MapElements(map, outputLength);
   result.annotation.marks = PlacedMarks(peaks, plan, periods, map);
+  if (continued) ReplacePeaks(annotated, wave.rate);  // the annotation as it was
   return result;
 }
 

@@ -21,6 +21,10 @@ class ProgressBar;
 struct TimingRequest {
   bool free = false;          // the overlap-add's own timing (grains placed once)
   double durationScale = 1.0;
+  // For a change, the runs of marks are continued over the cycles at their
+  // edges that the mark route left out (for marks of talvox's own analysis,
+  // not for marks a user gave).
+  bool continueRuns = true;
 };
 
 // --duration-scale X (0.125 to 8) and --free-duration, which exclude each other.
