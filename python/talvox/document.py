@@ -22,7 +22,7 @@ import tempfile
 
 import numpy as np
 
-from . import _checks, audio, reduced_rate
+from . import _checks, audio, reduced_rate, run_edges
 from . import tones as _tones
 from ._checks import TalvoxError, refused
 from ._lib import ELEMENT_TEXT_BYTES, LOCK, i16, i32, locked, raw
@@ -322,6 +322,7 @@ class Document:
         self._frames = None
         self._rate = None
         self._open = False
+        self._analysed = None  # the marks analyze() placed, while they stand
         if source is None:
             if rate is not None:
                 raise ValueError("rate is only used with samples")
@@ -546,6 +547,7 @@ class Document:
                     "CalculatePeak",
                     "the external pitch program pap.exe found no pitch marks (or failed)",
                 )
+        self._analysed = self.peaks
         return count
 
     def f0_track(self, hop=None, channel=0, floor=0, ceiling=0):
@@ -706,6 +708,23 @@ class Document:
             [max(1, int(round(w))) if w is not None else int(d) for w, d in zip(wanted, source)],
             dtype=np.int32)
 
+    def _continue_edges(self, channel, start, end):
+        """Adds the cycles beyond each run's ends that the mark route left
+        out (talvox.run_edges), as the talvox command does before a pitch
+        change; only for the marks analyze() placed, never for marks set by
+        hand. Returns the positions added."""
+        peaks = self.peaks
+        if self._analysed is None or not np.array_equal(peaks, self._analysed) or peaks.shape[0] < 3:
+            return []
+        samples = np.ctypeslib.as_array(raw.GetDataBuffer(channel), shape=(self.length,))
+        continued = run_edges.continue_runs(samples, peaks, int(self.rate / _LOWEST_VOICE_HZ), start, end)
+        added = np.setdiff1d(continued, peaks).tolist()
+        placed = i32()
+        for position in added:
+            if not raw.AddPeak(position, ctypes.byref(placed)):
+                raise refused("AddPeak", "position %d" % position)
+        return added
+
     def resynthesize(self, start=0, end=None, pitch_scale=None, semitones=None, f0=None,
                      channel=0, duration_scale=1.0, keep_duration=True, tones=None,
                      tone_labels=None):
@@ -722,6 +741,10 @@ class Document:
         ("mandarin" or "cantonese") takes the tone digit ending each element's
         description. Each is applied for this call only: the modified pitch is
         restored afterwards. Needs a segmentation (analyze() or segment()).
+        With a pitch change and the marks analyze() placed, each run of marks
+        is first continued over the faint edge cycles the mark route left
+        out, as the talvox command does (talvox.run_edges); the marks are
+        restored afterwards too.
 
         keep_duration (the default) repeats or skips grains so that the range
         lasts its length times duration_scale (0 < scale <= 8); with
@@ -741,15 +764,21 @@ class Document:
             raise ValueError("give tones or a pitch change, not both")
         if raw.GetElementNum() == 0:
             raise TalvoxError("resynthesis needs a segmentation: call analyze() or segment()")
-        if tones is not None or tone_labels is not None:
-            periods = self._tone_periods(tones, tone_labels)
-        else:
-            periods = self._scaled_periods(pitch_scale, semitones, f0, channel)
         kept = self.modified_pitch
-        if periods is not None:
-            raw.SetModifiedPitch(_checks.pointer(periods, i32))
+        changes = tones is not None or tone_labels is not None or pitch_scale is not None or (
+            semitones is not None) or (f0 is not None and np.isscalar(f0))
+        keeps = (pitch_scale is not None and pitch_scale == 1) or (semitones is not None and semitones == 0)
+        added = self._continue_edges(channel, start, end) if (
+            keep_duration and changes and not (keeps and scale == 1.0)) else []
+        periods = None
         to_end = end == self.length
         try:
+            if tones is not None or tone_labels is not None:
+                periods = self._tone_periods(tones, tone_labels)
+            else:
+                periods = self._scaled_periods(pitch_scale, semitones, f0, channel)
+            if periods is not None:
+                raw.SetModifiedPitch(_checks.pointer(periods, i32))
             last = end - 1 if to_end else end
             if keep_duration:
                 if not raw.SynthesisSpeechStretch(channel, start, last, scale):
@@ -757,7 +786,9 @@ class Document:
             elif not raw.SynthesisSpeech(channel, start, last):
                 raise refused("SynthesisSpeech")
         finally:
-            if periods is not None and kept.shape[0] == periods.shape[0]:
+            for position in added:
+                raw.DeleteRangePeak(position, position)
+            if (periods is not None or added) and 0 < kept.shape[0] == self.peaks.shape[0] - 1:
                 raw.SetModifiedPitch(_checks.pointer(kept, i32))
         result = _checks.copy_out(raw.GetSynthesisSpeech(), raw.GetSynthesisLength(), np.int16)
         if to_end:
