@@ -322,7 +322,6 @@ class Document:
         self._frames = None
         self._rate = None
         self._open = False
-        self._analysed = None  # the marks analyze() placed, while they stand
         if source is None:
             if rate is not None:
                 raise ValueError("rate is only used with samples")
@@ -547,7 +546,6 @@ class Document:
                     "CalculatePeak",
                     "the external pitch program pap.exe found no pitch marks (or failed)",
                 )
-        self._analysed = self.peaks
         return count
 
     def f0_track(self, hop=None, channel=0, floor=0, ceiling=0):
@@ -711,10 +709,9 @@ class Document:
     def _continue_edges(self, channel, start, end):
         """Adds the cycles beyond each run's ends that the mark route left
         out (talvox.run_edges), as the talvox command does before a pitch
-        change; only for the marks analyze() placed, never for marks set by
-        hand. Returns the positions added."""
+        change. Returns the positions added."""
         peaks = self.peaks
-        if self._analysed is None or not np.array_equal(peaks, self._analysed) or peaks.shape[0] < 3:
+        if peaks.shape[0] < 3:
             return []
         samples = np.ctypeslib.as_array(raw.GetDataBuffer(channel), shape=(self.length,))
         continued = run_edges.continue_runs(samples, peaks, int(self.rate / _LOWEST_VOICE_HZ), start, end)
@@ -727,7 +724,7 @@ class Document:
 
     def resynthesize(self, start=0, end=None, pitch_scale=None, semitones=None, f0=None,
                      channel=0, duration_scale=1.0, keep_duration=True, tones=None,
-                     tone_labels=None):
+                     tone_labels=None, continue_runs=True):
         """Pitch-synchronous overlap-add of samples start..end-1 (end defaults
         to the length: the whole signal). The library's own selection ends
         before the last sample; with end = length that sample follows the
@@ -741,10 +738,10 @@ class Document:
         ("mandarin" or "cantonese") takes the tone digit ending each element's
         description. Each is applied for this call only: the modified pitch is
         restored afterwards. Needs a segmentation (analyze() or segment()).
-        With a pitch change and the marks analyze() placed, each run of marks
-        is first continued over the faint edge cycles the mark route left
-        out, as the talvox command does (talvox.run_edges); the marks are
-        restored afterwards too.
+        With a pitch change (and continue_runs, the default) each run of
+        marks is first continued over the faint edge cycles a mark route
+        leaves out, as the talvox command does (talvox.run_edges); the marks
+        are restored afterwards too.
 
         keep_duration (the default) repeats or skips grains so that the range
         lasts its length times duration_scale (0 < scale <= 8); with
@@ -769,7 +766,7 @@ class Document:
             semitones is not None) or (f0 is not None and np.isscalar(f0))
         keeps = (pitch_scale is not None and pitch_scale == 1) or (semitones is not None and semitones == 0)
         added = self._continue_edges(channel, start, end) if (
-            keep_duration and changes and not (keeps and scale == 1.0)) else []
+            continue_runs and keep_duration and changes and not (keeps and scale == 1.0)) else []
         periods = None
         to_end = end == self.length
         try:

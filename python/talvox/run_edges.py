@@ -1,5 +1,6 @@
 """Voiced cycles beyond a run's last mark, continued as the talvox command
-continues them before a pitch change: a mark route leaves the faint first
+continues them before a pitch change (Document.resynthesize does unless
+continue_runs=False): a mark route leaves the faint first
 and last cycles of a run unmarked, and the overlap-add would copy them at
 the old pitch. Each run of at least three marks joined by periods goes on
 at both ends, at most MOST_CYCLES cycles, while the next cycle repeats the

@@ -71,22 +71,21 @@ def edge_period(output):
 
 
 @requires("SynthesisSpeechStretch", ELEMENTS, PEAKS)
-def test_marks_set_by_hand_are_not_continued(speech):
+def test_runs_are_continued_over_their_edges_and_the_marks_restored(speech):
     speech.segment_whole()
     speech.set_peaks(middle_marks())
-    output = speech.resynthesize(semitones=12)
-    assert dominant_period(output[BEFORE + VOICED // 2 - 1000:BEFORE + VOICED // 2 + 1000], 60, 240) == 80
-    assert edge_period(output) == VOICE_PERIOD
-
-
-@requires("SynthesisSpeechStretch", ELEMENTS, PEAKS)
-def test_marks_of_the_analysis_are_continued_and_restored(speech):
-    speech.segment_whole()
-    speech.set_peaks(middle_marks())
-    speech._analysed = speech.peaks  # as if analyze() had placed these
     kept_marks, kept_periods = speech.peaks, speech.modified_pitch
     output = speech.resynthesize(semitones=12)
     assert output.size == speech.length
     assert edge_period(output) == VOICE_PERIOD // 2  # six cycles on, the edge is raised
     np.testing.assert_array_equal(speech.peaks, kept_marks)
     np.testing.assert_array_equal(speech.modified_pitch, kept_periods)
+
+
+@requires("SynthesisSpeechStretch", ELEMENTS, PEAKS)
+def test_marks_as_given_leave_the_edges_alone(speech):
+    speech.segment_whole()
+    speech.set_peaks(middle_marks())
+    output = speech.resynthesize(semitones=12, continue_runs=False)
+    assert dominant_period(output[BEFORE + VOICED // 2 - 1000:BEFORE + VOICED // 2 + 1000], 60, 240) == 80
+    assert edge_period(output) == VOICE_PERIOD

@@ -122,10 +122,8 @@ TEST_F(CliTiming, AStrayMarkMakesNoJumpInTheNewPeriods) {
   FreeTalvox();
 }
 
-TEST_F(CliTiming, MarksAUserGaveAreNotContinued) {
-  // The first syllable marked on its middle half only: given as a peak file,
-  // its unmarked quarters keep their pitch (only the command's own marks
-  // are continued over a run's unmarked edge cycles).
+TEST_F(CliTiming, RunsAreContinuedOverUnmarkedEdgeCyclesUnlessMarksAreTakenAsGiven) {
+  // The first syllable marked on its middle half only.
   ASSERT_EQ(RunTalvox({"analyze", dir.File("in.wav"), "-o", dir.File("in.peaks")}).status, 0);
   InitTalvox();
   ASSERT_EQ(ReadPeaks(dir.File("in.peaks").c_str()), 1);
@@ -133,7 +131,14 @@ TEST_F(CliTiming, MarksAUserGaveAreNotContinued) {
   DeleteRangePeak(kSilence + 3 * kVoiced / 4, kSilence + kVoiced);
   ASSERT_EQ(SavePeaks(dir.File("middle.peaks").c_str()), 1);
   FreeTalvox();
+  // Six cycles (768 samples) on at each end take the new pitch.
   Wav out = Resynth({"--f0", "180", "--peaks", dir.File("middle.peaks")});
+  EXPECT_NEAR(F0Of(out, 0, 0.4, 0.6), 180, 3.6);
+  EXPECT_NEAR(F0Of(out, 0, 0.17, 0.24), 180, 3.6);
+  EXPECT_NEAR(F0Of(out, 0, 0.76, 0.83), 180, 3.6);
+  EXPECT_NEAR(F0Of(out, 0, 0.03, 0.12), 125, 2.5);  // beyond them the old pitch
+  // As given: only the marked half changes.
+  out = Resynth({"--f0", "180", "--peaks", dir.File("middle.peaks"), "--marks-as-given"});
   EXPECT_NEAR(F0Of(out, 0, 0.4, 0.6), 180, 3.6);
   EXPECT_NEAR(F0Of(out, 0, 0.03, 0.2), 125, 2.5);
   EXPECT_NEAR(F0Of(out, 0, 0.8, 0.97), 125, 2.5);

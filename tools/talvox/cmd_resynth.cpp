@@ -24,10 +24,9 @@ constexpr const char* kHelp =
     "keeps everything else unchanged. Every pitch period of the range gets the\n"
     "new pitch, whatever its element is called, and the timing stays as it was\n"
     "(grains are repeated or left out as needed) unless asked otherwise.\n"
-    "The faint first and last cycles of a voiced stretch, which the analysis\n"
+    "The faint first and last cycles of a voiced stretch, which a mark route\n"
     "leaves unmarked, are followed while the waveform keeps repeating (up to\n"
-    "six at each end; marks given with --peaks or --marks FILE are used as\n"
-    "they are).\n"
+    "six at each end; --marks-as-given resynthesises the marked cycles only).\n"
     "\n"
     "PITCH is one of:\n"
     "  --pitch-scale X       F0 times X (0.25 to 4); the F0 is the voice tracker's\n"
@@ -59,6 +58,8 @@ constexpr const char* kHelp =
     "  -o, --output OUT.wav  the result (required; - for standard output)\n"
     "  --out-peaks FILE      also write the result's annotation (elements, marks and\n"
     "                        periods in the output's time) as a peak file\n"
+    "  --marks-as-given      no marks added at the edges of voiced stretches: the\n"
+    "                        cycles beyond the marks keep their pitch\n"
     "  --range START:END     resynthesise only this range (seconds, or samples\n"
     "                        with an s suffix); default: the whole file\n"
     "  --peaks IN.peaks      use this annotation instead of analysing\n"
@@ -72,7 +73,7 @@ const std::vector<OptionSpec> kOptions = WithAudioOptions(WithAnnotationInputOpt
     {"peaks", 0, true},      {"marks", 0, true},          {"floor", 0, true},
     {"ceiling", 0, true},    {"channel", 0, true},        {"tones", 0, true},
     {"tones-from-labels", 0, true}, {"duration-scale", 0, true}, {"free-duration", 0, false},
-    {"out-peaks", 0, true},
+    {"out-peaks", 0, true},  {"marks-as-given", 0, false},
 }), true);
 
 }  // namespace
@@ -87,7 +88,7 @@ int RunResynth(int argc, char** argv) {
   MarkSource source = ParseMarkSource(args);
   VoiceRange range = ParseVoiceRange(args);
   AnnotationInputs annotation = ReadAnnotationInputs(args);
-  timing.continueRuns = !args.Has("peaks") && !annotation.HasMarks();  // a user's marks stay as given
+  timing.continueRuns = !args.Has("marks-as-given");
   std::string peaksPath = args.Value("out-peaks").value_or("");
   if (!peaksPath.empty()) { OutputFile check(peaksPath); }
 

@@ -22,8 +22,7 @@ struct TimingRequest {
   bool free = false;          // the overlap-add's own timing (grains placed once)
   double durationScale = 1.0;
   // For a change, the runs of marks are continued over the cycles at their
-  // edges that the mark route left out (for marks of talvox's own analysis,
-  // not for marks a user gave).
+  // edges that the mark route left out (--marks-as-given: not).
   bool continueRuns = true;
 };
 
