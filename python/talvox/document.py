@@ -322,6 +322,7 @@ class Document:
         self._frames = None
         self._rate = None
         self._open = False
+        self._marks_channel = 0  # the channel analyze() read the marks from
         if source is None:
             if rate is not None:
                 raise ValueError("rate is only used with samples")
@@ -520,6 +521,7 @@ class Document:
             raise ValueError("marks must be 'voice', 'internal' or 'external', not %r" % (marks,))
         floor, ceiling = _voice_range(floor, ceiling)
         channel = self._channel(channel)
+        self._marks_channel = channel
         samples = raw.GetDataBuffer(channel)
         factor = reduced_rate.reduction(self.rate)
         if marks == "voice":
@@ -706,13 +708,15 @@ class Document:
             [max(1, int(round(w))) if w is not None else int(d) for w, d in zip(wanted, source)],
             dtype=np.int32)
 
-    def _continue_edges(self, channel, start, end):
+    def _continue_edges(self, start, end):
         """Adds the cycles beyond each run's ends that the mark route left
         out (talvox.run_edges), as the talvox command does before a pitch
-        change. Returns the positions added."""
+        change, read on the channel the marks came from, so that every
+        channel gets the same marks. Returns the positions added."""
         peaks = self.peaks
         if peaks.shape[0] < 3:
             return []
+        channel = min(self._marks_channel, self.channels - 1)
         samples = np.ctypeslib.as_array(raw.GetDataBuffer(channel), shape=(self.length,))
         continued = run_edges.continue_runs(samples, peaks, int(self.rate / _LOWEST_VOICE_HZ), start, end)
         added = np.setdiff1d(continued, peaks).tolist()
@@ -765,7 +769,7 @@ class Document:
         changes = tones is not None or tone_labels is not None or pitch_scale is not None or (
             semitones is not None) or (f0 is not None and np.isscalar(f0))
         keeps = (pitch_scale is not None and pitch_scale == 1) or (semitones is not None and semitones == 0)
-        added = self._continue_edges(channel, start, end) if (
+        added = self._continue_edges(start, end) if (
             continue_runs and keep_duration and changes and not (keeps and scale == 1.0)) else []
         periods = None
         to_end = end == self.length
