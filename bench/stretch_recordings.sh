@@ -7,8 +7,8 @@
 # semitone rows, whose voices fall below 75 Hz). A second table: a higher
 # voice (F0 165-270 Hz), the spoken channel names of Debian's alsa-utils
 # (/usr/share/sounds/alsa, apt-get install alsa-utils; 48 kHz, joined and
-# taken to 16 kHz with sox),
-# read over 100-500 Hz (75-500 Hz for -5 semitones). Prints per change and
+# taken to 16 kHz with sox), read over 100-500 Hz (75-500 Hz for -5
+# semitones). Prints per change and
 # rate the share of voiced frames on target (weighted by frames), those
 # left at the old pitch, the HNR and jitter changes against the input and
 # the worst recording.
