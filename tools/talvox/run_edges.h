@@ -1,9 +1,9 @@
 // Voiced cycles beyond a run's last mark. A mark route leaves the faint
 // first and last cycles of a run unmarked (it lists only the cycles it is
 // sure of); the overlap-add copies them unchanged, so a listener and an
-// outside tracker hear the old pitch at the syllable's edges. For a pitch
-// change the command continues each run while the waveform keeps repeating.
-// Shared by the command and the benchmark that measures it.
+// outside tracker hear the old pitch at the syllable's edges. Before a change
+// of pitch or timing the command continues each run while the waveform keeps
+// repeating. Shared by the command and the benchmark that measures it.
 #pragma once
 
 #include <algorithm>
