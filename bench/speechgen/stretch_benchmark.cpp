@@ -49,6 +49,8 @@ struct Change {
   double semitones;  // ignored when flatHz > 0
   double flatHz;
   double durationScale;
+  // The command then keeps the marks and their distances: the input comes back.
+  bool Unchanged() const { return semitones == 0 && flatHz == 0 && durationScale == 1; }
 };
 
 const Change kChanges[] = {
@@ -117,8 +119,7 @@ std::vector<int32_t> WantedPeriods(const std::vector<int32_t>& marks, int rate, 
       placed = 0;
       continue;
     }
-    const bool unchanged = change.semitones == 0 && change.durationScale == 1;
-    const double now = present && !unchanged && (*present)[k] > 0 ? (*present)[k] : d;
+    const double now = present && !change.Unchanged() && (*present)[k] > 0 ? (*present)[k] : d;
     const double f0 = change.flatHz > 0 ? change.flatHz : double(rate) / now * std::pow(2.0, change.semitones / 12);
     exact += rate / f0;
     const int64_t next = std::llround(exact);
@@ -668,20 +669,18 @@ void Recording(const char* path, double trackerFloor, double pathCeiling) {
     std::vector<int32_t> marks(static_cast<size_t>(_CalculateVoiceMarks(x.data(), length, rate, 0, 0, nullptr, 0)));
     _CalculateVoiceMarks(x.data(), length, rate, 0, 0, marks.data(), static_cast<int32_t>(marks.size()));
     // For a change the command continues the runs' faint edges first.
-    const std::vector<int32_t> unchangedMarks = marks;
     const std::vector<int32_t> continued = tvx::ContinueRuns(x.data(), length, marks, longest, 0, length);
-    marks = continued;
-    const std::vector<double> present = PresentPeriods(marks, x, rate, longest);
+    const std::vector<double> present = PresentPeriods(continued, x, rate, longest);
     for (const Change& change : kChanges) {
-      const bool unchanged = change.semitones == 0 && change.flatHz == 0 && change.durationScale == 1;
-      marks = unchanged ? unchangedMarks : continued;
+      const std::vector<int32_t>& used = change.Unchanged() ? marks : continued;
       InitTalvox();
       SetChannels(1);
       std::vector<int16_t> buffer = x;
       SetDataBuffer(0, buffer.data(), length);
       const int32_t end = length - 1;
       const std::vector<int16_t> y =
-          Stretched(marks, WantedPeriods(marks, rate, longest, change, unchanged ? nullptr : &present), end, change.durationScale);
+          Stretched(used, WantedPeriods(used, rate, longest, change, change.Unchanged() ? nullptr : &present), end,
+                    change.durationScale);
       if (y.empty()) {
         std::printf("refused\n");
         continue;

@@ -766,11 +766,13 @@ class Document:
         if raw.GetElementNum() == 0:
             raise TalvoxError("resynthesis needs a segmentation: call analyze() or segment()")
         kept = self.modified_pitch
-        changes = tones is not None or tone_labels is not None or pitch_scale is not None or (
-            semitones is not None) or (f0 is not None and np.isscalar(f0))
-        keeps = (pitch_scale is not None and pitch_scale == 1) or (semitones is not None and semitones == 0)
-        added = self._continue_edges(start, end) if (
-            continue_runs and keep_duration and changes and not (keeps and scale == 1.0)) else []
+        # As the command: only a new pitch or timing over the marks' runs
+        # (periods given per pair of peaks belong to the marks as they are).
+        asked = any(v is not None for v in (tones, tone_labels, pitch_scale, semitones)) or (
+            f0 is not None and np.isscalar(f0))
+        kept_pitch = pitch_scale == 1 or semitones == 0
+        continuing = continue_runs and keep_duration and asked and not (kept_pitch and scale == 1.0)
+        added = self._continue_edges(start, end) if continuing else []
         periods = None
         to_end = end == self.length
         try:
