@@ -17,27 +17,18 @@
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
 bench=${1:-$here/build/bench/speechgen/stretch_benchmark}
-data=/usr/share/pocketsphinx/test/data
 work=$(mktemp -d "${TMPDIR:-/tmp}/talvox-stretch-XXXXXX")
 trap 'rm -rf "$work"' EXIT
-cp "$here/data/librivox-austen-0870.wav" "$work/"
-for f in "$data"/cards/*.wav "$data"/librivox/*-0880.wav "$data"/librivox/*-0890.wav \
-         "$data"/librivox/*-0920.wav "$data"/librivox/*-0930.wav; do
-  cp "$f" "$work/"
-done
-for f in goforward numbers something; do
-  sox -t raw -r 16000 -e signed -b 16 -c 1 "$data/$f.raw" "$work/$f.wav"
-done
+. "$here/bench/stretch_inputs.sh"
+men_recordings "$work"
 for f in "$work"/*.wav; do
   echo "== 75 $(basename "$f")"
   "$bench" recording "$f" 75 300
   echo "== 50 $(basename "$f")"
   "$bench" recording "$f" 50 300 | grep -e '-5 st'
 done > "$work/rows.txt"
-alsa=/usr/share/sounds/alsa
-if [ -r "$alsa/Front_Center.wav" ]; then
-  mkdir -p "$work/higher"
-  sox $(ls "$alsa"/*.wav | grep -v Noise) -r 16000 "$work/higher/channels.wav"
+mkdir -p "$work/higher"
+if higher_voice "$work/higher/channels.wav"; then
   {
     echo "== 75 channels.wav"
     "$bench" recording "$work/higher/channels.wav" 100 500

@@ -75,13 +75,19 @@ std::vector<int32_t> Marks(const speechgen::GeneratedSpeech& speech) {
   return marks;
 }
 
-// Source F0 at a sample: from the period around it, 0 outside the runs.
-// The periods a change asks for after each mark (the gaps between runs, at
-// least longest, kept), rounded by positions, as the host does, so the
-// mean F0 stays exact.
+// F0 at a fractional frame: interpolated between two voiced frames, else
+// the nearer frame's.
+double InterpolatedF0(const float* f0, int32_t frames, double position) {
+  position = std::clamp(position, 0.0, double(frames - 1));
+  const int32_t left = static_cast<int32_t>(position), right = std::min(left + 1, frames - 1);
+  const double share = position - left;
+  if (f0[left] > 0 && f0[right] > 0) return f0[left] + (f0[right] - f0[left]) * share;
+  return share < 0.5 ? f0[left] : f0[right];
+}
+
 // The present period per interval as the command takes it: the tracker's F0
-// at the interval's middle (else the median distance over four intervals
-// either side), then the median over one either side.
+// at the interval's middle, interpolated (else the median distance over
+// four intervals either side), then the median over one either side.
 std::vector<double> PresentPeriods(const std::vector<int32_t>& marks, const std::vector<int16_t>& x, int rate,
                                    int longest) {
   const int32_t hop = static_cast<int32_t>(std::lround(0.005 * rate));
@@ -97,15 +103,18 @@ std::vector<double> PresentPeriods(const std::vector<int32_t>& marks, const std:
   for (size_t k = 0; k < count; k++) {
     if (distance(k) <= 0) continue;
     const double middle = 0.5 * (double(marks[k]) + double(marks[k + 1]));
-    const int32_t frame = std::clamp(static_cast<int32_t>(std::round(middle / hop)), 0, std::max(frames - 1, 0));
-    tracked[k] = frames > 0 && f0[frame] > 0 ? rate / f0[frame] : tvx::RunMedian(k, count, 4, distance);
+    const double f0Middle = frames > 0 ? InterpolatedF0(f0.data(), frames, middle / hop) : 0;
+    tracked[k] = f0Middle > 0 ? rate / f0Middle : tvx::RunMedian(k, count, 4, distance);
   }
   for (size_t k = 0; k < count; k++)
     if (tracked[k] > 0) present[k] = tvx::RunMedian(k, count, 1, [&](size_t j) { return tracked[j]; });
   return present;
 }
 
-// present: the present period per interval (null: the mark distances).
+// The periods a change asks for after each mark (the gaps between runs, at
+// least longest, kept), rounded by positions, as the host does, so the
+// mean F0 stays exact. present: the present period per interval (null: the
+// mark distances).
 std::vector<int32_t> WantedPeriods(const std::vector<int32_t>& marks, int rate, int longest,
                                    const Change& change, const std::vector<double>* present = nullptr) {
   std::vector<int32_t> periods;
@@ -129,6 +138,7 @@ std::vector<int32_t> WantedPeriods(const std::vector<int32_t>& marks, int rate, 
   return periods;
 }
 
+// Source F0 at a sample: from the period around it, 0 outside the runs.
 double SourceF0(const speechgen::GeneratedSpeech& speech, double at, int longest) {
   const auto& c = speech.closures;
   auto next = std::upper_bound(c.begin(), c.end(), at, [](double v, const speechgen::Closure& x) { return v < x.sample; });
@@ -737,6 +747,31 @@ void Recording(const char* path, double trackerFloor, double pathCeiling) {
   }
 }
 
+// Any output file against its input under the path tracker, the change
+// given by its pitch factor and duration scale: for calibrating the measure
+// with outputs made elsewhere (a resampled copy shifts pitch and time exactly).
+void Compare(const char* inputPath, const char* outputPath, double semitones, double durationScale,
+             double floorHz, double ceilingHz) {
+  int inRate = 0, outRate = 0;
+  const std::vector<int16_t> x = ReadWav(inputPath, inRate), y = ReadWav(outputPath, outRate);
+  if (x.empty() || y.empty() || inRate != outRate) {
+    std::fprintf(stderr, "compare: two 16-bit mono WAV files of one rate\n");
+    return;
+  }
+  speechgen::F0PathSettings settings;
+  settings.floorHz = floorHz;
+  settings.ceilingHz = ceilingHz;
+  const Change change{"compared", semitones, 0, durationScale};
+  const speechgen::F0Path in(x, inRate, settings), out(y, outRate, settings);
+  const PathScore score = ScorePath(in, out, change);
+  if (std::getenv("STRETCH_COMPARE_FRAMES"))  // every voiced input frame: time, input, wanted, output
+    for (size_t k = 0; k < in.F0().size(); k++)
+      if (in.F0()[k] > 0)
+        std::printf("%.3f %.1f %.1f %.1f\n", in.Centre(k) / inRate, in.F0()[k],
+                    in.F0()[k] * std::pow(2.0, semitones / 12), out.Near(in.Centre(k) * durationScale));
+  std::printf("frames %d, on target %.1f%%, old pitch %.1f%%\n", score.frames, score.OnTarget(), score.OldPitch());
+}
+
 double CpuSeconds() {
   rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
@@ -809,10 +844,13 @@ int main(int argc, char** argv) {
   } else if (mode == "recording" && argc > 2) {
     Recording(argv[2], argc > 3 ? std::atof(argv[3]) : kTrackerLowestF0,
               argc > 4 ? std::atof(argv[4]) : speechgen::F0PathSettings().ceilingHz);
+  } else if (mode == "compare" && argc > 7) {
+    Compare(argv[2], argv[3], std::atof(argv[4]), std::atof(argv[5]), std::atof(argv[6]), std::atof(argv[7]));
   } else if (mode == "quality") {
     Quality(argc > 2 ? std::atoi(argv[2]) : 0);
   } else {
-    std::fprintf(stderr, "usage: stretch_benchmark quality [rate] | recording FILE.wav [floor [ceiling]] | speed [seconds [scale]]\n");
+    std::fprintf(stderr, "usage: stretch_benchmark quality [rate] | recording FILE.wav [floor [ceiling]] | speed [seconds [scale]]\n"
+                 "       | compare IN.wav OUT.wav semitones duration-scale floor ceiling\n");
     return 2;
   }
   return 0;

@@ -276,20 +276,30 @@ def _run_median(values, period, reach):
     return np.where(period, middle, 0.0)
 
 
+def _track_at(samples, f0, hop):
+    """The track's F0 at sample positions: interpolated between two voiced
+    frames, else the nearer frame's (0 when it is unvoiced)."""
+    f0 = np.asarray(f0, dtype=np.float64)
+    position = np.clip(np.asarray(samples, dtype=np.float64) / hop, 0, len(f0) - 1)
+    left = position.astype(np.int64)
+    right = np.minimum(left + 1, len(f0) - 1)
+    share = position - left
+    a, b = f0[left], f0[right]
+    return np.where((a > 0) & (b > 0), a + (b - a) * share, np.where(share < 0.5, a, b))
+
+
 def _present_periods(peaks, rate, f0, hop):
     """The period a pitch scale starts from, per interval of peaks: the
-    tracker's F0 at its middle (else the median distance within four
-    intervals either side in its run), then the median of those over one
-    interval either side, as the command takes it. A mark a tenth of a
-    period off then makes no new period jump. Intervals that are no pitch
-    period keep their distance."""
+    tracker's F0 at its middle, interpolated between frames (else the
+    median distance within four intervals either side in its run), then
+    the median of those over one interval either side, as the command
+    takes it. A mark a tenth of a period off then makes no new period jump.
+    Intervals that are no pitch period keep their distance."""
     peaks = np.asarray(peaks, dtype=np.int64)
     distances = np.diff(peaks)
     period = (distances > 0) & (distances <= int(rate / _LOWEST_VOICE_HZ))
     steady = _run_median(distances, period, _STEADY_REACH)
-    frames = np.clip(np.round((peaks[:-1] + peaks[1:]) / 2.0 / hop).astype(np.int64), 0,
-                     max(len(f0) - 1, 0))
-    hertz = np.asarray(f0, dtype=np.float64)[frames] if len(f0) else np.zeros(len(distances))
+    hertz = _track_at((peaks[:-1] + peaks[1:]) / 2.0, f0, hop) if len(f0) else np.zeros(len(distances))
     tracked = np.where(hertz > 0, rate / np.where(hertz > 0, hertz, 1.0), steady)
     present = _run_median(tracked, period, _PRESENT_REACH)
     return np.where(period, present, distances.astype(np.float64))

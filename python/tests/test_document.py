@@ -455,3 +455,10 @@ def test_a_rate_the_tracker_refuses_still_takes_a_pitch_scale(no_document):
         doc.segment_whole()
         y = doc.resynthesize(semitones=3)
         assert y.shape[0] == samples.shape[0]
+
+
+def test_the_track_is_read_between_voiced_frames_as_the_command_reads_it():
+    from talvox.document import _track_at
+    f0 = np.array([100, 0, 120, 130], dtype=np.float32)
+    at = np.array([25, 27.5, 14, 15, 4, -50, 1e9])
+    assert list(_track_at(at, f0, 10)) == [125, 127.5, 0, 120, 100, 100, 130]

@@ -13,3 +13,7 @@ endif()
 if(TARGET test_cli)
   target_include_directories(test_cli PRIVATE ${PROJECT_SOURCE_DIR}/tools/talvox)
 endif()
+# The command's F0 track, read between its frames.
+if(TARGET test_cli)
+  target_sources(test_cli PRIVATE ${PROJECT_SOURCE_DIR}/tools/talvox/f0_track.cpp)
+endif()

@@ -13,8 +13,13 @@ constexpr double kHopSeconds = 0.005;
 
 double F0Track::At(double sample) const {
   if (f0.empty() || hop <= 0) return 0.0;
-  const double frame = std::clamp(std::round(sample / hop), 0.0, double(f0.size() - 1));
-  return f0[static_cast<size_t>(frame)];
+  const double position = std::clamp(sample / hop, 0.0, double(f0.size() - 1));
+  const size_t left = static_cast<size_t>(position);
+  const size_t right = std::min(left + 1, f0.size() - 1);
+  const double share = position - double(left);
+  const double a = f0[left], b = f0[right];
+  if (a > 0 && b > 0) return a + (b - a) * share;
+  return share < 0.5 ? a : b;
 }
 
 std::vector<double> F0Track::VoicedBetween(int32_t start, int32_t end) const {

@@ -14,7 +14,9 @@ struct F0Track {
   int32_t hop = 0;         // samples between frames; frame i centred at i * hop
   std::vector<float> f0;   // Hz, 0 where unvoiced
 
-  // F0 at a sample position (the nearest frame).
+  // F0 at a sample position: interpolated between two voiced frames, else
+  // the nearer frame's (0 when it is unvoiced). A period between frames
+  // then follows a glide rather than stepping every 5 ms.
   double At(double sample) const;
   // The voiced frames' F0 with centres in [start, end).
   std::vector<double> VoicedBetween(int32_t start, int32_t end) const;
