@@ -8,7 +8,9 @@
 # voice (F0 165-270 Hz), the spoken channel names of Debian's alsa-utils
 # (/usr/share/sounds/alsa, apt-get install alsa-utils; 48 kHz, joined and
 # taken to 16 kHz with sox), read over 100-500 Hz (75-500 Hz for -5
-# semitones). Prints per change and
+# semitones). A third: a woman's voice, six telephone prompts of Debian's
+# asterisk-core-sounds-en-wav (8 kHz only), read over the same ranges.
+# Prints per change and
 # rate the share of voiced frames on target (weighted by frames), those
 # left at the old pitch, the HNR and jitter changes against the input and
 # the worst recording.
@@ -21,24 +23,28 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/talvox-stretch-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 . "$here/bench/stretch_inputs.sh"
 men_recordings "$work"
-for f in "$work"/*.wav; do
-  echo "== 75 $(basename "$f")"
-  "$bench" recording "$f" 75 300
-  echo "== 50 $(basename "$f")"
-  "$bench" recording "$f" 50 300 | grep -e '-5 st'
-done > "$work/rows.txt"
-mkdir -p "$work/higher"
+# measure FILE FLOOR CEILING FLOOR-5: the rows of one recording, the -5
+# semitone rows read from the lower floor.
+measure() {
+  echo "== 75 $(basename "$1")"
+  "$bench" recording "$1" "$2" "$3"
+  echo "== 50 $(basename "$1")"
+  "$bench" recording "$1" "$4" "$3" | grep -e '-5 st'
+}
+for f in "$work"/*.wav; do measure "$f" 75 300 50; done > "$work/rows.txt"
+mkdir -p "$work/higher" "$work/woman"
 if higher_voice "$work/higher/channels.wav"; then
-  {
-    echo "== 75 channels.wav"
-    "$bench" recording "$work/higher/channels.wav" 100 500
-    echo "== 50 channels.wav"
-    "$bench" recording "$work/higher/channels.wav" 75 500 | grep -e '-5 st'
-  } > "$work/higher.txt"
+  measure "$work/higher/channels.wav" 100 500 75 > "$work/higher.txt"
 fi
-for rows in "$work/rows.txt" "$work/higher.txt"; do
+if woman_recordings "$work/woman"; then
+  for f in "$work/woman"/*.wav; do measure "$f" 100 500 75; done > "$work/woman.txt"
+fi
+for rows in "$work/rows.txt" "$work/higher.txt" "$work/woman.txt"; do
 [ -r "$rows" ] || continue
-if [ "$rows" != "$work/rows.txt" ]; then printf '\nA higher voice (alsa-utils):\n'; fi
+case $rows in
+  */higher.txt) printf '\nA higher voice (alsa-utils):\n' ;;
+  */woman.txt) printf '\nA woman'"'"'s voice at 8 kHz (asterisk-core-sounds-en-wav):\n' ;;
+esac
 python3 - "$rows" <<'PY'
 import collections, statistics, sys
 rows = collections.defaultdict(list)

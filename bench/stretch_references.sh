@@ -18,10 +18,11 @@ bench=$build/bench/speechgen/stretch_benchmark
 talvox=$build/bin/talvox
 work=$(mktemp -d "${TMPDIR:-/tmp}/talvox-references-XXXXXX")
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/men" "$work/higher"
+mkdir -p "$work/men" "$work/higher" "$work/woman"
 . "$here/bench/stretch_inputs.sh"
 men_recordings "$work/men"
 higher_voice "$work/higher/channels.wav" || true
+woman_recordings "$work/woman" || true
 
 # score VOICE FLOOR CEILING SEMITONES: one line per file and way.
 score() {
@@ -50,7 +51,7 @@ print("| %s | %s |" % (sys.argv[1], " | ".join(cells)))
 ' "$1"
 }
 
-for voice in men higher; do
+for voice in men higher woman; do
   ls "$work/$voice"/*.wav > /dev/null 2>&1 || continue
   if [ "$voice" = men ]; then floor=75 low=50 ceiling=300; else floor=100 low=75 ceiling=500; fi
   printf '\n%s, on target (at the old pitch):\n\n' "$voice"
