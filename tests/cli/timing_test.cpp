@@ -2,6 +2,7 @@
 // given the pitch (the F0 measured on the output by autocorrelation), the
 // output's annotation, tone contours and their one-line errors.
 #include <cmath>
+#include <filesystem>
 
 #include "cli_runner.h"
 
@@ -169,6 +170,29 @@ TEST_F(CliTiming, TonesGiveTheirContours) {
   FreeTalvox();
   Wav labelled = Resynth({"--tones-from-labels", "mandarin", "--peaks", dir.File("named.peaks")});
   EXPECT_EQ(labelled.samples, out.samples);
+}
+
+// A mono output takes the input's place in the wave buffer rather than a
+// copy of its own; two equal channels go the way of copies.
+TEST_F(CliTiming, AMonoOutputWrittenInPlaceEqualsEachOfTwoEqualChannels) {
+  Wav stereo{in.rate, 2, {}};
+  for (int16_t v : in.samples) stereo.samples.insert(stereo.samples.end(), {v, v});
+  WriteWav(dir.File("stereo.wav"), stereo);
+  const std::vector<std::vector<std::string>> changes = {
+      {"--semitones", "4"}, {"--f0", "150", "--duration-scale", "1.5"}, {"--semitones", "-5", "--range", "0.05:0.9"}};
+  for (const auto& change : changes) {
+    const Wav mono = Resynth(change);
+    std::vector<std::string> args = {"resynth", dir.File("stereo.wav"), "-o", dir.File("both.wav")};
+    args.insert(args.end(), change.begin(), change.end());
+    ASSERT_EQ(RunTalvox(args).status, 0) << change[0];
+    const Wav both = ReadWav(dir.File("both.wav"));
+    ASSERT_EQ(both.Frames(), mono.samples.size()) << change[0];
+    for (size_t i = 0; i < mono.samples.size(); i++) {
+      ASSERT_EQ(both.samples[2 * i], mono.samples[i]) << change[0] << " at " << i;
+      ASSERT_EQ(both.samples[2 * i + 1], mono.samples[i]) << change[0] << " at " << i;
+    }
+    EXPECT_EQ(std::filesystem::file_size(dir.File("out.wav")), 44 + 2 * mono.samples.size()) << change[0];
+  }
 }
 
 TEST_F(CliTiming, BadTimingAndTonesGetOneLine) {

@@ -89,6 +89,7 @@ int RunResynth(int argc, char** argv) {
   VoiceRange range = ParseVoiceRange(args);
   AnnotationInputs annotation = ReadAnnotationInputs(args);
   timing.continueRuns = !args.Has("marks-as-given");
+  timing.replaceInput = true;  // the output is written, then the command ends
   std::string peaksPath = args.Value("out-peaks").value_or("");
   if (!peaksPath.empty()) { OutputFile check(peaksPath); }
 
@@ -114,8 +115,11 @@ int RunResynth(int argc, char** argv) {
   }
   progress.SetTotal(1);
   progress.Update(1, "writing");
-  double outputSeconds = double(result.channels[0].size()) / wave.rate;
-  WriteWave(outputPath, std::move(result.channels), outputFormat);
+  double outputSeconds = double(result.Length()) / wave.rate;
+  if (result.inWaveBuffer >= 0)
+    WriteWaveBuffer(outputPath, outputFormat);
+  else
+    WriteWave(outputPath, std::move(result.channels), outputFormat);
   if (!peaksPath.empty()) SaveOutputAnnotation(peaksPath, outputAnnotation, wave.rate);
   progress.Finish();
   std::fprintf(stderr, "talvox: %s: %s over %s (%s); %.3f s -> %.3f s\n", outputPath.c_str(),

@@ -197,4 +197,18 @@ void WriteWave(const std::string& path, std::vector<std::vector<int16_t>> channe
   output.Commit();
 }
 
+void WriteWaveBuffer(const std::string& path, const AudioFormat& format) {
+  const int32_t length = GetWaveLength();
+  const int channels = GetChannels();
+  if (!format.IsLibraryWav() || length <= 0 || channels > 2) {
+    std::vector<std::vector<int16_t>> copies;
+    for (int c = 0; c < channels && length > 0; c++)
+      copies.emplace_back(GetDataBuffer(c), GetDataBuffer(c) + length);
+    return WriteWave(path, std::move(copies), format);
+  }
+  OutputFile output(path);
+  if (!SaveWaveFile(1, output.temp().c_str(), 0, 0)) FailFile(path, "cannot be written (disk full?)");
+  output.Commit();
+}
+
 }  // namespace tvx

@@ -84,5 +84,7 @@ void WriteWave(const std::string& path, std::vector<std::vector<int16_t>> channe
 // The same in any format: a 16-bit WAV of one or two channels goes through
 // the library, everything else through libsndfile.
 void WriteWave(const std::string& path, std::vector<std::vector<int16_t>> channels, const AudioFormat& format);
+// Writes the wave buffer's signal as it stands, in any format.
+void WriteWaveBuffer(const std::string& path, const AudioFormat& format);
 
 }  // namespace tvx

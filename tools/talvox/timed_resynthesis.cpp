@@ -51,6 +51,14 @@ class PositionMap {
 
 int32_t Round(double x) { return static_cast<int32_t>(std::llround(x)); }
 
+// Samples [start, end) of the wave buffer's one channel become made[0,
+// count), in place: the rest moves, no second copy of the signal is made.
+void ReplaceRangeOfWave(const std::string& path, int32_t start, int32_t end, int16_t* made, int32_t count) {
+  int16_t* pieces[] = {made};
+  if (!CutWave(start, end - 1) || !PasteWave(start, pieces, count))
+    FailFile(path, "the output could not be stored (out of memory?)");
+}
+
 std::vector<ElementRecord> MapElements(const PositionMap& map, int32_t outputLength) {
   std::vector<ElementRecord> elements = CurrentElements();
   for (ElementRecord& e : elements) {
@@ -217,6 +225,7 @@ TimedResult ResynthesizeTimed(const LoadedWave& wave, const PitchRequest& reques
   bool synthesise = end > start;
   int32_t made = 0;
   if (progress) progress->SetTotal(double(wave.channels) + 1);  // + 1: the writing
+  const bool inPlace = timing.replaceInput && wave.channels == 1 && wave.spare.empty();
   for (int c = 0; c < wave.channels; c++) {
     CheckInterrupted();
     if (progress) progress->Update(double(c), "resynthesising");
@@ -225,6 +234,11 @@ TimedResult ResynthesizeTimed(const LoadedWave& wave, const PitchRequest& reques
     if (synthesise && !SynthesisSpeechStretch(slot, start, end, scale))
       FailFile(wave.path, "the resynthesis was refused");
     made = synthesise ? GetSynthesisLength() : 0;
+    if (inPlace) {
+      if (synthesise) ReplaceRangeOfWave(wave.path, start, end, GetSynthesisSpeech(), made);
+      result.synthesis.inWaveBuffer = GetWaveLength();
+      continue;
+    }
     const int16_t* source = GetDataBuffer(slot);
     const int32_t rest = synthesise ? end : start;
     // Sized once: an hour's channel grown by insertion is copied twice more.
@@ -242,7 +256,7 @@ TimedResult ResynthesizeTimed(const LoadedWave& wave, const PitchRequest& reques
     map.Add(start, start);
     map.Add(end, start + made);
   }
-  int32_t outputLength = static_cast<int32_t>(result.synthesis.channels[0].size());
+  int32_t outputLength = static_cast<int32_t>(result.synthesis.Length());
   result.annotation.elements = MapElements(map, outputLength);
   result.annotation.marks = PlacedMarks(peaks, plan, periods, map);
   if (continued) ReplacePeaks(annotated, wave.rate);  // the annotation as it was
