@@ -172,26 +172,38 @@ TEST_F(CliTiming, TonesGiveTheirContours) {
   EXPECT_EQ(labelled.samples, out.samples);
 }
 
-// A mono output takes the input's place in the wave buffer rather than a
-// copy of its own; two equal channels go the way of copies.
-TEST_F(CliTiming, AMonoOutputWrittenInPlaceEqualsEachOfTwoEqualChannels) {
-  Wav stereo{in.rate, 2, {}};
-  for (int16_t v : in.samples) stereo.samples.insert(stereo.samples.end(), {v, v});
-  WriteWav(dir.File("stereo.wav"), stereo);
+// The output takes the input's place in the wave buffer; three channels,
+// more than it holds, go the way of copies and tell what must come out.
+TEST_F(CliTiming, OutputsWrittenInPlaceEqualThoseMadeInCopies) {
+  auto equalChannels = [&](int channels) {
+    Wav wav{in.rate, channels, {}};
+    for (int16_t v : in.samples) wav.samples.insert(wav.samples.end(), size_t(channels), v);
+    return wav;
+  };
+  WriteWav(dir.File("two.wav"), equalChannels(2));
+  WriteWav(dir.File("three.wav"), equalChannels(3));
+  auto resynth = [&](const std::string& input, const std::string& output, const std::vector<std::string>& change) {
+    std::vector<std::string> args = {"resynth", dir.File(input), "-o", dir.File(output)};
+    args.insert(args.end(), change.begin(), change.end());
+    const RunResult run = RunTalvox(args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    return test::ReadBytes(dir.File(output));
+  };
   const std::vector<std::vector<std::string>> changes = {
       {"--semitones", "4"}, {"--f0", "150", "--duration-scale", "1.5"}, {"--semitones", "-5", "--range", "0.05:0.9"}};
   for (const auto& change : changes) {
-    const Wav mono = Resynth(change);
-    std::vector<std::string> args = {"resynth", dir.File("stereo.wav"), "-o", dir.File("both.wav")};
-    args.insert(args.end(), change.begin(), change.end());
-    ASSERT_EQ(RunTalvox(args).status, 0) << change[0];
-    const Wav both = ReadWav(dir.File("both.wav"));
-    ASSERT_EQ(both.Frames(), mono.samples.size()) << change[0];
-    for (size_t i = 0; i < mono.samples.size(); i++) {
-      ASSERT_EQ(both.samples[2 * i], mono.samples[i]) << change[0] << " at " << i;
-      ASSERT_EQ(both.samples[2 * i + 1], mono.samples[i]) << change[0] << " at " << i;
+    const std::vector<uint8_t> copies = resynth("three.wav", "three.raw", change);
+    resynth("two.wav", "both.wav", change);
+    const Wav one = Resynth(change), two = ReadWav(dir.File("both.wav"));
+    ASSERT_EQ(copies.size(), 6 * one.samples.size()) << change[0];
+    ASSERT_EQ(two.samples.size(), 2 * one.samples.size()) << change[0];
+    for (size_t i = 0; i < one.samples.size(); i++) {
+      const int16_t reference = static_cast<int16_t>(copies[6 * i] | copies[6 * i + 1] << 8);
+      ASSERT_EQ(one.samples[i], reference) << change[0] << " at " << i;
+      ASSERT_EQ(two.samples[2 * i], reference) << change[0] << " at " << i;
+      ASSERT_EQ(two.samples[2 * i + 1], reference) << change[0] << " at " << i;
     }
-    EXPECT_EQ(std::filesystem::file_size(dir.File("out.wav")), 44 + 2 * mono.samples.size()) << change[0];
+    EXPECT_EQ(std::filesystem::file_size(dir.File("out.wav")), 44 + 2 * one.samples.size()) << change[0];
   }
 }
 

@@ -15,8 +15,8 @@ struct ResynthesisResult {
   std::vector<std::vector<int16_t>> channels;
   int32_t voicedRuns = 0;     // stretches resynthesised
   int32_t intervals = 0;      // mark intervals given a new period
-  // Where the output took the input's place in the wave buffer (one
-  // channel): its length there; channels then stays empty.
+  // Where the output took the input's place in the wave buffer: its
+  // length there; channels then stays empty.
   int32_t inWaveBuffer = -1;
   int64_t Length() const { return inWaveBuffer >= 0 ? inWaveBuffer : channels.empty() ? 0 : int64_t(channels[0].size()); }
 };

@@ -51,11 +51,11 @@ class PositionMap {
 
 int32_t Round(double x) { return static_cast<int32_t>(std::llround(x)); }
 
-// Samples [start, end) of the wave buffer's one channel become made[0,
+// Samples [start, end) of each channel in the wave buffer become made[c][0,
 // count), in place: the rest moves, no second copy of the signal is made.
-void ReplaceRangeOfWave(const std::string& path, int32_t start, int32_t end, int16_t* made, int32_t count) {
-  int16_t* pieces[] = {made};
-  if (!CutWave(start, end - 1) || !PasteWave(start, pieces, count))
+void ReplaceRangeOfWave(const std::string& path, int32_t start, int32_t end, std::vector<int16_t*> made,
+                        int32_t count) {
+  if (!CutWave(start, end - 1) || !PasteWave(start, made.data(), count))
     FailFile(path, "the output could not be stored (out of memory?)");
 }
 
@@ -225,7 +225,8 @@ TimedResult ResynthesizeTimed(const LoadedWave& wave, const PitchRequest& reques
   bool synthesise = end > start;
   int32_t made = 0;
   if (progress) progress->SetTotal(double(wave.channels) + 1);  // + 1: the writing
-  const bool inPlace = timing.replaceInput && wave.channels == 1 && wave.spare.empty();
+  const bool inPlace = timing.replaceInput && wave.spare.empty();
+  int32_t firstMade = 0;
   for (int c = 0; c < wave.channels; c++) {
     CheckInterrupted();
     if (progress) progress->Update(double(c), "resynthesising");
@@ -234,8 +235,14 @@ TimedResult ResynthesizeTimed(const LoadedWave& wave, const PitchRequest& reques
     if (synthesise && !SynthesisSpeechStretch(slot, start, end, scale))
       FailFile(wave.path, "the resynthesis was refused");
     made = synthesise ? GetSynthesisLength() : 0;
-    if (inPlace) {
-      if (synthesise) ReplaceRangeOfWave(wave.path, start, end, GetSynthesisSpeech(), made);
+    if (c == 0) firstMade = made;
+    // The last channel's output goes straight into the wave buffer, with
+    // those before it, which could not stand there while it was made.
+    if (inPlace && c + 1 == wave.channels && made == firstMade) {
+      std::vector<int16_t*> outputs(static_cast<size_t>(wave.channels), GetSynthesisSpeech());
+      for (int k = 0; k < c; k++) outputs[size_t(k)] = result.synthesis.channels[size_t(k)].data() + start;
+      if (synthesise) ReplaceRangeOfWave(wave.path, start, end, outputs, made);
+      result.synthesis.channels.clear();
       result.synthesis.inWaveBuffer = GetWaveLength();
       continue;
     }

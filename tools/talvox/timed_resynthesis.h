@@ -24,9 +24,10 @@ struct TimingRequest {
   // For a change, the runs of marks are continued over the cycles at their
   // edges that the mark route left out (--marks-as-given: not).
   bool continueRuns = true;
-  // A signal of one channel that the wave buffer holds is replaced there by
-  // the output, which saves a copy of it (an hour: 115 MB); the input is
-  // gone afterwards, so only a caller that writes the output and ends asks.
+  // A signal that the wave buffer holds is replaced there by the output,
+  // which saves a copy of a channel (an hour at 16 kHz: 115 MB); the input
+  // is gone afterwards, so only a caller that writes the output and ends
+  // asks.
   bool replaceInput = false;
 };
 
