@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -50,6 +51,11 @@ class PositionMap {
 };
 
 int32_t Round(double x) { return static_cast<int32_t>(std::llround(x)); }
+
+// The longest channel the wave buffer's paste takes, with room to spare
+// (it refuses a quarter of the 32-bit range less its slack); a longer
+// output is made in copies.
+constexpr int64_t kLongestPastedChannel = INT32_MAX / 8;
 
 // Samples [start, end) of each channel in the wave buffer become made[c][0,
 // count), in place: the rest moves, no second copy of the signal is made.
@@ -238,7 +244,8 @@ TimedResult ResynthesizeTimed(const LoadedWave& wave, const PitchRequest& reques
     if (c == 0) firstMade = made;
     // The last channel's output goes straight into the wave buffer, with
     // those before it, which could not stand there while it was made.
-    if (inPlace && c + 1 == wave.channels && made == firstMade) {
+    const int64_t channelLength = int64_t(wave.length) - (synthesise ? end - start : 0) + made;
+    if (inPlace && c + 1 == wave.channels && made == firstMade && channelLength <= kLongestPastedChannel) {
       std::vector<int16_t*> outputs(static_cast<size_t>(wave.channels), GetSynthesisSpeech());
       for (int k = 0; k < c; k++) outputs[size_t(k)] = result.synthesis.channels[size_t(k)].data() + start;
       if (synthesise) ReplaceRangeOfWave(wave.path, start, end, outputs, made);
