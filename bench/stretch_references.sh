@@ -1,14 +1,15 @@
 #!/bin/sh
 # `talvox resynth --semitones N` beside two references, all judged by the
 # path tracker of stretch_benchmark on the recordings of
-# stretch_recordings.sh (16 kHz): sox `pitch` (overlap-add of waveform
+# stretch_recordings.sh at their own rates: sox `pitch` (overlap-add of waveform
 # segments, the duration kept) and sox `speed` (resampling: pitch and time
 # scaled together, every cycle exactly as in the input; the frames are
 # compared at the mapped times). The resampled copy is what a flawless
 # shift would give, so its share on target is the measure's own ceiling.
 # Prints per shift the share of the input's voiced frames on target (within
-# 3%) and at the old pitch, weighted by frames, for the men's voices and
-# for the higher one of alsa-utils.
+# 3%) and at the old pitch, weighted by frames, for the men's voices, the
+# higher one of alsa-utils and the woman's of asterisk-core-sounds-en-wav
+# (8 kHz, as recorded).
 #
 #   bench/stretch_references.sh [build]
 set -eu

@@ -32,8 +32,8 @@
 #include <vector>
 
 #include "f0_path.h"
+#include "f0_track.h"
 #include "run_edges.h"
-#include "run_median.h"
 #include "speech_generator.h"
 #include "talvox.h"
 
@@ -75,40 +75,12 @@ std::vector<int32_t> Marks(const speechgen::GeneratedSpeech& speech) {
   return marks;
 }
 
-// F0 at a fractional frame: interpolated between two voiced frames, else
-// the nearer frame's.
-double InterpolatedF0(const float* f0, int32_t frames, double position) {
-  position = std::clamp(position, 0.0, double(frames - 1));
-  const int32_t left = static_cast<int32_t>(position), right = std::min(left + 1, frames - 1);
-  const double share = position - left;
-  if (f0[left] > 0 && f0[right] > 0) return f0[left] + (f0[right] - f0[left]) * share;
-  return share < 0.5 ? f0[left] : f0[right];
-}
-
-// The present period per interval as the command takes it: the tracker's F0
-// at the interval's middle, interpolated (else the median distance over
-// four intervals either side), then the median over one either side.
+// The present period per interval as the command takes it (from the voice
+// tracker's F0 over the speaker's own range).
 std::vector<double> PresentPeriods(const std::vector<int32_t>& marks, const std::vector<int16_t>& x, int rate,
                                    int longest) {
-  const int32_t hop = static_cast<int32_t>(std::lround(0.005 * rate));
-  const int32_t length = static_cast<int32_t>(x.size());
-  std::vector<float> f0(static_cast<size_t>((length - 1) / hop + 1));
-  const int32_t frames = _CalculateF0Track(x.data(), length, rate, 0, 0, hop, f0.data(), static_cast<int32_t>(f0.size()));
-  const size_t count = marks.size() > 1 ? marks.size() - 1 : 0;
-  auto distance = [&](size_t j) -> double {
-    const int32_t d = marks[j + 1] - marks[j];
-    return d > 0 && d <= longest ? d : 0;
-  };
-  std::vector<double> tracked(count, 0.0), present(count, 0.0);
-  for (size_t k = 0; k < count; k++) {
-    if (distance(k) <= 0) continue;
-    const double middle = 0.5 * (double(marks[k]) + double(marks[k + 1]));
-    const double f0Middle = frames > 0 ? InterpolatedF0(f0.data(), frames, middle / hop) : 0;
-    tracked[k] = f0Middle > 0 ? rate / f0Middle : tvx::RunMedian(k, count, 4, distance);
-  }
-  for (size_t k = 0; k < count; k++)
-    if (tracked[k] > 0) present[k] = tvx::RunMedian(k, count, 1, [&](size_t j) { return tracked[j]; });
-  return present;
+  const tvx::F0Track track = tvx::TrackSamples(x.data(), static_cast<int32_t>(x.size()), rate, {});
+  return tvx::PresentPeriods(marks, rate, track, longest);
 }
 
 // The periods a change asks for after each mark (the gaps between runs, at

@@ -12,8 +12,5 @@ endif()
 # The command's own helpers that need no binary.
 if(TARGET test_cli)
   target_include_directories(test_cli PRIVATE ${PROJECT_SOURCE_DIR}/tools/talvox)
-endif()
-# The command's F0 track, read between its frames.
-if(TARGET test_cli)
   target_sources(test_cli PRIVATE ${PROJECT_SOURCE_DIR}/tools/talvox/f0_track.cpp)
 endif()

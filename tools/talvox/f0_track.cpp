@@ -3,12 +3,16 @@
 #include <algorithm>
 #include <cmath>
 
-#include "cli_error.h"
+#include "run_median.h"
 #include "talvox.h"
 
 namespace tvx {
 namespace {
 constexpr double kHopSeconds = 0.005;
+// Intervals either side whose median is the steady distance of an interval
+// (where the tracker finds no voice) and whose median is the present period.
+constexpr size_t kSteadyReach = 4;
+constexpr size_t kPresentReach = 1;
 }  // namespace
 
 double F0Track::At(double sample) const {
@@ -55,6 +59,25 @@ std::vector<double> TrackAtIntervals(const F0Track& track, const std::vector<int
     f0[k] = track.At(0.5 * (double(peaks[k]) + double(peaks[k + 1])));
   }
   return f0;
+}
+
+std::vector<double> PresentPeriods(const std::vector<int32_t>& peaks, int rate, const F0Track& track,
+                                   int32_t longest) {
+  const size_t count = peaks.size() > 1 ? peaks.size() - 1 : 0;
+  auto distance = [&](size_t j) -> double {
+    const int32_t d = peaks[j + 1] - peaks[j];
+    return d > 0 && d <= longest ? d : 0;
+  };
+  std::vector<double> tracked(count, 0.0);
+  for (size_t k = 0; k < count; ++k) {
+    if (distance(k) <= 0) continue;
+    const double f0 = track.At(0.5 * (double(peaks[k]) + double(peaks[k + 1])));
+    tracked[k] = f0 > 0 ? rate / f0 : RunMedian(k, count, kSteadyReach, distance);
+  }
+  std::vector<double> present(count, 0.0);
+  for (size_t k = 0; k < count; ++k)
+    if (tracked[k] > 0) present[k] = RunMedian(k, count, kPresentReach, [&](size_t j) { return tracked[j]; });
+  return present;
 }
 
 }  // namespace tvx

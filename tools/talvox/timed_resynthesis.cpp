@@ -12,7 +12,6 @@
 #include "pieces.h"
 #include "progress.h"
 #include "run_edges.h"
-#include "run_median.h"
 #include "session.h"
 #include "talvox.h"
 
@@ -74,35 +73,6 @@ std::vector<ElementRecord> MapElements(const PositionMap& map, int32_t outputLen
   return elements;
 }
 
-// Intervals either side whose median is the steady distance of an interval
-// (where the tracker finds no voice) and whose median is the present period.
-constexpr size_t kSteadyReach = 4;
-constexpr size_t kPresentReach = 1;
-
-// The period a scale or a rule starts from, per interval between peaks (0
-// where it is no pitch period): the tracker's F0 at its middle, else the
-// median of the mark distances around it, then the median of those over a
-// few neighbours. A mark route may put a mark a tenth of a period off; its
-// two distances, scaled as they are, would make the new periods jump and the
-// voice rough, while the tracker follows the F0 an outside tracker hears.
-std::vector<double> PresentPeriods(const std::vector<int32_t>& peaks, int rate, const F0Track& track) {
-  const size_t count = peaks.size() > 1 ? peaks.size() - 1 : 0;
-  const int32_t longest = LongestPeriod(rate);
-  auto distance = [&](size_t j) -> double {
-    const int32_t d = peaks[j + 1] - peaks[j];
-    return d > 0 && d <= longest ? d : 0;
-  };
-  std::vector<double> tracked(count, 0.0);
-  for (size_t k = 0; k < count; ++k) {
-    if (distance(k) <= 0) continue;
-    const double f0 = track.At(0.5 * (double(peaks[k]) + double(peaks[k + 1])));
-    tracked[k] = f0 > 0 ? rate / f0 : RunMedian(k, count, kSteadyReach, distance);
-  }
-  std::vector<double> present(count, 0.0);
-  for (size_t k = 0; k < count; ++k)
-    if (tracked[k] > 0) present[k] = RunMedian(k, count, kPresentReach, [&](size_t j) { return tracked[j]; });
-  return present;
-}
 
 struct PeriodPlan {
   std::vector<bool> planned;  // per interval: given a new period
@@ -219,7 +189,7 @@ TimedResult ResynthesizeTimed(const LoadedWave& wave, const PitchRequest& reques
   PeriodPlan plan;
   std::vector<double> present;
   if (peaks.size() >= 2 && !unchanged)
-    present = PresentPeriods(peaks, wave.rate, TrackChannel(wave, wave.channel, range));
+    present = PresentPeriods(peaks, wave.rate, TrackChannel(wave, wave.channel, range), LongestPeriod(wave.rate));
   if (peaks.size() >= 2) plan = PlanPeriods(peaks, wave.rate, request, unchanged ? nullptr : &present, span, periods);
   result.synthesis.voicedRuns = plan.runs;
   result.synthesis.intervals = plan.intervals;
