@@ -520,12 +520,13 @@ TVX_API int32_t GetSynthesisLength(void);
  * gaps) are time-scaled by overlap-add of fixed 4 ms half-grains taken at
  * the mapped-back place, which at duration scale 1 copies them unchanged.
  * Periods are whole samples, so where the modified pitch differs from the
- * marks' distances (or the timing changes) each step is the mean of the
- * periods within one sample of it over two neighbours on each side, and a
- * moved grain is laid at that fractional place by cubic interpolation,
- * its mark taken as the mean of itself and its neighbours (at most half a
- * sample off): a pitch between two whole periods comes out even, not as
- * jitter. Grains are summed in floating point and rounded, so with duration
+ * marks' distances (or the timing changes) each step is read at its mark
+ * from a line fitted to the periods near it (within the rounding, up to six
+ * marks on each side, weighted down with their distance), and a moved grain
+ * is laid at that fractional place by cubic interpolation, its pulse placed
+ * by the waveform's own cycle spacing (at most 1.5 samples from its mark): a
+ * pitch between two whole periods comes out even, not as jitter, and a
+ * glide is followed to the ends of its run. Grains are summed in floating point and rounded, so with duration
  * scale 1 and the modified pitch equal to the marks' distances the output
  * equals the input sample for sample. Modified periods are held within
  * 1..1/20 s;

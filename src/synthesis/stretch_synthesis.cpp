@@ -25,8 +25,8 @@ constexpr int32_t kAssumedRate = 16000;      // for a header without a rate
 constexpr uint32_t kHighestRate = 1u << 24;  // keeps the spacings in range for any header
 constexpr int32_t kShortestStep = 1;
 // Periods are whole samples, so a pitch between two of them comes as a mix
-// of both; averaging the wanted periods over this many neighbours on each
-// side gives the fractional period back (placed by sub-sample delays).
+// of both; a line fitted to the wanted periods over this many neighbours on
+// each side gives the fractional period back (placed by sub-sample delays).
 constexpr size_t kSmoothingReach = 6;
 constexpr int32_t kRoundingSpread = 1;
 // A place mapped back this close to a run's mark takes its grain.
@@ -106,10 +106,41 @@ int32_t WantedPeriod(const DocumentState& doc, int32_t later, int32_t sourceDist
   return std::clamp(wanted, kShortestStep, 2 * spacing.longestPeriod);
 }
 
-// The step after each mark of a run: the mean of the wanted periods around
-// it within the run that differ from its own by no more than rounding of
-// marks and periods explains, or exactly the wanted period where the timing and the
-// periods nearby are the source's own (so that nothing moves there).
+// A line through weighted points by least squares, read where x is 0 and
+// kept within the points' values (so a step stays a period that was asked
+// for nearby, never below the shortest).
+class WeightedLine {
+ public:
+  void Add(double x, double y, double weight) {
+    lowest_ = std::min(lowest_, y);
+    highest_ = std::max(highest_, y);
+    weights_ += weight;
+    x_ += weight * x;
+    y_ += weight * y;
+    xx_ += weight * x * x;
+    xy_ += weight * x * y;
+  }
+  double AtZero() const {
+    const double meanX = x_ / weights_, meanY = y_ / weights_;
+    const double spreadX = xx_ / weights_ - meanX * meanX;
+    if (spreadX <= kLevelSpread) return meanY;
+    const double atZero = meanY - (xy_ / weights_ - meanX * meanY) / spreadX * meanX;
+    return std::clamp(atZero, lowest_, highest_);
+  }
+
+ private:
+  static constexpr double kLevelSpread = 1e-9;  // points all at one x
+  double weights_ = 0, x_ = 0, y_ = 0, xx_ = 0, xy_ = 0;
+  double lowest_ = HUGE_VAL, highest_ = -HUGE_VAL;
+};
+
+// The step after each mark of a run: the wanted periods around it within
+// the run that differ from its own by no more than rounding of marks and
+// periods explains, weighted down with their distance from it and fitted by
+// a line read at the mark (a mean would lag behind a gliding pitch, most
+// near a run's ends, where all the neighbours lie on one side); or exactly
+// the wanted period where the timing and the periods nearby are the
+// source's own (so that nothing moves there).
 void SmoothSteps(std::vector<SourceMark>& marks, bool sourceTiming) {
   const size_t n = marks.size();
   for (size_t k = 0; k < n; ++k) {
@@ -117,8 +148,7 @@ void SmoothSteps(std::vector<SourceMark>& marks, bool sourceTiming) {
     size_t from = k, to = k;
     while (from > 0 && k - from < kSmoothingReach && marks[from - 1].periodAfter) --from;
     while (to + 1 < n && to - k < kSmoothingReach && marks[to + 1].periodAfter) ++to;
-    double sum = 0;
-    int32_t count = 0;
+    WeightedLine line;
     bool unchanged = sourceTiming;
     // Marks are whole samples, so a distance is up to a sample off, and a
     // period asked for as a multiple of it is off by that multiple.
@@ -128,12 +158,12 @@ void SmoothSteps(std::vector<SourceMark>& marks, bool sourceTiming) {
       // Only neighbours within the rounding are the same period; a larger
       // step is the pitch moving (or a stray mark).
       if (std::abs(marks[i].wanted - marks[k].wanted) <= spread) {
-        sum += marks[i].wanted;
-        ++count;
+        const double offset = double(i) - double(k);
+        line.Add(offset, marks[i].wanted, double(kSmoothingReach + 1) - std::fabs(offset));
       }
       unchanged = unchanged && marks[i].wanted == marks[i + 1].at - marks[i].at;
     }
-    marks[k].step = unchanged ? marks[k].wanted : sum / count;
+    marks[k].step = unchanged ? marks[k].wanted : line.AtZero();
     marks[k].exact = unchanged;
   }
 }

@@ -234,6 +234,49 @@ TEST_F(StretchSynthesis, PeriodsBetweenWholeSamplesComeOutEven) {
   EXPECT_LT(before, a);
 }
 
+// A glide asked for is followed to the ends of its run, where all the
+// neighbouring periods lie on one side: identical narrow pulses every 100
+// samples, periods asked for from 100 down by one sample a mark, each
+// output pulse's place found by its centroid.
+TEST_F(StretchSynthesis, GlidesAreFollowedToTheEndsOfTheirRun) {
+  std::vector<int16_t> x(6000, 0);
+  std::vector<int32_t> marks;
+  for (int32_t at = 500; at < 5500; at += 100) {
+    marks.push_back(at);
+    for (int j = -5; j <= 5; ++j) x[static_cast<size_t>(at + j)] = static_cast<int16_t>(6000 * (6 - std::abs(j)) / 6);
+  }
+  LoadSignal(x, 1, kRate);
+  std::vector<int32_t> periods;
+  for (size_t k = 0; k + 1 < marks.size(); ++k) periods.push_back(100 - static_cast<int32_t>(k));
+  Annotate(marks, periods);
+  ASSERT_EQ(SynthesisSpeechStretch(0, 0, 5999, 1.0f), 1);
+  const std::vector<int16_t> y = Output();
+  std::vector<double> pulses;
+  for (size_t i = 6; i + 6 < y.size(); ++i) {
+    if (y[i] < 3000 || y[i] < y[i - 1] || y[i] <= y[i + 1]) continue;
+    double weights = 0, moments = 0;
+    for (size_t j = i - 6; j <= i + 6; ++j) {
+      weights += std::max<int>(y[j], 0);
+      moments += std::max<int>(y[j], 0) * double(j);
+    }
+    pulses.push_back(moments / weights);
+  }
+  ASSERT_GT(pulses.size(), 60u);
+  EXPECT_NEAR(pulses[0], marks[0], 0.1);
+  // Each distance is the period asked for at the source mark nearest its
+  // start (either one where it starts midway).
+  for (size_t p = 0; p + 1 < pulses.size(); ++p) {
+    const double place = (pulses[p] - marks[0]) / 100.0;
+    const size_t k = static_cast<size_t>(std::floor(place + 0.5));
+    if (k + 1 >= marks.size()) break;
+    const double distance = pulses[p + 1] - pulses[p];
+    const bool midway = std::fabs(place - std::floor(place) - 0.5) < 0.01;
+    const double error = std::fabs(distance - periods[k]);
+    EXPECT_LT(midway ? std::min(error, std::fabs(distance - periods[k - 1])) : error, 0.25)
+        << "pulse " << p << " at " << pulses[p];
+  }
+}
+
 // A generated vowel at a steady 137 Hz (period 116.79 samples, so its
 // marks, rounded, are 116 or 117 apart), with periods planned for the
 // change as a host does: from the whole-sample mark distances, rounded by
