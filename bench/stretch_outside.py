@@ -23,7 +23,10 @@ STRETCH_CHANGES="+4 st;0 st, x1.5" keeps only the changes named.
 """
 import collections
 import concurrent.futures
+import functools
+import math
 import os
+import shutil
 import statistics
 import subprocess
 import sys
@@ -81,6 +84,7 @@ class Reading(collections.namedtuple("Reading", "duration hnr jitter start f0"))
         return self.f0[k] if 0 <= k < len(self.f0) else None
 
 
+@functools.lru_cache(maxsize=None)  # an input is read once for all its changes
 def measure(path, floor, ceiling):
     text = subprocess.run(["praat_nogui", "--run", os.path.join(HERE, "praat", "measure.praat"),
                            path, str(floor), str(ceiling)],
@@ -150,8 +154,8 @@ def table(rows, voice):
     for (change, rate, way), v in sorted(groups.items(),
                                          key=lambda kv: (order[kv[0][0]], -kv[0][1], ways[kv[0][2]])):
         frames = sum(r["frames"] for r in v)
-        hnr = [r["hnr"] for r in v if r["hnr"] == r["hnr"]]
-        jitter = [r["jitter"] for r in v if r["jitter"] == r["jitter"]]
+        hnr = [r["hnr"] for r in v if not math.isnan(r["hnr"])] or [math.nan]
+        jitter = [r["jitter"] for r in v if not math.isnan(r["jitter"])] or [math.nan]
         print("| %s | %d | %s | %.1f%% | %.1f%% | %.4f to %.4f | %+.1f (%+.1f) | %+.2f (%+.2f) |" % (
             change, rate, way, 100 * sum(r["on"] for r in v) / max(frames, 1),
             100 * sum(r["old"] for r in v) / max(frames, 1),
@@ -189,6 +193,11 @@ def tones(talvox, work):
 def main():
     build = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(HERE), "build")
     talvox = os.path.abspath(os.path.join(build, "bin", "talvox"))
+    missing = [hint for tool, hint in (("praat_nogui", "apt-get install praat"),
+                                       ("sox", "apt-get install sox"), (talvox, "build talvox first"))
+               if not shutil.which(tool)]
+    if missing:
+        sys.exit("stretch_outside.py: " + "; ".join(missing))
     ways = os.environ.get("STRETCH_WAYS", "talvox praat resampled").split()
     wanted = os.environ.get("STRETCH_CHANGES")
     changes = [c for c in CHANGES if not wanted or c.name in wanted.split(";")]
