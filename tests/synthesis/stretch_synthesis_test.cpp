@@ -267,10 +267,12 @@ TEST_F(StretchSynthesis, GlidesAreFollowedToTheEndsOfTheirRun) {
   // start (either one where it starts midway).
   for (size_t p = 0; p + 1 < pulses.size(); ++p) {
     const double place = (pulses[p] - marks[0]) / 100.0;
-    const size_t k = static_cast<size_t>(std::floor(place + 0.5));
-    if (k + 1 >= marks.size()) break;
+    const double nearest = std::floor(place + 0.5);
+    ASSERT_GE(nearest, 0.0);
+    if (nearest + 1 >= double(marks.size())) break;
+    const size_t k = static_cast<size_t>(nearest);
     const double distance = pulses[p + 1] - pulses[p];
-    const bool midway = std::fabs(place - std::floor(place) - 0.5) < 0.01;
+    const bool midway = k > 0 && std::fabs(place - std::floor(place) - 0.5) < 0.01;
     const double error = std::fabs(distance - periods[k]);
     EXPECT_LT(midway ? std::min(error, std::fabs(distance - periods[k - 1])) : error, 0.25)
         << "pulse " << p << " at " << pulses[p];
