@@ -625,12 +625,13 @@ PathScore ScorePath(const speechgen::F0Path& input, const speechgen::F0Path& out
 // A real recording at its own rate and halved: marks of the voice route (as
 // the command uses by default), periods planned as the command plans them,
 // F0 targets from the input's own F0 at the place (measured as above).
-void Recording(const char* path, double trackerFloor, double pathCeiling) {
+// false when the file cannot be read.
+bool Recording(const char* path, double trackerFloor, double pathCeiling) {
   int fileRate = 0;
   const std::vector<int16_t> file = ReadWav(path, fileRate);
   if (file.empty() || fileRate <= 0) {
     std::fprintf(stderr, "%s: not a 16-bit mono WAV file\n", path);
-    return;
+    return false;
   }
   std::printf("| rate | change | frames | on target | old pitch | on target, tracker | old pitch, tracker | on target, clear frames (their share) | on target, path tracker | old pitch, path tracker | HNR in / out dB | jitter in / out %% | duration out/asked | largest jump in/out | clipped |\n");
   std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
@@ -718,18 +719,20 @@ void Recording(const char* path, double trackerFloor, double pathCeiling) {
                   LargestJump(y.data(), y.size()), clipped);
     }
   }
+  return true;
 }
 
 // Any output file against its input under the path tracker, the change
 // given by its pitch factor and duration scale: for calibrating the measure
-// with outputs made elsewhere (a resampled copy shifts pitch and time exactly).
-void Compare(const char* inputPath, const char* outputPath, double semitones, double durationScale,
+// with outputs made elsewhere (a resampled copy shifts pitch and time
+// exactly). false when the files cannot be compared.
+bool Compare(const char* inputPath, const char* outputPath, double semitones, double durationScale,
              double floorHz, double ceilingHz) {
   int inRate = 0, outRate = 0;
   const std::vector<int16_t> x = ReadWav(inputPath, inRate), y = ReadWav(outputPath, outRate);
   if (x.empty() || y.empty() || inRate != outRate) {
     std::fprintf(stderr, "compare: two 16-bit mono WAV files of one rate\n");
-    return;
+    return false;
   }
   speechgen::F0PathSettings settings;
   settings.floorHz = floorHz;
@@ -743,6 +746,7 @@ void Compare(const char* inputPath, const char* outputPath, double semitones, do
         std::printf("%.3f %.1f %.1f %.1f\n", in.Centre(k) / inRate, in.F0()[k],
                     in.F0()[k] * std::pow(2.0, semitones / 12), out.Near(in.Centre(k) * durationScale));
   std::printf("frames %d, on target %.1f%%, old pitch %.1f%%\n", score.frames, score.OnTarget(), score.OldPitch());
+  return true;
 }
 
 double CpuSeconds() {
@@ -815,10 +819,12 @@ int main(int argc, char** argv) {
   if (mode == "speed") {
     Speed(argc > 2 ? std::atof(argv[2]) : 3600.0, argc > 3 ? static_cast<float>(std::atof(argv[3])) : 1.0f);
   } else if (mode == "recording" && argc > 2) {
-    Recording(argv[2], argc > 3 ? std::atof(argv[3]) : kTrackerLowestF0,
-              argc > 4 ? std::atof(argv[4]) : speechgen::F0PathSettings().ceilingHz);
+    if (!Recording(argv[2], argc > 3 ? std::atof(argv[3]) : kTrackerLowestF0,
+                   argc > 4 ? std::atof(argv[4]) : speechgen::F0PathSettings().ceilingHz))
+      return 1;
   } else if (mode == "compare" && argc > 7) {
-    Compare(argv[2], argv[3], std::atof(argv[4]), std::atof(argv[5]), std::atof(argv[6]), std::atof(argv[7]));
+    if (!Compare(argv[2], argv[3], std::atof(argv[4]), std::atof(argv[5]), std::atof(argv[6]), std::atof(argv[7])))
+      return 1;
   } else if (mode == "quality") {
     Quality(argc > 2 ? std::atoi(argv[2]) : 0);
   } else {

@@ -32,9 +32,10 @@ F0Track TrackChannel(const LoadedWave& wave, int channel, VoiceRange range);
 // The period a scale or a rule starts from, per interval between peaks (0
 // where it is no pitch period: longer than longest): the tracker's F0 at
 // its middle, else the median of the mark distances around it, then the
-// median of those over a few neighbours. A mark route may put a mark a tenth of a period off; its
-// two distances, scaled as they are, would make the new periods jump and the
-// voice rough, while the tracker follows the F0 an outside tracker hears.
+// median of those over a few neighbours. A mark route may put a mark a
+// tenth of a period off; its two distances, scaled as they are, would make
+// the new periods jump and the voice rough, while the tracker follows the
+// F0 an outside tracker hears.
 std::vector<double> PresentPeriods(const std::vector<int32_t>& peaks, int rate, const F0Track& track,
                                    int32_t longest);
 

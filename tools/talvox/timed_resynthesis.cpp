@@ -58,7 +58,7 @@ constexpr int64_t kLongestPastedChannel = INT32_MAX / 8;
 
 // Samples [start, end) of each channel in the wave buffer become made[c][0,
 // count), in place: the rest moves, no second copy of the signal is made.
-void ReplaceRangeOfWave(const std::string& path, int32_t start, int32_t end, std::vector<int16_t*> made,
+void ReplaceRangeOfWave(const std::string& path, int32_t start, int32_t end, std::vector<int16_t*>& made,
                         int32_t count) {
   if (!CutWave(start, end - 1) || !PasteWave(start, made.data(), count))
     FailFile(path, "the output could not be stored (out of memory?)");
